@@ -1,0 +1,17 @@
+#include "decode/conversion_error.h"
+
+#include <cerrno>
+#include <cstring>
+
+namespace orv {
+
+ConversionError::ConversionError(const std::string& path, int errorNumber)
+    : std::runtime_error(path + ": " + std::strerror(errorNumber)), errorNumber_(errorNumber) {}
+
+void throwLastError(const std::string& path) {
+    // Some failures leave errno unset (a short write with no reason given);
+    // EIO is the honest catch-all then.
+    throw ConversionError(path, errno != 0 ? errno : EIO);
+}
+
+} // namespace orv
