@@ -1,0 +1,13 @@
+#pragma once
+
+#include <QIcon>
+#include <QPixmap>
+
+namespace orv {
+
+// The program's own artwork, drawn from its SVG at the size asked for.
+QPixmap logoPixmap(int size);
+// The window icon, at the sizes window managers and task bars ask for.
+QIcon programIcon();
+
+} // namespace orv

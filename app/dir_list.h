@@ -1,0 +1,42 @@
+#pragma once
+
+#include <QListView>
+#include <QString>
+
+class QStandardItemModel;
+
+namespace orv {
+
+// The directory list: the chain of directories from "/" down to its path,
+// then the path's subdirectories one level deeper, each with a folder icon
+// and indented by its depth. Opening an entry (double-click or Enter) makes
+// it the path.
+class DirList : public QListView {
+    Q_OBJECT
+public:
+    explicit DirList(QWidget* parent = nullptr);
+
+    QString path() const { return path_; }
+    // Shows directory; raises pathChanged when that differs from the path
+    // before. When directory cannot be listed, returns false with the reason in
+    // failure and leaves everything as it was.
+    bool setPath(const QString& directory, QString& failure);
+    // The directories shown, as full paths, top to bottom.
+    QStringList entries() const;
+
+signals:
+    void pathChanged();
+    // Opening an entry failed; the list still shows what it showed.
+    void openFailed(const QString& description);
+
+protected:
+    void keyPressEvent(QKeyEvent* event) override;
+
+private:
+    void openEntry(const QModelIndex& index);
+
+    QStandardItemModel* model_;
+    QString path_;
+};
+
+} // namespace orv

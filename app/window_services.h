@@ -1,0 +1,41 @@
+#pragma once
+
+#include "app/front_end.h"
+
+#include <QString>
+
+class QWidget;
+
+namespace orv {
+
+// The caption of the window and of every message box it shows.
+inline constexpr const char* programCaption = "ORV Converter 2";
+
+// Everything the window needs from the desktop: besides what a conversion
+// reports, a message box for failed navigation and a way to open the help
+// page. Tests put a recording fake in its place, so no real box ever shows.
+class WindowServices : public FrontEnd {
+public:
+    // Returns once the user has dismissed the message.
+    virtual void showMessage(const QString& text) = 0;
+    // The outcome is ignored, as for opening a converted document.
+    virtual void openPage(const QString& path) = 0;
+};
+
+// The real desktop: QMessageBox and QDesktopServices.
+class DesktopServices final : public WindowServices {
+public:
+    // Message boxes are centred on and modal to this window.
+    void setDialogParent(QWidget* parent) { parent_ = parent; }
+
+    void reportSuccess(const std::string& message) override;
+    void reportFailure(const std::string& description) override;
+    void openDocument(const std::string& path) override;
+    void showMessage(const QString& text) override;
+    void openPage(const QString& path) override;
+
+private:
+    QWidget* parent_ = nullptr;
+};
+
+} // namespace orv
