@@ -6,7 +6,9 @@
 #include "writers/accent_writer.h"
 #include "writers/rtf_writer.h"
 
+#include <cerrno>
 #include <cstdio>
+#include <new>
 
 namespace orv {
 
@@ -32,6 +34,10 @@ void convertDocument(const std::string& folder, const std::string& name, bool ac
             throwLastError(paths.text);
     } catch (const ConversionError& failure) {
         frontEnd.reportFailure(failure.what());
+        return;
+    } catch (const std::bad_alloc&) {
+        // A document too large for memory is a failure like any other, not a crash.
+        frontEnd.reportFailure(ConversionError(paths.source, ENOMEM).what());
         return;
     }
     if (openAfter) {
