@@ -36,6 +36,8 @@ removeOutputs() {
         rm -f "$f.txt" "$f.acc" "$f.rtf"
     done
     rm -f "$data"/copy-a "$data"/copy-b "$data"/copy-c
+    # Deleting on a discard-mounted disk costs later writes; settle it first.
+    sync
 }
 trap 'removeOutputs "$text" "$small" "$large" "$data/probe.ORV"; rm -f "$data/probe.ORV" "$cpuLog"' EXIT
 
