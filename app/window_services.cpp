@@ -4,6 +4,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QMessageBox>
+#include <QPushButton>
 #include <QUrl>
 
 namespace orv {
@@ -25,6 +26,8 @@ void DesktopServices::showMessage(const QString& text) {
                     parent_);
     // A path may hold characters that rich text would swallow.
     box.setTextFormat(Qt::PlainText);
+    // Some styles put an icon on the button too; the box shows none at all.
+    box.button(QMessageBox::Ok)->setIcon(QIcon());
     box.exec();
 }
 
