@@ -268,7 +268,11 @@ void Form1::Command1_Click() {
 }
 
 void Form1::cmdHelp_Click() {
-    services_.openPage(helpPage);
+    // The copy under the working directory comes first, as from the source
+    // tree; a program started from the desktop menu runs in the home folder,
+    // where only the installed copy can be found.
+    services_.openPage(QFileInfo(helpPage).isFile() ? helpPage
+                                                    : QStringLiteral(ORV_INSTALLED_HELP));
 }
 
 void Form1::cmdExit_Click() {

@@ -1,6 +1,7 @@
 # The window, orvconverter. Included from app/CMakeLists.txt when ORV_GUI is on.
 find_package(Qt6 6.4 REQUIRED COMPONENTS Widgets Svg)
 qt_standard_project_setup()
+include(GNUInstallDirs)
 
 # Everything but main(), so that the window tests link the same code.
 add_library(orv_window STATIC
@@ -16,6 +17,10 @@ add_library(orv_window STATIC
     window_services.cpp
 )
 target_link_libraries(orv_window PUBLIC orv_command Qt6::Widgets PRIVATE Qt6::Svg)
+# Where the installed help page lives; Help opens it when the working
+# directory has no docs/help.htm. Public, so the tests know it too.
+target_compile_definitions(orv_window PUBLIC
+    ORV_INSTALLED_HELP="${CMAKE_INSTALL_FULL_DATADIR}/orv-converter/help.htm")
 qt_add_resources(orv_window window_artwork
     PREFIX /
     FILES icons/orv-converter.svg

@@ -163,13 +163,15 @@ private Q_SLOTS:
         QCOMPARE(QApplication::overrideCursor(), nullptr);
     }
 
-    void helpAsksForThePageAndChangesNothing_data() {
+    void helpOpensTheLocalPageElseTheInstalledOne_data() {
         QTest::addColumn<bool>("pagePresent");
-        QTest::newRow("page present") << true;
-        QTest::newRow("page missing") << false;
+        QTest::addColumn<QString>("opened");
+        QTest::newRow("page present") << true << "docs/help.htm";
+        QTest::newRow("page missing") << false << ORV_INSTALLED_HELP;
     }
-    void helpAsksForThePageAndChangesNothing() {
+    void helpOpensTheLocalPageElseTheInstalledOne() {
         QFETCH(bool, pagePresent);
+        QFETCH(QString, opened);
         if (pagePresent)
             QVERIFY(writeFile(QStringLiteral("docs/help.htm"), "<html></html>"));
         const QString folder = dir1(*form_)->path();
@@ -177,7 +179,7 @@ private Q_SLOTS:
 
         QTest::mouseClick(control<QLabel>(*form_, "cmdHelp"), Qt::LeftButton);
 
-        QCOMPARE(services_->pages, QStringList{"docs/help.htm"});
+        QCOMPARE(services_->pages, QStringList{opened});
         QCOMPARE(services_->messages, QStringList());
         QCOMPARE(dir1(*form_)->path(), folder);
         QCOMPARE(file1(*form_)->fileNames(), listed);
