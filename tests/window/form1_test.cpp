@@ -60,18 +60,11 @@ private Q_SLOTS:
             QTest::newRow(name) << QString::fromLatin1(name) << QString::fromLatin1(text) << twips;
         };
         row("Shape1", nullptr, {0, 0, 7095, 1095});
-        row("Label1", "ORV Converter 2.0", {960, 360, 3975, 495});
-        row("Label3", "beta", {3720, 720, 975, 255});
-        row("lblSIntro",
-            "This converter changes files from ORV (Orvelle) document format to other formats.",
-            {120, 1200, 6375, 495});
         row("Frame", nullptr, {120, 1800, 6615, 3975});
         row("File1", nullptr, {360, 2040, 2895, 1785});
-        row("Label2", "Convert to format:", {3840, 360, 1335, 135});
         row("optFormatAccent", "Accent   ( *.acc )", {4200, 720, 1695, 255});
         row("optFormatRTF", "RTF       ( *.rtf    )", {4200, 1080, 1575, 255});
         row("optFormatText", "Text       ( *.txt   )", {4200, 1440, 1575, 255});
-        row("lblExplain", "", {3840, 1800, 2295, 375});
         row("chkOpenAfter", "&Open converted files.", {3960, 2520, 2175, 195});
         row("Command1", "&Convert", {4080, 3000, 1815, 375});
         row("cmdHelp", "&Help", {4080, 3480, 855, 255});
