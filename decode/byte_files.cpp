@@ -51,15 +51,13 @@ OutputFile::~OutputFile() {
         std::fclose(file_);
 }
 
-void OutputFile::write(std::string_view bytes) {
-    if (buffer_.size() + bytes.size() > ioBlockSize) {
-        flushBuffer();
-        if (bytes.size() >= ioBlockSize) {
-            errno = 0;
-            if (std::fwrite(bytes.data(), 1, bytes.size(), file_) != bytes.size())
-                throwLastError(path_);
-            return;
-        }
+void OutputFile::writeThrough(std::string_view bytes) {
+    flushBuffer();
+    if (bytes.size() >= ioBlockSize) {
+        errno = 0;
+        if (std::fwrite(bytes.data(), 1, bytes.size(), file_) != bytes.size())
+            throwLastError(path_);
+        return;
     }
     buffer_.append(bytes);
 }

@@ -7,6 +7,8 @@
 
 namespace orv {
 
+inline constexpr std::size_t ioBlockSize = std::size_t{1} << 20;
+
 // Anything that takes bytes in order: an output file, or a string in memory.
 class ByteSink {
 public:
@@ -53,7 +55,13 @@ public:
     OutputFile(const OutputFile&) = delete;
     OutputFile& operator=(const OutputFile&) = delete;
 
-    void write(std::string_view bytes) override;
+    void write(std::string_view bytes) override {
+        // The common case, inline: the bytes fit in the block.
+        if (buffer_.size() + bytes.size() <= ioBlockSize)
+            buffer_.append(bytes);
+        else
+            writeThrough(bytes);
+    }
     // The bytes given, then CR LF.
     void writeLine(std::string_view bytes);
     // Flushes and closes; a failure here is as real as one in write().
@@ -62,6 +70,7 @@ public:
 
 private:
     void flushBuffer();
+    void writeThrough(std::string_view bytes);
 
     std::string path_;
     std::FILE* file_;
@@ -69,6 +78,5 @@ private:
 };
 
 inline constexpr std::string_view lineEnd = "\r\n";
-inline constexpr std::size_t ioBlockSize = std::size_t{1} << 20;
 
 } // namespace orv

@@ -22,9 +22,11 @@ void decodeToTextFile(std::string_view content, const std::string& path) {
 }
 
 DecodedLineReader::DecodedLineReader(const std::string& path)
-    : file_(path), block_(std::make_unique<char[]>(ioBlockSize)) {}
+    : file_(path), block_(std::make_unique_for_overwrite<char[]>(ioBlockSize)) {}
 
-DecodedLineReader openDecodedLines(const std::string& path) { return DecodedLineReader(path); }
+DecodedLineReader openDecodedLines(const std::string& path) {
+    return DecodedLineReader(path);
+}
 
 bool DecodedLineReader::fill() {
     const std::size_t got = file_.read(block_.get(), ioBlockSize);

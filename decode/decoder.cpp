@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <array>
+#include <memory>
 
 namespace orv {
 namespace {
@@ -21,42 +22,63 @@ const std::array<char, 256>& translationTable() {
     return table;
 }
 
-// Writes segment [begin, end) translated and back to front, fillers dropped.
-// Long segments go out in bounded pieces so memory does not grow with them.
-void writeSegmentReversed(const unsigned char* begin, const unsigned char* end, char* scratch,
-                          ByteSink& sink) {
-    const auto& table = translationTable();
-    std::size_t used = 0;
-    for (const unsigned char* p = end; p != begin;) {
-        const unsigned char b = *--p;
-        if (b == fillerByte)
-            continue;
-        scratch[used++] = table[b];
-        if (used == scratchSize) {
-            sink.write({scratch, used});
-            used = 0;
-        }
-    }
-    if (used != 0)
-        sink.write({scratch, used});
+const std::array<bool, 256>& breakTable() {
+    static const std::array<bool, 256> table = [] {
+        std::array<bool, 256> t{};
+        for (int b = 0; b < 256; ++b)
+            t[b] = isBreakCode(static_cast<unsigned char>(b));
+        return t;
+    }();
+    return table;
 }
 
 } // namespace
 
+// Decoded lines are gathered in one block and handed to the sink a block at
+// a time: short lines would otherwise cost two sink calls each.
 void decodeInto(std::string_view content, ByteSink& sink) {
-    std::array<char, scratchSize> scratch;
+    const auto& table = translationTable();
+    const auto& isBreak = breakTable();
+    const auto block = std::make_unique_for_overwrite<char[]>(scratchSize);
+    std::size_t used = 0;
+    const auto flush = [&] {
+        if (used != 0)
+            sink.write({block.get(), used});
+        used = 0;
+    };
     const auto* p = reinterpret_cast<const unsigned char*>(content.data());
     const auto* const end = p + content.size();
     bool tabAfter = false; // set by the 252 that opened the current segment
     for (;;) {
-        const auto* brk = std::find_if(p, end, isBreakCode);
-        writeSegmentReversed(p, brk, scratch.data(), sink);
-        sink.write(tabAfter ? std::string_view("\t\r\n") : lineEnd);
+        const auto* brk = p;
+        while (brk != end && !isBreak[*brk])
+            ++brk;
+        // The segment back to front, fillers dropped, in pieces that fit.
+        for (const auto* q = brk; q != p;) {
+            if (used == scratchSize)
+                flush();
+            const std::size_t n = std::min<std::size_t>(scratchSize - used, q - p);
+            char* out = block.get() + used;
+            std::size_t kept = 0;
+            for (const auto* stop = q - n; q != stop;) {
+                const unsigned char b = *--q;
+                out[kept] = table[b];
+                kept += b != fillerByte;
+            }
+            used += kept;
+        }
+        if (scratchSize - used < 3)
+            flush();
+        if (tabAfter)
+            block[used++] = '\t';
+        block[used++] = '\r';
+        block[used++] = '\n';
         if (brk == end)
-            return;
+            break;
         tabAfter = *brk == tabBreakCode;
         p = brk + 1;
     }
+    flush();
 }
 
 std::string decodeContent(std::string_view content) {

@@ -15,8 +15,7 @@ namespace {
 
 // Removes terminators from one block, appending the rest to content.
 // afterCr carries a CR that ended the previous block.
-void appendWithoutTerminators(const char* p, const char* end, bool& afterCr,
-                              std::string& content) {
+void appendWithoutTerminators(const char* p, const char* end, bool& afterCr, std::string& content) {
     if (afterCr && p != end && *p == '\n')
         ++p;
     afterCr = false;
@@ -46,7 +45,7 @@ std::string readSourceContent(const std::string& sourcePath) {
         if (!sizeUnknown)
             content.reserve(size);
 
-        const auto block = std::make_unique<char[]>(ioBlockSize);
+        const auto block = std::make_unique_for_overwrite<char[]>(ioBlockSize);
         bool afterCr = false;
         bool anyByte = false;
         while (const std::size_t got = file.read(block.get(), ioBlockSize)) {

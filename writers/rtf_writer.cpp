@@ -18,11 +18,17 @@ constexpr std::string_view closingLine2 = "}";
 } // namespace
 
 void appendRtfText(std::string_view text, std::string& out) {
-    for (const char c : text) {
-        if (c == '\\' || c == '{' || c == '}')
+    // Specials are rare: copy the runs between them whole.
+    std::size_t run = 0;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        const char c = text[i];
+        if (c == '\\' || c == '{' || c == '}') {
+            out.append(text, run, i - run);
             out.push_back('\\');
-        out.push_back(c);
+            run = i;
+        }
     }
+    out.append(text, run);
 }
 
 void writeRtfDocument(const std::string& decodedTextPath, const std::string& outputPath) {
