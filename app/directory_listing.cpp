@@ -39,7 +39,7 @@ bool listDirectory(const QString& folder, EntryKind kind, QStringList& names, QS
     fs::directory_iterator it(toPath(folder), error);
     QStringList found;
     for (; !error && it != fs::directory_iterator(); it.increment(error)) {
-        const std::string& name = it->path().filename().native();
+        const std::string name = it->path().filename().native();
         if (name.front() == '.' || !isWanted(*it, kind))
             continue;
         QString decoded = QFile::decodeName(name.c_str());
