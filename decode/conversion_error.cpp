@@ -6,7 +6,8 @@
 namespace orv {
 
 ConversionError::ConversionError(const std::string& path, int errorNumber)
-    : std::runtime_error(path + ": " + std::strerror(errorNumber)), errorNumber_(errorNumber) {}
+    : std::runtime_error(std::string(path).append(": ").append(std::strerror(errorNumber))),
+      errorNumber_(errorNumber) {}
 
 void throwLastError(const std::string& path) {
     // Some failures leave errno unset (a short write with no reason given);
