@@ -24,7 +24,7 @@ desktop-file-validate packaging/orv-converter.desktop
 mkdir -p "$scratch/mime/packages"
 cp packaging/orv-converter.xml "$scratch/mime/packages/"
 # A malformed package is reported on stderr but not by the exit status.
-if update-mime-database "$scratch/mime" 2>&1 | grep .; then
+if XDG_DATA_HOME=$scratch update-mime-database "$scratch/mime" 2>&1 | grep .; then
     echo "check-deb: packaging/orv-converter.xml is refused" >&2
     exit 1
 fi
