@@ -1,221 +1,140 @@
 #include "app/convert_document.h"
 #include "tests/core/test_support.h"
 
+#include <map>
+
 namespace orv::test {
 namespace {
 
-// The letters HDR, 3, abcw, 255, 252, xy, 254.
-const std::string exampleSource =
-    "HDR" + bytes({3}) + "abcw" + bytes({255, 252}) + "xy" + bytes({254});
-const std::string exampleText = crlfLines({"RDH", "aCba", "yx\t", "", ""});
-const std::string exampleAccent =
-    accentHeader() +
-    crlfLines({"abCa</P><P><NL>", "\txy</P><P><NL>", "</P><P><NL>", "</P><P><NL>", accentTrailer});
-const std::string exampleRtf =
-    rtfHeader() + crlfLines({"aCba\\par", "", "yx\t\\par", "", "\\par", "", "\\par", ""}) +
-    rtfClosing();
-
-struct Formats {
-    bool accent;
-    bool rtf;
-    bool text;
+// The worked example: HDR, 3, abcw, 255, 252, xy, 254.
+const std::string exampleSource = "HDR\3abcw\xff\xfcxy\xfe";
+const std::map<std::string, std::string> exampleFiles = {
+    {"D.ORV", exampleSource},
+    {"D.ORV.txt", crlf({"RDH", "aCba", "yx\t", "", ""})},
+    {"D.ORV.acc", accentHeader +
+                      crlf({"abCa</P><P><NL>", "\txy</P><P><NL>", "</P><P><NL>", "</P><P><NL>"}) +
+                      accentTrailer},
+    {"D.ORV.rtf",
+     rtfHeader + crlf({"aCba\\par", "", "yx\t\\par", "", "\\par", "", "\\par", ""}) + rtfClosing},
 };
+
+bool has(const std::string& formats, char letter) {
+    return formats.find(letter) != formats.npos;
+}
 
 class ConvertDocumentTest : public TempDirTest {
 protected:
-    void SetUp() override {
-        TempDirTest::SetUp();
-        folder_ = dir_.string();
-        writeFile(path("D.ORV"), exampleSource);
-    }
-
-    // One run with openAfter set; returns what the front end was told.
-    std::vector<std::string> convert(const std::string& name, Formats f,
-                                     const std::string& folder = {}) {
+    // One run with openAfter set, formats as letters "art"; returns what the front end heard.
+    std::string convert(const std::string& name, const std::string& formats,
+                        const std::string& folder = "") {
+        const auto openFiles = std::distance(fs::directory_iterator("/proc/self/fd"), {});
         RecordingFrontEnd frontEnd;
-        const std::size_t descriptors = openDescriptorCount();
-        convertDocument(folder.empty() ? folder_ : folder, name, f.accent, f.rtf, f.text, true,
-                        frontEnd);
-        EXPECT_EQ(openDescriptorCount(), descriptors) << "a file was left open";
+        convertDocument(folder.empty() ? dir : folder, name, has(formats, 'a'), has(formats, 'r'),
+                        has(formats, 't'), true, frontEnd);
+        EXPECT_EQ(std::distance(fs::directory_iterator("/proc/self/fd"), {}), openFiles)
+            << "a file was left open";
         return frontEnd.events;
     }
 
-    std::string success() const { return std::string("success: ") + successMessage; }
-    std::string opened(const std::string& name) const { return "open: " + path(name); }
+    // What a successful run reports: the documents opened in the fixed order, then the message.
+    static std::string success(const std::string& source, const std::string& formats) {
+        std::string events;
+        for (const auto& [letter, ext] : {std::pair{'a', ".acc"}, {'r', ".rtf"}, {'t', ".txt"}})
+            if (has(formats, letter))
+                events += "open " + source + ext + "\n";
+        return events + successMessage + "\n";
+    }
 
-    std::string folder_;
-};
-
-using Events = std::vector<std::string>;
-using Names = std::vector<std::string>;
-
-TEST_F(ConvertDocumentTest, WorkedExampleAllFormats) {
-    EXPECT_EQ(convert("D.ORV", {true, true, true}),
-              (Events{opened("D.ORV.acc"), opened("D.ORV.rtf"), opened("D.ORV.txt"), success()}));
-    EXPECT_EQ(listing(), (Names{"D.ORV", "D.ORV.acc", "D.ORV.rtf", "D.ORV.txt"}));
-    EXPECT_EQ(readFile(path("D.ORV.txt")), exampleText);
-    EXPECT_EQ(readFile(path("D.ORV.acc")), exampleAccent);
-    EXPECT_EQ(readFile(path("D.ORV.rtf")), exampleRtf);
-    EXPECT_EQ(std::count(exampleAccent.begin(), exampleAccent.end(), '\n'), 19);
-}
-
-TEST_F(ConvertDocumentTest, SelectedFormatsDecideWhatStaysAndWhatOpens) {
-    struct Case {
-        const char* what;
-        Formats formats;
-        Events events;
-        Names files;
-    };
-    const Case cases[] = {
-        {"no format", {false, false, false}, {success()}, {"D.ORV"}},
-        {"text only",
-         {false, false, true},
-         {opened("D.ORV.txt"), success()},
-         {"D.ORV", "D.ORV.txt"}},
-        {"accent and rtf without text",
-         {true, true, false},
-         {opened("D.ORV.acc"), opened("D.ORV.rtf"), success()},
-         {"D.ORV", "D.ORV.acc", "D.ORV.rtf"}},
-        {"rtf and text",
-         {false, true, true},
-         {opened("D.ORV.rtf"), opened("D.ORV.txt"), success()},
-         {"D.ORV", "D.ORV.rtf", "D.ORV.txt"}},
-    };
-    for (const auto& c : cases) {
-        for (const auto& name : listing())
-            if (name != "D.ORV")
-                fs::remove(path(name));
-        EXPECT_EQ(convert("D.ORV", c.formats), c.events) << c.what;
-        EXPECT_EQ(listing(), c.files) << c.what;
-        if (c.formats.accent) {
-            EXPECT_EQ(readFile(path("D.ORV.acc")), exampleAccent) << c.what;
-        }
-        if (c.formats.rtf) {
-            EXPECT_EQ(readFile(path("D.ORV.rtf")), exampleRtf) << c.what;
-        }
-        if (c.formats.text) {
-            EXPECT_EQ(readFile(path("D.ORV.txt")), exampleText) << c.what;
+    // Every plain file of the example left in the folder holds the example's bytes.
+    void expectExampleBytes() {
+        for (const auto& [name, bytes] : exampleFiles) {
+            const bool plainFile = fs::is_regular_file(fs::symlink_status(path(name)));
+            EXPECT_EQ(plainFile ? readFile(path(name)) : bytes, bytes) << name;
         }
     }
-}
+};
 
-TEST_F(ConvertDocumentTest, SecondRunReplacesWhatItWritesAndDropsOldText) {
-    convert("D.ORV", {true, true, true});
-    writeFile(path("D.ORV"), bytes({'p', 3, 'n', 'e', 'w'}));
-    EXPECT_EQ(convert("D.ORV", {true, false, false}), (Events{opened("D.ORV.acc"), success()}));
+// Runs in sequence on one folder: each row's outcome follows from the ones before.
+TEST_F(ConvertDocumentTest, RunsLeaveTheSelectedOutputs) {
+    writeFile(path("D.ORV"), exampleSource);
+    const struct {
+        std::string folderEnd, formats;
+        Names files;
+    } runs[] = {
+        {"", "", {"D.ORV"}}, // the text file is written and deleted again
+        {"", "t", {"D.ORV", "D.ORV.txt"}},
+        {"/", "art", {"D.ORV", "D.ORV.acc", "D.ORV.rtf", "D.ORV.txt"}}, // "//" in the paths
+        {"", "ar", {"D.ORV", "D.ORV.acc", "D.ORV.rtf"}},
+    };
+    for (const auto& run : runs) {
+        const std::string folder = dir + run.folderEnd;
+        EXPECT_EQ(convert("D.ORV", run.formats, folder), success(folder + "/D.ORV", run.formats));
+        EXPECT_EQ(listing(), run.files) << run.formats;
+        expectExampleBytes();
+    }
+    // A second run replaces what it writes and drops the old text; the old RTF stays until
+    // a third run. Only RTF escapes \ { }; bytes without a translation pass through.
+    writeFile(path("D.ORV"), "p\3{a}\\\310\374x");
+    EXPECT_EQ(convert("D.ORV", "a"), success(path("D.ORV"), "a"));
     EXPECT_EQ(listing(), (Names{"D.ORV", "D.ORV.acc", "D.ORV.rtf"}));
     EXPECT_EQ(readFile(path("D.ORV.acc")),
-              accentHeader() + crlfLines({"nea</P><P><NL>", "</P><P><NL>", accentTrailer}));
-    EXPECT_EQ(readFile(path("D.ORV.rtf")), exampleRtf); // not written this time, so it stays
+              accentHeader + crlf({"{a}\\\310</P><P><NL>", "\tx</P><P><NL>", "</P><P><NL>"}) +
+                  accentTrailer);
+    EXPECT_EQ(readFile(path("D.ORV.rtf")), exampleFiles.at("D.ORV.rtf"));
+    EXPECT_EQ(convert("D.ORV", "rt"), success(path("D.ORV"), "rt"));
+    EXPECT_EQ(readFile(path("D.ORV.rtf")),
+              rtfHeader + crlf({"\310\\\\\\}a\\{\\par", "", "x\t\\par", "", "\\par", ""}) +
+                  rtfClosing);
 }
 
-TEST_F(ConvertDocumentTest, FolderEndingInSeparatorGivesDoubledSeparator) {
-    const std::string root = folder_ + "/";
-    EXPECT_EQ(convert("D.ORV", {true, false, true}, root),
-              (Events{"open: " + root + "/D.ORV.acc", "open: " + root + "/D.ORV.txt", success()}));
-    EXPECT_EQ(listing(), (Names{"D.ORV", "D.ORV.acc", "D.ORV.txt"}));
-    EXPECT_EQ(readFile(path("D.ORV.txt")), exampleText);
-}
+const std::string longName(253, 'N'); // a valid name, but not with ".txt" added
 
-TEST_F(ConvertDocumentTest, FailedRunThenSuccessfulRun) {
-    fs::create_directory(path("D.ORV.acc"));
-    EXPECT_EQ(convert("D.ORV", {true, true, false}),
-              Events{"failure: " + path("D.ORV.acc") + ": Is a directory"});
-    fs::remove(path("D.ORV.acc"));
-    EXPECT_EQ(convert("D.ORV", {true, true, false}),
-              (Events{opened("D.ORV.acc"), opened("D.ORV.rtf"), success()}));
-    EXPECT_EQ(listing(), (Names{"D.ORV", "D.ORV.acc", "D.ORV.rtf"}));
-    EXPECT_EQ(readFile(path("D.ORV.acc")), exampleAccent);
-}
-
-// A run that meets a real fault: the message names the path and gives the
-// platform's wording, nothing is opened, and earlier files stay as written.
-enum class Obstacle { none, emptyFile, folder, linkToFull, sourceCopy };
-
-struct FaultCase {
-    const char* what;
-    Obstacle obstacle;
-    std::string obstacleName; // what is put in the folder before the run
-    std::string name;         // the name converted
-    Formats formats;
-    std::string failingName; // relative to the folder
-    std::string description;
-    Names files;
-    std::vector<std::pair<std::string, std::string>> contents;
-};
-
-// Names the case in test output instead of dumping its bytes.
-void PrintTo(const FaultCase& c, std::ostream* os) {
-    *os << c.what;
-}
-
-class ConvertFaultTest : public ConvertDocumentTest,
-                         public ::testing::WithParamInterface<FaultCase> {};
-
-const std::string longName(253, 'N'); // fits a file name; with ".txt" added it does not
-
-// Laid out as a table: obstacle, its name, the name converted, formats, then
-// the failing path, its description, the folder afterwards and file contents.
-// clang-format off
-const FaultCase faultCases[] = {
-    {"missing source", Obstacle::none, "", "MISSING.ORV", {true, true, true},
-     "MISSING.ORV", "No such file or directory", {"D.ORV"}, {}},
-    {"empty source", Obstacle::emptyFile, "E.ORV", "E.ORV", {true, true, true},
-     "E.ORV", "No data available", {"D.ORV", "E.ORV"}, {{"E.ORV", ""}}},
-    {"directory as source", Obstacle::folder, "S.ORV", "S.ORV", {true, true, true},
-     "S.ORV", "Is a directory", {"D.ORV", "S.ORV/"}, {}},
-    {"empty name", Obstacle::none, "", "", {true, true, true},
-     "", "Is a directory", {"D.ORV"}, {}},
-    {"folder at the text file", Obstacle::folder, "D.ORV.txt", "D.ORV", {true, true, true},
-     "D.ORV.txt", "Is a directory", {"D.ORV", "D.ORV.txt/"}, {}},
-    {"folder at the accent document", Obstacle::folder, "D.ORV.acc", "D.ORV", {true, true, false},
-     "D.ORV.acc", "Is a directory", {"D.ORV", "D.ORV.acc/", "D.ORV.txt"},
-     {{"D.ORV.txt", exampleText}}},
-    {"folder at the rtf document", Obstacle::folder, "D.ORV.rtf", "D.ORV", {true, true, false},
-     "D.ORV.rtf", "Is a directory", {"D.ORV", "D.ORV.acc", "D.ORV.rtf/", "D.ORV.txt"},
-     {{"D.ORV.txt", exampleText}, {"D.ORV.acc", exampleAccent}}},
-    {"text file on a full disk", Obstacle::linkToFull, "D.ORV.txt", "D.ORV", {false, false, false},
-     "D.ORV.txt", "No space left on device", {"D.ORV", "D.ORV.txt@"}, {}},
-    {"rtf document on a full disk", Obstacle::linkToFull, "D.ORV.rtf", "D.ORV", {true, true, false},
-     "D.ORV.rtf", "No space left on device", {"D.ORV", "D.ORV.acc", "D.ORV.rtf@", "D.ORV.txt"},
-     {{"D.ORV.txt", exampleText}, {"D.ORV.acc", exampleAccent}}},
-    {"output name too long", Obstacle::sourceCopy, longName, longName, {true, true, true},
-     longName + ".txt", "File name too long", {"D.ORV", longName}, {}},
-};
-// clang-format on
-
-TEST_P(ConvertFaultTest, FailsWithPathAndPlatformWording) {
-    const FaultCase& c = GetParam();
-    switch (c.obstacle) {
-    case Obstacle::none:
-        break;
-    case Obstacle::emptyFile:
-        writeFile(path(c.obstacleName), "");
-        break;
-    case Obstacle::folder:
-        fs::create_directory(path(c.obstacleName));
-        break;
-    case Obstacle::linkToFull:
-        fs::create_symlink("/dev/full", path(c.obstacleName));
-        break;
-    case Obstacle::sourceCopy:
-        writeFile(path(c.obstacleName), exampleSource);
-        break;
+// A fault ends the run with the path and the platform's wording, opens
+// nothing, and leaves what was written before; once it is gone, a run succeeds.
+TEST_F(ConvertDocumentTest, FaultsReportPathAndReasonAndKeepEarlierFiles) {
+    writeFile(path("D.ORV"), exampleSource);
+    const struct {
+        char obstacle; // put at `at` first: e(mpty file), d(irectory), f(ull disk link), s(ource)
+        std::string at, name, formats, failing, reason;
+        Names files;
+    } faults[] = {
+        // clang-format off
+        {'-', "", "NONE.ORV", "art", "NONE.ORV", "No such file or directory", {"D.ORV"}},
+        {'e', "E.ORV", "E.ORV", "art", "E.ORV", "No data available", {"D.ORV", "E.ORV"}},
+        {'d', "S.ORV", "S.ORV", "art", "S.ORV", "Is a directory", {"D.ORV", "S.ORV/"}},
+        {'-', "", "", "art", "", "Is a directory", {"D.ORV"}},
+        {'d', "D.ORV.txt", "D.ORV", "art", "D.ORV.txt", "Is a directory", {"D.ORV", "D.ORV.txt/"}},
+        {'d', "D.ORV.acc", "D.ORV", "ar", "D.ORV.acc", "Is a directory",
+         {"D.ORV", "D.ORV.acc/", "D.ORV.txt"}},
+        {'d', "D.ORV.rtf", "D.ORV", "ar", "D.ORV.rtf", "Is a directory",
+         {"D.ORV", "D.ORV.acc", "D.ORV.rtf/", "D.ORV.txt"}},
+        {'f', "D.ORV.txt", "D.ORV", "", "D.ORV.txt", "No space left on device",
+         {"D.ORV", "D.ORV.txt@"}},
+        {'f', "D.ORV.rtf", "D.ORV", "ar", "D.ORV.rtf", "No space left on device",
+         {"D.ORV", "D.ORV.acc", "D.ORV.rtf@", "D.ORV.txt"}},
+        {'s', longName, longName, "art", longName + ".txt", "File name too long",
+         {"D.ORV", longName}},
+        // clang-format on
+    };
+    for (const auto& f : faults) {
+        if (f.obstacle == 'e' || f.obstacle == 's')
+            writeFile(path(f.at), f.obstacle == 's' ? exampleSource : "");
+        else if (f.obstacle == 'd')
+            fs::create_directory(path(f.at));
+        else if (f.obstacle == 'f')
+            fs::create_symlink("/dev/full", path(f.at));
+        EXPECT_EQ(convert(f.name, f.formats), path(f.failing) + ": " + f.reason + "\n");
+        EXPECT_EQ(listing(), f.files) << f.failing;
+        expectExampleBytes();
+        if (f.at.starts_with("D.ORV.")) {
+            fs::remove(path(f.at));
+            EXPECT_EQ(convert("D.ORV", "art"), success(path("D.ORV"), "art")) << f.at;
+        }
+        for (const auto& entry : fs::directory_iterator(dir))
+            if (entry.path().filename() != "D.ORV")
+                fs::remove_all(entry.path());
     }
-    EXPECT_EQ(convert(c.name, c.formats),
-              Events{"failure: " + folder_ + "/" + c.failingName + ": " + c.description});
-    EXPECT_EQ(listing(), c.files);
-    EXPECT_EQ(readFile(path("D.ORV")), exampleSource);
-    for (const auto& [file, content] : c.contents)
-        EXPECT_EQ(readFile(path(file)), content) << file;
 }
-
-INSTANTIATE_TEST_SUITE_P(Faults, ConvertFaultTest, ::testing::ValuesIn(faultCases),
-                         [](const auto& info) {
-                             std::string name = info.param.what;
-                             std::replace(name.begin(), name.end(), ' ', '_');
-                             return name;
-                         });
 
 } // namespace
 } // namespace orv::test
