@@ -54,6 +54,12 @@ trap 'remove; rm -rf "$scratch"' EXIT
 orvconv --help | head -n 1
 man -w orvconv orvconverter
 test -s /usr/share/orv-converter/help.htm
+# The window's Help falls back to that very file (Qt may store the path as
+# UTF-16, hence both kinds of strings).
+{
+    strings -a /usr/bin/orvconverter
+    strings -a -el /usr/bin/orvconverter
+} | grep -x /usr/share/orv-converter/help.htm
 test -s /usr/share/icons/hicolor/scalable/apps/orv-converter.svg
 
 # What the desktop gets: the type for *.ORV in either case, and the window as

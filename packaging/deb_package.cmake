@@ -9,6 +9,12 @@ set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "converter for ORV documents to Accent, RTF and text")
 set(CPACK_STRIP_FILES ON)
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
+# The window finds its installed help page by a path fixed at build time.
+if(NOT CMAKE_INSTALL_PREFIX STREQUAL CPACK_PACKAGING_INSTALL_PREFIX)
+    message(STATUS "CMAKE_INSTALL_PREFIX is ${CMAKE_INSTALL_PREFIX}: a Debian package made "
+                   "from this build would look for its help page in the wrong place "
+                   "(use the release preset or -DCMAKE_INSTALL_PREFIX=/usr)")
+endif()
 
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION text)
