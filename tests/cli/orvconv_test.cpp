@@ -1,385 +1,185 @@
-// Runs the built orvconv as a child process and checks its contract: exit
+// Runs the built orvconv through the shell and checks its contract: exit
 // status, what it prints where, and which files it leaves with which bytes.
 #include "app/convert_document.h"
-#include "child_process.h"
 #include "cli/options.h"
+#include "tests/core/test_support.h"
 
-#include <gtest/gtest.h>
-
-#include <algorithm>
 #include <cerrno>
-#include <chrono>
-#include <fcntl.h>
-#include <filesystem>
-#include <fstream>
+#include <cstdlib>
 #include <iterator>
-#include <set>
-#include <sys/stat.h>
-#include <thread>
-#include <unistd.h>
+#include <map>
+#include <sstream>
+#include <sys/prctl.h>
+#include <sys/wait.h>
+#include <tuple>
 
-namespace orv::cli::test {
+namespace orv::test {
 namespace {
 
-namespace fs = std::filesystem;
-using Args = std::vector<std::string>;
-using Names = std::set<std::string>;
-
-const std::string worked = "HDR\x03"
-                           "abcw\xff\xfc"
-                           "xy\xfe";
-const std::string workedText = "RDH\r\naCba\r\nyx\t\r\n\r\n\r\n";
-
-std::string readAll(const fs::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    EXPECT_TRUE(in) << "cannot open " << path;
-    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+Names words(const std::string& text) {
+    std::istringstream in(text);
+    return {std::istream_iterator<std::string>(in), std::istream_iterator<std::string>()};
 }
-
-void writeAll(const fs::path& path, const std::string& bytes) {
-    std::ofstream(path, std::ios::binary) << bytes;
-}
-
-Names namesIn(const fs::path& dir) {
-    Names names;
-    for (const auto& entry : fs::directory_iterator(dir))
-        names.insert(entry.path().filename().string());
-    return names;
-}
-
-class RecordingFrontEnd final : public FrontEnd {
-public:
-    void reportSuccess(const std::string& message) override { said = message; }
-    void reportFailure(const std::string& description) override { said = description; }
-    void openDocument(const std::string&) override {}
-    std::string said;
-};
-
-class OrvconvTest : public ::testing::Test {
-protected:
-    void SetUp() override {
-        std::string pattern = (fs::temp_directory_path() / "orvconv-test-XXXXXX").string();
-        ASSERT_NE(::mkdtemp(pattern.data()), nullptr);
-        root = pattern;
-        for (const fs::path& dir : {work(), capture(), bin()})
-            fs::create_directory(dir);
-    }
-    void TearDown() override { fs::remove_all(root); }
-
-    fs::path work() const { return root / "work"; }
-    fs::path capture() const { return root / "capture"; }
-    fs::path bin() const { return root / "bin"; }
-
-    ChildOutcome run(Args args, ChildSetup setup = {}) {
-        args.insert(args.begin(), ORVCONV_PATH);
-        if (setup.workDir.empty())
-            setup.workDir = work();
-        return runChild(args, setup, capture());
-    }
-
-    fs::path root;
-};
-
-// Cases print and name themselves by their name, not as raw bytes.
-template <typename Case>
-requires requires(const Case& c) {
-    c.name;
-}
-void PrintTo(const Case& c, std::ostream* os) {
-    *os << c.name;
-}
-const auto caseName = [](const auto& info) { return std::string(info.param.name); };
 
 std::string refusal(const std::string& reason) {
-    return "orvconv: " + reason + "\n" + std::string(usageLine) +
+    return "orvconv: " + reason + "\n" + std::string(cli::usageLine) +
            "Try 'orvconv --help' for more information.\n";
 }
 
-struct NoConversionCase {
-    const char* name;
-    Args args;
-    int exitCode;
-    std::string out;
-    std::string err;
-};
+// The work folder w holds the samples; a shell in it runs orvconv with stdin
+// from /dev/null and stdout and stderr caught in files beside it.
+class OrvconvTest : public TempDirTest {
+protected:
+    void SetUp() override {
+        TempDirTest::SetUp();
+        root = dir;
+        dir += "/w";
+        restore();
+        // Detached openers are left to this process, so a run can wait for them all.
+        ASSERT_EQ(::prctl(PR_SET_CHILD_SUBREAPER, 1), 0);
+    }
+    void TearDown() override { fs::remove_all(root); }
 
-class NoConversion : public OrvconvTest, public ::testing::WithParamInterface<NoConversionCase> {};
+    int run(const std::string& args, const std::string& searchPath = "") {
+        const int status = std::system(("cd '" + dir + "' && " +
+                                        (searchPath.empty() ? "" : "PATH='" + searchPath + "' ") +
+                                        ORVCONV_PATH + " </dev/null >../out 2>../err " + args)
+                                           .c_str());
+        while (::waitpid(-1, nullptr, 0) > 0 || errno == EINTR) {
+        }
+        out = readFile(root + "/out");
+        err = readFile(root + "/err");
+        return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    }
 
-TEST_P(NoConversion, PrintsWhereDueAndWritesNothing) {
-    writeAll(work() / "WORKED.ORV", worked);
-    const ChildOutcome outcome = run(GetParam().args);
-    EXPECT_EQ(outcome.exitCode, GetParam().exitCode);
-    EXPECT_EQ(outcome.out, GetParam().out);
-    EXPECT_EQ(outcome.err, GetParam().err);
-    EXPECT_EQ(namesIn(work()), Names{"WORKED.ORV"});
-}
-
-const std::string noFormat = refusal("no output format given (-a, -r, -t or --all)");
-const std::string version = "orvconv " ORV_VERSION "\n";
-
-// clang-format off
-INSTANTIATE_TEST_SUITE_P(CommandLines, NoConversion, ::testing::Values(
-    NoConversionCase{"NoArguments", {}, 2, "", noFormat},
-    NoConversionCase{"OpenIsNoFormat", {"--open", "WORKED.ORV"}, 2, "", noFormat},
-    NoConversionCase{"NoFile", {"--all", "--open"}, 2, "", refusal("no FILE given")},
-    NoConversionCase{"UnknownShort", {"-aq", "WORKED.ORV"}, 2, "",
-                     refusal("unknown option '-q'")},
-    NoConversionCase{"DashNameNeedsDoubleDash", {"-a", "-x.ORV"}, 2, "",
-                     refusal("unknown option '-x'")},
-    NoConversionCase{"UnknownNextToHelp", {"--help", "--bogus"}, 2, "",
-                     refusal("unknown option '--bogus'")},
-    NoConversionCase{"Version", {"--version"}, 0, version, ""},
-    NoConversionCase{"Help", {"--help"}, 0, helpText(), ""},
-    NoConversionCase{"HelpAmongFormats", {"--all", "WORKED.ORV", "--help"}, 0, helpText(), ""}),
-    caseName);
-// clang-format on
-
-TEST_F(OrvconvTest, VersionOnAFullDiskFails) {
-    const ChildOutcome outcome = run({"--version"}, {.stdoutTarget = "/dev/full"});
-    EXPECT_EQ(outcome.exitCode, 1);
-    EXPECT_EQ(outcome.err, "orvconv: standard output: No space left on device\n");
-}
-
-struct FormatCase {
-    const char* name;
-    Args options;
-    std::vector<std::string> extensions;
-};
-
-class FormatSelection : public OrvconvTest, public ::testing::WithParamInterface<FormatCase> {};
-
-// Every sample, converted by orvconv, against the same sample converted by
-// the conversion command in this process: only the selected outputs, and
-// each of them byte for byte the same.
-TEST_P(FormatSelection, WritesExactlyTheCommandsOutputs) {
-    const fs::path reference = root / "reference";
-    fs::create_directory(reference);
-    Args args = GetParam().options;
-    std::vector<std::string> samples;
-    for (const auto& entry : fs::directory_iterator(ORV_SAMPLES_DIR)) {
-        if (const auto ext = entry.path().extension(); ext != ".ORV" && ext != ".orv")
-            continue;
-        const std::string name = entry.path().filename().string();
-        samples.push_back(name);
-        fs::copy_file(entry.path(), work() / name);
-        fs::copy_file(entry.path(), reference / name);
-        args.push_back((work() / name).string());
+    // The named output as convertDocument writes it from a copy of the same source.
+    std::string reference(const std::string& output) {
+        const std::size_t dot = output.rfind('.');
+        fs::copy_file(path(output.substr(0, dot)), root + "/S",
+                      fs::copy_options::overwrite_existing);
         RecordingFrontEnd frontEnd;
-        convertDocument(reference.string(), name, true, true, true, false, frontEnd);
-        ASSERT_EQ(frontEnd.said, successMessage) << name;
+        convertDocument(root, "S", true, true, true, false, frontEnd);
+        EXPECT_EQ(frontEnd.events, std::string(successMessage) + "\n");
+        return readFile(root + "/S" + output.substr(dot));
     }
-    ASSERT_GE(samples.size(), 4u);
 
-    const ChildOutcome outcome = run(args);
-    EXPECT_EQ(outcome.exitCode, 0);
-    EXPECT_EQ(outcome.out + outcome.err, "");
-    Names expected;
-    for (const std::string& name : samples) {
-        expected.insert(name);
-        for (const std::string& ext : GetParam().extensions) {
-            expected.insert(name + ext);
-            EXPECT_EQ(readAll(work() / (name + ext)), readAll(reference / (name + ext)))
-                << name + ext;
-        }
+    // The samples plus the given entries.
+    Names with(const std::string& entries) const {
+        Names names = words(entries);
+        names.insert(samples.begin(), samples.end());
+        return names;
     }
-    EXPECT_EQ(namesIn(work()), expected);
-}
 
-// clang-format off
-INSTANTIATE_TEST_SUITE_P(Formats, FormatSelection, ::testing::Values(
-    FormatCase{"Accent",        {"-a"},                 {".acc"}},
-    FormatCase{"Rtf",           {"--rtf"},              {".rtf"}},
-    FormatCase{"Text",          {"-t"},                 {".txt"}},
-    FormatCase{"AccentAndText", {"--text", "--accent"}, {".acc", ".txt"}},
-    FormatCase{"EachShort",     {"-a", "-r", "-t"},     {".acc", ".rtf", ".txt"}},
-    FormatCase{"All",           {"--all"},              {".acc", ".rtf", ".txt"}},
-    FormatCase{"Bundled",       {"-rta"},               {".acc", ".rtf", ".txt"}}), caseName);
-// clang-format on
+    // Back to the samples alone, plus copies in sub/ and under a name starting with "-".
+    void restore() {
+        fs::remove_all(dir);
+        fs::copy(ORV_SAMPLES_DIR, dir);
+        fs::create_directory(path("sub"));
+        fs::copy_file(path("MARKUP.ORV"), path("sub/MARKUP.ORV"));
+        fs::copy_file(path("LETTER.ORV"), path("-x.ORV"));
+        samples = listing();
+    }
 
-struct PathCase {
-    const char* name;
-    Args args;        // run in the work folder, which holds sub/
-    const char* file; // the source, relative to the work folder
+    std::string root, out, err;
+    Names samples;
 };
 
-class PathForm : public OrvconvTest, public ::testing::WithParamInterface<PathCase> {};
-
-TEST_P(PathForm, WritesNextToTheSource) {
-    fs::create_directory(work() / "sub");
-    const fs::path source = work() / GetParam().file;
-    writeAll(source, worked);
-    Args args = GetParam().args;
-    std::replace(args.begin(), args.end(), std::string("ABS"), source.string());
-    const ChildOutcome outcome = run(args);
-    EXPECT_EQ(outcome.exitCode, 0);
-    EXPECT_EQ(outcome.err, "");
-    EXPECT_EQ(readAll(source.string() + ".txt"), workedText);
-}
-
-// clang-format off
-INSTANTIATE_TEST_SUITE_P(Paths, PathForm, ::testing::Values(
-    PathCase{"BareName",                {"-t", "W.ORV"},        "W.ORV"},
-    PathCase{"Relative",                {"-t", "sub/W.ORV"},    "sub/W.ORV"},
-    PathCase{"DoubledSlash",            {"-t", "sub//W.ORV"},   "sub/W.ORV"},
-    PathCase{"Absolute",                {"-t", "ABS"},          "sub/W.ORV"},
-    PathCase{"DashNameAfterDoubleDash", {"-t", "--", "-x.ORV"}, "-x.ORV"}), caseName);
-// clang-format on
-
-TEST_F(OrvconvTest, BareMissingNameIsReportedUnderDot) {
-    const ChildOutcome outcome = run({"-a", "nope.ORV"});
-    EXPECT_EQ(outcome.exitCode, 1);
-    EXPECT_EQ(outcome.err, "orvconv: ./nope.ORV: No such file or directory\n");
-}
-
-struct BatchCase {
-    const char* name;
-    void (*prepare)(const fs::path& middle);
-    const char* failingSuffix; // appended to the middle source's path
-    const char* reason;
-    Names middleLeftovers;
-};
-
-class BatchWithFailure : public OrvconvTest, public ::testing::WithParamInterface<BatchCase> {};
-
-TEST_P(BatchWithFailure, ReportsOnceAndConvertsTheOthers) {
-    const fs::path first = work() / "FIRST.ORV", middle = work() / "MID.ORV",
-                   last = work() / "LAST.ORV";
-    writeAll(first, worked);
-    writeAll(last, worked);
-    GetParam().prepare(middle);
-    const ChildOutcome outcome = run({"--all", first, middle, last});
-    EXPECT_EQ(outcome.exitCode, 1);
-    EXPECT_EQ(outcome.out, "");
-    EXPECT_EQ(outcome.err, "orvconv: " + middle.string() + GetParam().failingSuffix + ": " +
-                               GetParam().reason + "\n");
-    Names expected = GetParam().middleLeftovers;
-    for (const std::string source : {"FIRST.ORV", "LAST.ORV"}) {
-        expected.insert({source, source + ".acc", source + ".rtf", source + ".txt"});
-        EXPECT_EQ(readAll(work() / (source + ".txt")), workedText);
+TEST_F(OrvconvTest, UsageHelpAndVersionConvertNothing) {
+    const std::string noFormat = "no output format given (-a, -r, -t or --all)";
+    const std::tuple<std::string, int, std::string, std::string> cases[] = {
+        {"", 2, "", refusal(noFormat)},
+        {"--open WORKED.ORV", 2, "", refusal(noFormat)},
+        {"--all --open", 2, "", refusal("no FILE given")},
+        {"-aq WORKED.ORV", 2, "", refusal("unknown option '-q'")},
+        {"-a --acc WORKED.ORV", 2, "", refusal("unknown option '--acc'")},
+        {"--help --bogus", 2, "", refusal("unknown option '--bogus'")},
+        {"--version WORKED.ORV", 0, "orvconv " ORV_VERSION "\n", ""},
+        {"--all WORKED.ORV --version --help", 0, cli::helpText(), ""},
+        {"--version >/dev/full", 1, "", "orvconv: standard output: No space left on device\n"},
+    };
+    for (const auto& [args, exitCode, expectedOut, expectedErr] : cases) {
+        EXPECT_EQ(run(args), exitCode) << args;
+        EXPECT_EQ(out, expectedOut) << args;
+        EXPECT_EQ(err, expectedErr) << args;
+        EXPECT_EQ(listing(), samples) << args;
     }
-    EXPECT_EQ(namesIn(work()), expected);
 }
 
-void makeFolder(const fs::path& m) {
-    fs::create_directory(m);
-}
-void makeEmpty(const fs::path& m) {
-    writeAll(m, "");
-}
-void blockAccent(const fs::path& m) {
-    writeAll(m, worked);
-    fs::create_directory(m.string() + ".acc");
-}
-void fillDiskForRtf(const fs::path& m) {
-    writeAll(m, worked);
-    fs::create_symlink("/dev/full", m.string() + ".rtf");
-}
-
-// clang-format off
-INSTANTIATE_TEST_SUITE_P(Faults, BatchWithFailure, ::testing::Values(
-    BatchCase{"Missing", [](const fs::path&) {}, "", "No such file or directory", {}},
-    BatchCase{"Directory", makeFolder, "", "Is a directory", {"MID.ORV"}},
-    BatchCase{"Empty", makeEmpty, "", "No data available", {"MID.ORV"}},
-    BatchCase{"FolderInTheAccentsPlace", blockAccent, ".acc", "Is a directory",
-              {"MID.ORV", "MID.ORV.acc", "MID.ORV.txt"}},
-    BatchCase{"DiskFullForTheRtf", fillDiskForRtf, ".rtf", "No space left on device",
-              {"MID.ORV", "MID.ORV.acc", "MID.ORV.rtf", "MID.ORV.txt"}}), caseName);
-// clang-format on
-
-// A stand-in for xdg-open that records each path it is given in a file
-// named by its process id; ids grow in the order the openers were started.
-// With a fifo, it first waits until the test lets it go on.
-void writeFakeOpener(const fs::path& bin, const fs::path& records, const char* waitOn = "") {
-    std::string script = "#!/bin/sh\n";
-    if (*waitOn != '\0')
-        script += std::string("read go < '") + waitOn + "'\n";
-    script += "r='" + records.string() + "'\n";
-    script += "printf '%s' \"$1\" > \"$r/$$.part\" && mv \"$r/$$.part\" \"$r/$$\"\n";
-    writeAll(bin / "xdg-open", script);
-    fs::permissions(bin / "xdg-open", fs::perms::owner_all);
-}
-
-// The openers run detached; wait (generously) until count of them have written.
-std::vector<std::string> openedPaths(const fs::path& records, std::size_t count) {
-    std::vector<std::pair<long, std::string>> found;
-    for (int tries = 0; tries < 600; ++tries) {
-        found.clear();
-        for (const auto& entry : fs::directory_iterator(records)) {
-            if (entry.path().extension() != ".part")
-                found.emplace_back(std::stol(entry.path().filename()), readAll(entry.path()));
-        }
-        if (found.size() >= count)
-            break;
-        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+// Each output byte for byte as convertDocument writes it, and nothing else.
+TEST_F(OrvconvTest, WritesTheSelectedOutputsNextToEachSource) {
+    const std::pair<std::string, std::string> cases[] = {
+        {"-a WORKED.ORV", "WORKED.ORV.acc"},
+        {"--rtf --text sub/MARKUP.ORV", "sub/MARKUP.ORV.rtf sub/MARKUP.ORV.txt"},
+        {"sub//MARKUP.ORV -r --accent", "sub/MARKUP.ORV.acc sub/MARKUP.ORV.rtf"},
+        {"-tr -- -x.ORV \"$PWD/CRLF.ORV\"", "-x.ORV.rtf -x.ORV.txt CRLF.ORV.rtf CRLF.ORV.txt"},
+        {"--all NOBREAK.ORV note.orv",
+         "NOBREAK.ORV.acc NOBREAK.ORV.rtf NOBREAK.ORV.txt note.orv.acc note.orv.rtf note.orv.txt"},
+        {"-rta LETTER.ORV", "LETTER.ORV.acc LETTER.ORV.rtf LETTER.ORV.txt"},
+    };
+    for (const auto& [args, outputs] : cases) {
+        EXPECT_EQ(run(args), 0) << args;
+        EXPECT_EQ(out + err, "") << args;
+        EXPECT_EQ(listing(), with(outputs)) << args;
+        for (const std::string& output : words(outputs))
+            EXPECT_EQ(readFile(path(output)), reference(output)) << output;
+        restore();
     }
-    std::sort(found.begin(), found.end());
-    std::vector<std::string> paths;
-    for (const auto& record : found)
-        paths.push_back(record.second);
-    return paths;
 }
 
-struct OpenCase {
-    const char* name;
-    Args options;
-    std::vector<std::string> opened;
-};
+// A failing FILE gets one line; the files around it still convert.
+TEST_F(OrvconvTest, BatchGoesOnAfterAFailure) {
+    const std::tuple<std::string, std::string, std::string, std::string> cases[] = {
+        {"true", "./MID.ORV", "No such file or directory", ""},
+        {"mkdir MID.ORV", "./MID.ORV", "Is a directory", "MID.ORV/"},
+        {"cp WORKED.ORV MID.ORV && ln -s /dev/full MID.ORV.txt", "./MID.ORV.txt",
+         "No space left on device", "MID.ORV MID.ORV.txt@"},
+    };
+    for (const auto& [prepare, failing, reason, leftovers] : cases) {
+        ASSERT_EQ(std::system(("cd '" + dir + "' && " + prepare).c_str()), 0);
+        EXPECT_EQ(run("-t LETTER.ORV MID.ORV WORKED.ORV"), 1);
+        EXPECT_EQ(out, "");
+        EXPECT_EQ(err, "orvconv: " + failing + ": " + reason + "\n");
+        EXPECT_EQ(listing(), with("LETTER.ORV.txt WORKED.ORV.txt " + leftovers)) << prepare;
+        EXPECT_EQ(readFile(path("WORKED.ORV.txt")), reference("WORKED.ORV.txt"));
+        restore();
+    }
+}
 
-class OpenAfter : public OrvconvTest, public ::testing::WithParamInterface<OpenCase> {};
-
-TEST_P(OpenAfter, AsksTheDesktopInTheFixedOrder) {
-    const fs::path records = root / "records", source = work() / "W.ORV";
+// --open asks xdg-open for each document in the fixed order; a fake one on
+// PATH names its record by its process id, which grows in start order.
+TEST_F(OrvconvTest, OpensInTheFixedOrderOrQuietlyNot) {
+    const std::string bin = root + "/bin", records = root + "/opened";
+    fs::create_directory(bin);
     fs::create_directory(records);
-    writeFakeOpener(bin(), records);
-    writeAll(source, worked);
-    Args args = GetParam().options;
-    args.insert(args.end(), {"--open", source});
-    const ChildOutcome outcome = run(args, {.path = bin().string() + ":/usr/bin:/bin"});
-    EXPECT_EQ(outcome.exitCode, 0);
-    EXPECT_EQ(outcome.out + outcome.err, "");
-    std::vector<std::string> expected;
-    for (const std::string& ext : GetParam().opened)
-        expected.push_back(source.string() + ext);
-    EXPECT_EQ(openedPaths(records, expected.size()), expected);
-}
-
-// clang-format off
-INSTANTIATE_TEST_SUITE_P(Open, OpenAfter, ::testing::Values(
-    OpenCase{"All",                      {"--all"},    {".acc", ".rtf", ".txt"}},
-    OpenCase{"RtfBeforeAccentOnTheLine", {"-r", "-a"}, {".acc", ".rtf"}},
-    OpenCase{"TextOnly",                 {"-t"},       {".txt"}}), caseName);
-// clang-format on
-
-TEST_F(OrvconvTest, OpenDoesNotWaitForTheViewer) {
-    const fs::path records = root / "records", fifo = root / "go", source = work() / "W.ORV";
-    fs::create_directory(records);
-    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
-    writeFakeOpener(bin(), records, fifo.c_str());
-    writeAll(source, worked);
-    // Returns although the opener is still blocked on the fifo.
-    const ChildOutcome outcome = run({"-t", "--open", source}, {.path = bin().string() + ":/bin"});
-    EXPECT_EQ(outcome.exitCode, 0);
-    int writer = -1;
-    for (int tries = 0; tries < 600 && writer < 0; ++tries) {
-        writer = ::open(fifo.c_str(), O_WRONLY | O_NONBLOCK); // ENXIO until the opener reads
-        if (writer < 0)
-            std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    writeFile(bin + "/xdg-open", "#!/bin/sh\nprintf '%s' \"$1\" >'" + records + "/'$$\n");
+    fs::permissions(bin + "/xdg-open", fs::perms::owner_all);
+    const std::pair<std::string, std::string> cases[] = {
+        {"--all WORKED.ORV", "./WORKED.ORV.acc ./WORKED.ORV.rtf ./WORKED.ORV.txt"},
+        {"-t -r WORKED.ORV -a", "./WORKED.ORV.acc ./WORKED.ORV.rtf ./WORKED.ORV.txt"},
+        {"-r -a LETTER.ORV WORKED.ORV",
+         "./LETTER.ORV.acc ./LETTER.ORV.rtf ./WORKED.ORV.acc ./WORKED.ORV.rtf"},
+        {"-t WORKED.ORV", "./WORKED.ORV.txt"},
+    };
+    for (const auto& [args, opened] : cases) {
+        EXPECT_EQ(run("--open " + args, bin + ":/usr/bin:/bin"), 0) << args;
+        EXPECT_EQ(out + err, "") << args;
+        std::map<long, std::string> byProcess;
+        for (const auto& record : fs::directory_iterator(records))
+            byProcess[std::stol(record.path().filename())] = readFile(record.path());
+        std::string seen;
+        for (const auto& [process, openedPath] : byProcess)
+            seen += (seen.empty() ? "" : " ") + openedPath;
+        EXPECT_EQ(seen, opened);
+        fs::remove_all(records);
+        fs::create_directory(records);
+        restore();
     }
-    ASSERT_GE(writer, 0) << "the opener never started";
-    EXPECT_EQ(::write(writer, "go\n", 3), 3);
-    ::close(writer);
-    EXPECT_EQ(openedPaths(records, 1), std::vector<std::string>{source.string() + ".txt"});
-}
-
-TEST_F(OrvconvTest, OpenWithoutXdgOpenStillSucceedsSilently) {
-    const fs::path source = work() / "W.ORV";
-    writeAll(source, worked);
-    const ChildOutcome outcome = run({"--all", "--open", source}, {.path = bin().string()});
-    EXPECT_EQ(outcome.exitCode, 0);
-    EXPECT_EQ(outcome.out + outcome.err, "");
-    EXPECT_EQ(readAll(source.string() + ".txt"), workedText);
-    EXPECT_EQ(namesIn(work()), (Names{"W.ORV", "W.ORV.acc", "W.ORV.rtf", "W.ORV.txt"}));
+    // Without xdg-open the run still succeeds, silently.
+    fs::remove(bin + "/xdg-open");
+    EXPECT_EQ(run("--all --open WORKED.ORV", bin), 0);
+    EXPECT_EQ(out + err, "");
+    EXPECT_EQ(listing(), with("WORKED.ORV.acc WORKED.ORV.rtf WORKED.ORV.txt"));
 }
 
 } // namespace
-} // namespace orv::cli::test
+} // namespace orv::test

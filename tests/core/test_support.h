@@ -48,10 +48,10 @@ protected:
     // The folder's entries; folders end in "/", symlinks in "@".
     Names listing() const {
         Names names;
-        for (const auto& e : fs::directory_iterator(dir))
-            names.insert(e.path().filename().string() + (e.is_symlink()     ? "@"
-                                                         : e.is_directory() ? "/"
-                                                                            : ""));
+        for (const auto& e : fs::recursive_directory_iterator(dir))
+            names.insert(e.path().lexically_relative(dir).string() + (e.is_symlink()     ? "@"
+                                                                      : e.is_directory() ? "/"
+                                                                                         : ""));
         return names;
     }
 
