@@ -91,7 +91,7 @@ private Q_SLOTS:
         QDir(top_).removeRecursively();
         for (const char* folder : {"sub", "empty", "folder.ORV", "drives/A/deep", "drives/B"})
             QVERIFY(QDir().mkpath(top_ + u'/' + folder));
-        for (const char* file : {"notes.orv", "Mixed.Orv", "other.txt", ".hidden.ORV",
+        for (const char* file : {"apple.orv", "Mixed.Orv", "other.txt", ".hidden.ORV",
                                  "old.ORV.txt", "sub/inner.ORV", "sub/read.txt"})
             QVERIFY(QFile(top_ + u'/' + file).open(QIODevice::WriteOnly));
         QFile letter(top_ + "/LETTER.ORV"); // "HDR", byte 3, then text: enough for every output
@@ -126,7 +126,7 @@ private Q_SLOTS:
     }
 
     void startsInTheWorkingDirectoryWithTabsInOrder() {
-        verifyShowing(top_, {"LETTER.ORV", "Mixed.Orv", "notes.orv"}, "");
+        verifyShowing(top_, {"apple.orv", "LETTER.ORV", "Mixed.Orv"}, "");
         QCOMPARE(file1()->fileName(), QString());
         const QStringList entries = dir1()->entries();
         QCOMPARE(entries.first(), QStringLiteral("/"));
@@ -185,7 +185,7 @@ private Q_SLOTS:
 
         QCOMPARE(messages_, QStringList{at(row.message)});
         QVERIFY2(!tookInput_, "the controls took input while the run's message showed");
-        expected.sort();
+        expected.sort(Qt::CaseInsensitive);
         QCOMPARE(QDir().entryList(QDir::Files | QDir::Hidden), expected);
         QCOMPARE(documents_, words(at(row.opened)));
         QVERIFY(find("Frame")->isEnabled()); // ready for the next run
@@ -197,7 +197,7 @@ private Q_SLOTS:
         QVERIFY(QDir().mkpath("docs") && QFile("docs/help.htm").open(QIODevice::WriteOnly));
         QTest::mouseClick(find("cmdHelp"), Qt::LeftButton);
         QCOMPARE(pages_, QStringList({ORV_INSTALLED_HELP, "docs/help.htm"}));
-        verifyShowing(top_, {"LETTER.ORV", "Mixed.Orv", "notes.orv"}, "");
+        verifyShowing(top_, {"apple.orv", "LETTER.ORV", "Mixed.Orv"}, "");
     }
 
     void keys_data() {
@@ -226,7 +226,7 @@ private Q_SLOTS:
     }
 
     void browsing_data() {
-        const char* sources = "LETTER.ORV Mixed.Orv notes.orv";
+        const char* sources = "apple.orv LETTER.ORV Mixed.Orv";
         table<Browse>(
             {{"double-click", "click", "~/sub", "~/sub", "inner.ORV", "", ""},
              {"Enter", "enter", "~/sub", "~/sub", "inner.ORV", "", ""},
