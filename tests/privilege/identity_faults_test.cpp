@@ -6,6 +6,7 @@
 
 #include "app/convert_document.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <sys/wait.h>
 #include <unistd.h>
