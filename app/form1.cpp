@@ -2,13 +2,13 @@
 
 #include "app/app_icon.h"
 #include "app/click_label.h"
-#include "app/convert_document.h"
 #include "app/dir_list.h"
 #include "app/directory_listing.h"
 #include "app/drive_list.h"
 #include "app/file_list.h"
 #include "app/shapes.h"
 #include "app/window_services.h"
+#include "convert/convert_document.h"
 
 #include <QApplication>
 #include <QCheckBox>

@@ -16,7 +16,7 @@ add_library(orv_window STATIC
     startup_probe.cpp
     window_services.cpp
 )
-target_link_libraries(orv_window PUBLIC orv_command Qt6::Widgets PRIVATE Qt6::Svg)
+target_link_libraries(orv_window PUBLIC orv_convert Qt6::Widgets PRIVATE Qt6::Svg)
 # Where the installed help page lives; Help opens it when the working
 # directory has no docs/help.htm. Public, so the tests know it too.
 target_compile_definitions(orv_window PUBLIC

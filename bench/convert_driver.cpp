@@ -2,7 +2,7 @@
 // way orvconv --all does; lets the timings run on the core alone.
 //   convert_driver FILE...
 
-#include "app/convert_document.h"
+#include "convert/convert_document.h"
 
 #include <cstdio>
 #include <filesystem>

@@ -3,8 +3,8 @@
 // SIZE is a byte count, or a number followed by K, M or G (binary units).
 
 #include "bench/text_like_source.h"
-#include "decode/byte_files.h"
-#include "decode/conversion_error.h"
+#include "io/byte_files.h"
+#include "io/conversion_error.h"
 
 #include <charconv>
 #include <cstdio>

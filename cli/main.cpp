@@ -1,7 +1,7 @@
-#include "app/convert_document.h"
 #include "cli/options.h"
 #include "cli/source_location.h"
 #include "cli/terminal_front_end.h"
+#include "convert/convert_document.h"
 
 #include <cerrno>
 #include <cstdio>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/front_end.h"
+#include "convert/front_end.h"
 
 #include <cstdio>
 

@@ -1,7 +1,7 @@
 #include "decode/decoded_text_file.h"
 
-#include "decode/conversion_error.h"
 #include "decode/decoder.h"
+#include "io/conversion_error.h"
 
 #include <cerrno>
 #include <cstring>

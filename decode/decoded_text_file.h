@@ -1,6 +1,6 @@
 #pragma once
 
-#include "decode/byte_files.h"
+#include "io/byte_files.h"
 
 #include <memory>
 #include <string>

@@ -1,7 +1,7 @@
 #include "decode/source_reader.h"
 
-#include "decode/byte_files.h"
-#include "decode/conversion_error.h"
+#include "io/byte_files.h"
+#include "io/conversion_error.h"
 
 #include <cerrno>
 #include <cstring>

@@ -3,10 +3,10 @@
 // their output does not hold.
 
 #include "decode/char_map.h"
-#include "decode/conversion_error.h"
 #include "decode/decoded_text_file.h"
 #include "decode/decoder.h"
 #include "decode/source_reader.h"
+#include "io/conversion_error.h"
 #include "writers/accent_writer.h"
 #include "writers/rtf_writer.h"
 

@@ -1,7 +1,7 @@
 #include "writers/accent_writer.h"
 
-#include "decode/byte_files.h"
 #include "decode/decoded_text_file.h"
+#include "io/byte_files.h"
 
 #include <string_view>
 

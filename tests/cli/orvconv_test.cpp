@@ -1,7 +1,7 @@
 // Runs the built orvconv through the shell and checks its contract: exit
 // status, what it prints where, and which files it leaves with which bytes.
-#include "app/convert_document.h"
 #include "cli/options.h"
+#include "convert/convert_document.h"
 #include "tests/core/test_support.h"
 
 #include <cerrno>

@@ -1,4 +1,4 @@
-#include "app/convert_document.h"
+#include "convert/convert_document.h"
 #include "tests/core/test_support.h"
 
 #include <map>

@@ -1,9 +1,9 @@
 // The source decoding: charMap, the decoder, the decoded text file and the line rule.
-#include "decode/byte_files.h"
 #include "decode/char_map.h"
 #include "decode/decoded_text_file.h"
 #include "decode/decoder.h"
 #include "decode/source_reader.h"
+#include "io/byte_files.h"
 #include "tests/core/test_support.h"
 
 #include <array>

@@ -3,7 +3,7 @@
 // Shared by the core tests: a scratch folder, whole files, the documents' fixed
 // texts typed out here (not taken from the writers), a recording front end.
 
-#include "app/front_end.h"
+#include "convert/front_end.h"
 
 #include <gtest/gtest.h>
 

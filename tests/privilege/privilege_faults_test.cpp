@@ -2,7 +2,7 @@
 // is set as root (who passes every permission check), and the conversion runs in
 // a forked child that has become nobody or sees the folder read-only.
 
-#include "app/convert_document.h"
+#include "convert/convert_document.h"
 
 #include <gtest/gtest.h>
 

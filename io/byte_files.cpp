@@ -1,6 +1,6 @@
-#include "decode/byte_files.h"
+#include "io/byte_files.h"
 
-#include "decode/conversion_error.h"
+#include "io/conversion_error.h"
 
 #include <cerrno>
 

@@ -1,4 +1,4 @@
-#include "decode/conversion_error.h"
+#include "io/conversion_error.h"
 
 #include <cerrno>
 #include <cstring>

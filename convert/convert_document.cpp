@@ -1,8 +1,8 @@
-#include "app/convert_document.h"
+#include "convert/convert_document.h"
 
-#include "decode/conversion_error.h"
 #include "decode/decoded_text_file.h"
 #include "decode/source_reader.h"
+#include "io/conversion_error.h"
 #include "writers/accent_writer.h"
 #include "writers/rtf_writer.h"
 
