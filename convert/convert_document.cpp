@@ -17,38 +17,56 @@ ConversionPaths conversionPaths(const std::string& folder, const std::string& na
     return {source, source + ".txt", source + ".acc", source + ".rtf"};
 }
 
-void convertDocument(const std::string& folder, const std::string& name, bool accent, bool rtf,
-                     bool text, bool openAfter, FrontEnd& frontEnd) {
-    const ConversionPaths paths = conversionPaths(folder, name);
+ConversionOutcome runConversion(const ConversionJob& job, FrontEnd& frontEnd) {
+    const std::string text = job.outputBase + ".txt", accent = job.outputBase + ".acc",
+                      rtf = job.outputBase + ".rtf";
+    ConversionOutcome outcome;
     try {
         {
             // The content is dropped as soon as the text file holds it.
-            const std::string content = readSourceContent(paths.source);
-            decodeToTextFile(content, paths.text);
+            const std::string content = readSourceContent(job.source);
+            outcome.sourceBytes = content.size();
+            decodeToTextFile(content, text);
         }
-        if (accent)
-            writeAccentDocument(paths.text, paths.accent);
-        if (rtf)
-            writeRtfDocument(paths.text, paths.rtf);
-        if (!text && std::remove(paths.text.c_str()) != 0)
-            throwLastError(paths.text);
+        if (job.accent) {
+            writeAccentDocument(text, accent);
+            outcome.outputs.push_back(accent);
+        }
+        if (job.rtf) {
+            writeRtfDocument(text, rtf);
+            outcome.outputs.push_back(rtf);
+        }
+        if (!job.text && std::remove(text.c_str()) != 0)
+            throwLastError(text);
+        if (job.text)
+            outcome.outputs.push_back(text);
     } catch (const ConversionError& failure) {
-        frontEnd.reportFailure(failure.what());
-        return;
+        outcome.error = failure.what();
     } catch (const std::bad_alloc&) {
         // A document too large for memory is a failure like any other, not a crash.
-        frontEnd.reportFailure(ConversionError(paths.source, ENOMEM).what());
-        return;
+        outcome.error = ConversionError(job.source, ENOMEM).what();
     }
-    if (openAfter) {
-        if (accent)
-            frontEnd.openDocument(paths.accent);
-        if (rtf)
-            frontEnd.openDocument(paths.rtf);
-        if (text)
-            frontEnd.openDocument(paths.text);
+    if (!outcome.error.empty()) {
+        frontEnd.reportFailure(outcome.error);
+        return outcome;
     }
+    if (job.openAfter) {
+        if (job.accent)
+            frontEnd.openDocument(accent);
+        if (job.rtf)
+            frontEnd.openDocument(rtf);
+        if (job.text)
+            frontEnd.openDocument(text);
+    }
+    outcome.status = ConversionOutcome::Status::Converted;
     frontEnd.reportSuccess(successMessage);
+    return outcome;
+}
+
+void convertDocument(const std::string& folder, const std::string& name, bool accent, bool rtf,
+                     bool text, bool openAfter, FrontEnd& frontEnd) {
+    const std::string source = conversionPaths(folder, name).source;
+    runConversion({source, source, accent, rtf, text, openAfter}, frontEnd);
 }
 
 } // namespace orv

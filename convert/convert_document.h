@@ -2,7 +2,9 @@
 
 #include "convert/front_end.h"
 
+#include <cstdint>
 #include <string>
+#include <vector>
 
 namespace orv {
 
@@ -18,11 +20,34 @@ struct ConversionPaths {
 };
 ConversionPaths conversionPaths(const std::string& folder, const std::string& name);
 
-// Converts folder/name into every selected format, in a fixed order: the
+// One conversion: what is read, where the outputs go, which are wanted.
+// Outputs are named outputBase + ".txt", ".acc" and ".rtf"; beside the
+// source, outputBase is the source path itself.
+struct ConversionJob {
+    std::string source;
+    std::string outputBase;
+    bool accent = false;
+    bool rtf = false;
+    bool text = false;
+    bool openAfter = false;
+};
+
+struct ConversionOutcome {
+    enum class Status { Converted, Failed, Cancelled };
+    Status status = Status::Failed;
+    std::string error;                // what the front end was told, for Failed
+    std::vector<std::string> outputs; // the outputs written and kept, in the order written
+    std::uint64_t sourceBytes = 0;    // the source's size, once it was opened
+};
+
+// Converts job.source into every selected format, in a fixed order: the
 // decoded text file, the Accent document, the RTF document; removes the text
 // file unless text is selected; opens the results if asked. Ends by
-// reporting success or the first failure to frontEnd. Files written before a
-// failure stay as they are.
+// reporting success or the first failure to frontEnd (nothing when
+// cancelled). Outputs finished before a failure stay as they are.
+ConversionOutcome runConversion(const ConversionJob& job, FrontEnd& frontEnd);
+
+// runConversion of folder/name with the outputs beside it.
 void convertDocument(const std::string& folder, const std::string& name, bool accent, bool rtf,
                      bool text, bool openAfter, FrontEnd& frontEnd);
 

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstdint>
 #include <string>
 
 namespace orv {
@@ -7,6 +8,9 @@ namespace orv {
 // What a conversion needs from whoever started it: a place to report the
 // outcome and a way to open a finished document with the desktop's program
 // for it. The window shows message boxes; orvconv writes to stderr.
+//
+// Every call comes from the thread that runs the conversion, which need not
+// be the front end's own.
 class FrontEnd {
 public:
     virtual ~FrontEnd() = default;
@@ -15,6 +19,14 @@ public:
     // The outcome is deliberately not reported back: a document nobody can
     // open does not make the conversion fail.
     virtual void openDocument(const std::string& path) = 0;
+
+    // How far the run is: source bytes done out of the source's size. Called
+    // after every block, so keep it cheap.
+    virtual void progress(std::uint64_t /*done*/, std::uint64_t /*total*/) {}
+    // Asked after every block; true abandons the run. Every earlier output is
+    // left exactly as it was, no temporary file remains, and nothing is
+    // reported.
+    virtual bool cancelled() { return false; }
 };
 
 } // namespace orv
