@@ -1,6 +1,7 @@
 #include "cli/options.h"
 #include "cli/source_location.h"
 #include "cli/terminal_front_end.h"
+#include "io/temporary_files.h"
 #include "convert/convert_document.h"
 
 #include <cerrno>
@@ -38,6 +39,8 @@ int convertAll(const orv::cli::Options& options) {
 } // namespace
 
 int main(int argc, char** argv) {
+    // Ctrl-C in a long batch must not leave hidden half-written files behind.
+    orv::removeTemporariesOnSignal();
     using Action = orv::cli::Options::Action;
     const orv::cli::Options options =
         orv::cli::parseOptions(std::vector<std::string>(argv + 1, argv + argc));

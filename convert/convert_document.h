@@ -35,7 +35,9 @@ struct ConversionJob {
 struct ConversionOutcome {
     enum class Status { Converted, Failed, Cancelled };
     Status status = Status::Failed;
-    std::string error;                // what the front end was told, for Failed
+    std::string error;                // what the front end was told, for Failed:
+    std::string errorPath;            // the path concerned
+    std::string errorReason;          // and the platform's words for what went wrong
     std::vector<std::string> outputs; // the outputs written and kept, in the order written
     std::uint64_t sourceBytes = 0;    // the source's size, once it was opened
 };

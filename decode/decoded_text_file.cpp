@@ -14,10 +14,14 @@ void writeDecodedTextFile(const std::string& path, std::string_view decodedText)
     out.close();
 }
 
-void decodeToTextFile(std::string_view content, const std::string& path) {
-    OutputFile out(path);
+void decodeToTextFile(std::string_view content, ByteSink& out) {
     decodeInto(content, out);
     out.write(lineEnd);
+}
+
+void decodeToTextFile(std::string_view content, const std::string& path) {
+    OutputFile out(path);
+    decodeToTextFile(content, out);
     out.close();
 }
 

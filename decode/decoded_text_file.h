@@ -15,6 +15,8 @@ void writeDecodedTextFile(const std::string& path, std::string_view decodedText)
 // writeDecodedTextFile(path, decodeContent(content)), without holding the
 // decoded text in memory.
 void decodeToTextFile(std::string_view content, const std::string& path);
+// The same bytes handed to out, which the caller closes.
+void decodeToTextFile(std::string_view content, ByteSink& out);
 
 // Reads a decoded text file back line by line. A line ends at CR or CR LF
 // and the terminator is not part of it; a lone LF and a TAB are ordinary

@@ -5,10 +5,8 @@
 
 #include <cerrno>
 #include <cstring>
-#include <filesystem>
 #include <memory>
 #include <new>
-#include <system_error>
 
 namespace orv {
 namespace {
@@ -36,26 +34,27 @@ void appendWithoutTerminators(const char* p, const char* end, bool& afterCr, std
 
 } // namespace
 
+std::string readSourceContent(InputFile& file) {
+    std::string content;
+    content.reserve(file.size());
+    const auto block = std::make_unique_for_overwrite<char[]>(ioBlockSize);
+    bool afterCr = false;
+    bool anyByte = false;
+    while (const std::size_t got = file.read(block.get(), ioBlockSize)) {
+        anyByte = true;
+        appendWithoutTerminators(block.get(), block.get() + got, afterCr, content);
+    }
+    // A file of no bytes has not even one line to read.
+    if (!anyByte)
+        throw ConversionError(file.path(), ENODATA);
+    return content;
+}
+
 std::string readSourceContent(const std::string& sourcePath) {
     InputFile file(sourcePath);
     try {
-        std::string content;
-        std::error_code sizeUnknown;
-        const auto size = std::filesystem::file_size(sourcePath, sizeUnknown);
-        if (!sizeUnknown)
-            content.reserve(size);
-
-        const auto block = std::make_unique_for_overwrite<char[]>(ioBlockSize);
-        bool afterCr = false;
-        bool anyByte = false;
-        while (const std::size_t got = file.read(block.get(), ioBlockSize)) {
-            anyByte = true;
-            appendWithoutTerminators(block.get(), block.get() + got, afterCr, content);
-        }
+        std::string content = readSourceContent(file);
         file.close();
-        // A file of no bytes has not even one line to read.
-        if (!anyByte)
-            throw ConversionError(sourcePath, ENODATA);
         return content;
     } catch (const std::bad_alloc&) {
         throw ConversionError(sourcePath, ENOMEM);

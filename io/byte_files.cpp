@@ -1,65 +1,133 @@
 #include "io/byte_files.h"
 
 #include "io/conversion_error.h"
+#include "io/run_context.h"
+#include "io/temporary_files.h"
 
 #include <cerrno>
+#include <cstdio>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace orv {
 namespace {
 
-std::FILE* openOrThrow(const std::string& path, const char* mode) {
-    errno = 0;
-    std::FILE* file = std::fopen(path.c_str(), mode);
-    if (file == nullptr)
+// Leaves room for ".", the suffix and ".XXXXXX" within a 255-byte name.
+constexpr std::size_t keptNameBytes = 200;
+
+std::string temporaryPattern(const std::string& path) {
+    const std::size_t slash = path.rfind('/');
+    const std::size_t nameStart = slash == std::string::npos ? 0 : slash + 1;
+    return path.substr(0, nameStart) + "." + path.substr(nameStart, keptNameBytes) + ".XXXXXX";
+}
+
+// Closes fd; a close that reports an error still releases it.
+void closeOrThrow(int fd, const std::string& path) {
+    if (::close(fd) != 0 && errno != EINTR)
         throwLastError(path);
-    // Our own blocks are large; stdio's buffer would only add a copy.
-    std::setvbuf(file, nullptr, _IONBF, 0);
-    return file;
 }
 
 } // namespace
 
-InputFile::InputFile(std::string path) : path_(std::move(path)), file_(openOrThrow(path_, "rb")) {}
+InputFile::InputFile(std::string path) : path_(std::move(path)) {
+    // Without O_NONBLOCK a FIFO would hold up the run until a writer came.
+    fd_ = ::open(path_.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
+    if (fd_ < 0)
+        throwLastError(path_);
+    struct stat info {};
+    if (::fstat(fd_, &info) != 0 || !S_ISREG(info.st_mode)) {
+        const int error = errno;
+        const bool folder = S_ISDIR(info.st_mode);
+        ::close(fd_);
+        fd_ = -1;
+        if (folder)
+            throw ConversionError(path_, EISDIR);
+        if (info.st_mode != 0)
+            throw ConversionError(path_, "Not a regular file");
+        throw ConversionError(path_, error);
+    }
+    size_ = static_cast<std::uint64_t>(info.st_size);
+    permissions_ = info.st_mode & 07777;
+}
 
 InputFile::~InputFile() {
-    if (file_ != nullptr)
-        std::fclose(file_);
+    if (fd_ >= 0)
+        ::close(fd_);
 }
 
 std::size_t InputFile::read(char* buffer, std::size_t size) {
-    errno = 0;
-    const std::size_t got = std::fread(buffer, 1, size, file_);
-    if (got == 0 && std::ferror(file_))
-        throwLastError(path_);
-    return got;
+    ssize_t got;
+    while ((got = ::read(fd_, buffer, size)) < 0) {
+        if (errno != EINTR)
+            throwLastError(path_);
+    }
+    noteBlockRead(static_cast<std::size_t>(got));
+    return static_cast<std::size_t>(got);
+}
+
+std::size_t InputFile::readAt(char* buffer, std::size_t size, std::uint64_t offset) {
+    std::size_t done = 0;
+    while (done < size) {
+        const ssize_t got =
+            ::pread(fd_, buffer + done, size - done, static_cast<off_t>(offset + done));
+        if (got < 0 && errno == EINTR)
+            continue;
+        if (got < 0)
+            throwLastError(path_);
+        if (got == 0)
+            break;
+        done += static_cast<std::size_t>(got);
+    }
+    noteBlockRead(done);
+    return done;
 }
 
 void InputFile::close() {
-    std::FILE* file = file_;
-    file_ = nullptr;
-    errno = 0;
-    if (std::fclose(file) != 0)
-        throwLastError(path_);
+    const int fd = fd_;
+    fd_ = -1;
+    closeOrThrow(fd, path_);
 }
 
-OutputFile::OutputFile(std::string path) : path_(std::move(path)), file_(openOrThrow(path_, "wb")) {
+OutputFile::OutputFile(std::string path) : path_(std::move(path)), mode_(currentOutputMode()) {
+    // A file of that name that we may not write is kept, as writing over it
+    // would fail; a link is judged by itself, since the rename replaces it.
+    if (::faccessat(AT_FDCWD, path_.c_str(), W_OK, AT_EACCESS | AT_SYMLINK_NOFOLLOW) != 0 &&
+        errno != ENOENT)
+        throwLastError(path_);
+    temporary_ = temporaryPattern(path_);
+    // mkostemp creates the file exclusively, mode 0600, never through a link.
+    fd_ = ::mkostemp(temporary_.data(), O_CLOEXEC);
+    if (fd_ < 0)
+        throwLastError(path_);
+    live_ = true;
+    cleanupSlot_ = TemporaryFileList::remember(temporary_);
     buffer_.reserve(ioBlockSize);
 }
 
 OutputFile::~OutputFile() {
-    if (file_ != nullptr)
-        std::fclose(file_);
+    if (live_)
+        discard();
+}
+
+void OutputFile::writeAll(const char* data, std::size_t size) {
+    while (size != 0) {
+        const ssize_t done = ::write(fd_, data, size);
+        if (done < 0 && errno == EINTR)
+            continue;
+        if (done <= 0) // a write of nothing gives no reason: throwLastError says EIO
+            throwLastError(path_);
+        data += done;
+        size -= static_cast<std::size_t>(done);
+    }
 }
 
 void OutputFile::writeThrough(std::string_view bytes) {
     flushBuffer();
-    if (bytes.size() >= ioBlockSize) {
-        errno = 0;
-        if (std::fwrite(bytes.data(), 1, bytes.size(), file_) != bytes.size())
-            throwLastError(path_);
-        return;
-    }
-    buffer_.append(bytes);
+    if (bytes.size() >= ioBlockSize)
+        writeAll(bytes.data(), bytes.size());
+    else
+        buffer_.append(bytes);
 }
 
 void OutputFile::writeLine(std::string_view bytes) {
@@ -71,18 +139,49 @@ void OutputFile::flushBuffer() {
     if (buffer_.empty())
         return;
     errno = 0;
-    if (std::fwrite(buffer_.data(), 1, buffer_.size(), file_) != buffer_.size())
-        throwLastError(path_);
+    writeAll(buffer_.data(), buffer_.size());
     buffer_.clear();
 }
 
 void OutputFile::close() {
     flushBuffer();
-    std::FILE* file = file_;
-    file_ = nullptr;
-    errno = 0;
-    if (std::fclose(file) != 0)
+    if (mode_ != 0600 && ::fchmod(fd_, mode_) != 0)
         throwLastError(path_);
+    const int fd = fd_;
+    fd_ = -1;
+    closeOrThrow(fd, path_);
+    mode_ = 0600; // given above, through the descriptor
+    publish();
+}
+
+void OutputFile::finish() {
+    flushBuffer();
+    const int fd = fd_;
+    fd_ = -1;
+    closeOrThrow(fd, path_);
+}
+
+void OutputFile::publish() {
+    if (mode_ != 0600 && ::chmod(temporary_.c_str(), mode_) != 0)
+        throwLastError(path_);
+    if (::rename(temporary_.c_str(), path_.c_str()) != 0)
+        throwLastError(path_);
+    live_ = false;
+    TemporaryFileList::forget(cleanupSlot_);
+}
+
+void OutputFile::discard() {
+    if (fd_ >= 0)
+        ::close(fd_);
+    fd_ = -1;
+    live_ = false;
+    ::unlink(temporary_.c_str());
+    TemporaryFileList::forget(cleanupSlot_);
+}
+
+void removeIfPresent(const std::string& path) {
+    if (::unlink(path.c_str()) != 0 && errno != ENOENT)
+        throwLastError(path);
 }
 
 } // namespace orv

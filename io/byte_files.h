@@ -1,9 +1,10 @@
 #pragma once
 
 #include <cstddef>
-#include <cstdio>
+#include <cstdint>
 #include <string>
 #include <string_view>
+#include <sys/types.h>
 
 namespace orv {
 
@@ -25,8 +26,10 @@ private:
     std::string& target_;
 };
 
-// A file opened for reading. Every failure throws ConversionError naming the
-// path; the destructor closes a file that is still open.
+// A regular file opened for reading. Anything else (a folder, a FIFO, a
+// device, a link to one) is refused at once, without blocking on it. Every
+// failure throws ConversionError naming the path; the destructor closes a
+// file that is still open. Each block read is reported to the run's context.
 class InputFile {
 public:
     explicit InputFile(std::string path);
@@ -36,18 +39,28 @@ public:
 
     // Reads up to size bytes; 0 means the end of the file.
     std::size_t read(char* buffer, std::size_t size);
+    // Reads up to size bytes at offset, fewer only at the end of the file.
+    std::size_t readAt(char* buffer, std::size_t size, std::uint64_t offset);
     void close();
     const std::string& path() const { return path_; }
+    // The size and permission bits when the file was opened.
+    std::uint64_t size() const { return size_; }
+    mode_t permissions() const { return permissions_; }
 
 private:
     std::string path_;
-    std::FILE* file_;
+    int fd_;
+    std::uint64_t size_ = 0;
+    mode_t permissions_ = 0;
 };
 
-// A file created (or truncated) for writing, buffered here in large blocks.
-// Write errors surface at write, flush or close and throw ConversionError;
-// the destructor closes a file that is still open, dropping what a failed
-// run had not yet written.
+// An output that replaces the file of its name only once it is complete.
+// The bytes go to a new hidden file beside it, created exclusively under an
+// unpredictable name; close() checks every error and only then renames it
+// over the final name, replacing a link there rather than what it points to.
+// A file of that name that may not be written is not replaced either. Until then the final name
+// keeps whatever it held; a failure, or the destructor, removes the hidden file again. Errors name
+// the final path.
 class OutputFile final : public ByteSink {
 public:
     explicit OutputFile(std::string path);
@@ -64,18 +77,38 @@ public:
     }
     // The bytes given, then CR LF.
     void writeLine(std::string_view bytes);
-    // Flushes and closes; a failure here is as real as one in write().
+    // finish(), then publish(): the output takes its final name.
     void close();
+
+    // The steps of close(), for a file that is read back before it is kept
+    // or dropped: finish() writes out and closes the hidden file, which
+    // stays private (mode 0600) until publish() gives it the output's mode
+    // and its final name. discard() removes it instead.
+    void finish();
+    void publish();
+    void discard();
+    // True until the hidden file has been published or discarded.
+    bool pending() const { return live_; }
+
     const std::string& path() const { return path_; }
+    const std::string& temporaryPath() const { return temporary_; }
 
 private:
     void flushBuffer();
     void writeThrough(std::string_view bytes);
+    void writeAll(const char* data, std::size_t size);
 
     std::string path_;
-    std::FILE* file_;
+    std::string temporary_;
+    int fd_ = -1;
+    int cleanupSlot_ = -1;
+    bool live_ = false; // the hidden file exists and is ours to remove
+    mode_t mode_;
     std::string buffer_;
 };
+
+// Removes path if it is there; a missing file is no failure.
+void removeIfPresent(const std::string& path);
 
 inline constexpr std::string_view lineEnd = "\r\n";
 

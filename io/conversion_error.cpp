@@ -6,8 +6,13 @@
 namespace orv {
 
 ConversionError::ConversionError(const std::string& path, int errorNumber)
-    : std::runtime_error(std::string(path).append(": ").append(std::strerror(errorNumber))),
-      errorNumber_(errorNumber) {}
+    : ConversionError(path, std::strerror(errorNumber)) {
+    errorNumber_ = errorNumber;
+}
+
+ConversionError::ConversionError(const std::string& path, const std::string& reason)
+    : std::runtime_error(std::string(path).append(": ").append(reason)), path_(path),
+      reason_(reason), errorNumber_(0) {}
 
 void throwLastError(const std::string& path) {
     // Some failures leave errno unset (a short write with no reason given);

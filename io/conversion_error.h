@@ -10,13 +10,23 @@ namespace orv {
 class ConversionError : public std::runtime_error {
 public:
     ConversionError(const std::string& path, int errorNumber);
+    // For a failure the platform has no number for (a source that is no document).
+    ConversionError(const std::string& path, const std::string& reason);
     int errorNumber() const { return errorNumber_; }
+    const std::string& path() const { return path_; }
+    const std::string& reason() const { return reason_; }
 
 private:
+    std::string path_;
+    std::string reason_;
     int errorNumber_;
 };
 
 // Throws ConversionError for path with the current errno.
 [[noreturn]] void throwLastError(const std::string& path);
+
+// Thrown when whoever started a run has asked for it to stop. Not a failure:
+// nothing is reported, and every earlier output stays as it was.
+struct ConversionCancelled {};
 
 } // namespace orv

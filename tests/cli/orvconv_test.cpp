@@ -131,8 +131,8 @@ TEST_F(OrvconvTest, BatchGoesOnAfterAFailure) {
     const std::tuple<std::string, std::string, std::string, std::string> cases[] = {
         {"true", "./MID.ORV", "No such file or directory", ""},
         {"mkdir MID.ORV", "./MID.ORV", "Is a directory", "MID.ORV/"},
-        {"cp WORKED.ORV MID.ORV && ln -s /dev/full MID.ORV.txt", "./MID.ORV.txt",
-         "No space left on device", "MID.ORV MID.ORV.txt@"},
+        {"cp WORKED.ORV MID.ORV && mkdir MID.ORV.txt", "./MID.ORV.txt", "Is a directory",
+         "MID.ORV MID.ORV.txt/"},
     };
     for (const auto& [prepare, failing, reason, leftovers] : cases) {
         ASSERT_EQ(std::system(("cd '" + dir + "' && " + prepare).c_str()), 0);

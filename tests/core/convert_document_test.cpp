@@ -1,7 +1,11 @@
 #include "convert/convert_document.h"
 #include "tests/core/test_support.h"
 
+#include <csignal>
+#include <cstdlib>
 #include <map>
+#include <optional>
+#include <sys/resource.h>
 
 namespace orv::test {
 namespace {
@@ -89,42 +93,71 @@ TEST_F(ConvertDocumentTest, RunsLeaveTheSelectedOutputs) {
 
 const std::string longName(253, 'N'); // a valid name, but not with ".txt" added
 
+// The file-size limit in force for one scope: writes past it fail with EFBIG.
+class FileSizeLimit {
+public:
+    explicit FileSizeLimit(rlim_t bytes) {
+        ::getrlimit(RLIMIT_FSIZE, &saved_);
+        oldHandler_ = std::signal(SIGXFSZ, SIG_IGN);
+        const rlimit limit{bytes, saved_.rlim_max};
+        EXPECT_EQ(::setrlimit(RLIMIT_FSIZE, &limit), 0);
+    }
+    ~FileSizeLimit() {
+        ::setrlimit(RLIMIT_FSIZE, &saved_);
+        std::signal(SIGXFSZ, oldHandler_);
+    }
+
+private:
+    rlimit saved_{};
+    void (*oldHandler_)(int);
+};
+
 // A fault ends the run with the path and the platform's wording, opens
 // nothing, and leaves what was written before; once it is gone, a run succeeds.
+// Earlier complete outputs are never touched by a run that fails.
 TEST_F(ConvertDocumentTest, FaultsReportPathAndReasonAndKeepEarlierFiles) {
     writeFile(path("D.ORV"), exampleSource);
     const struct {
-        char obstacle; // put at `at` first: e(mpty file), d(irectory), f(ull disk link), s(ource)
+        char obstacle; // put at `at` first: e(mpty file), d(irectory), s(ource), l(imit on
+                       // file size at `limit` bytes, after a run that wrote the Accent and RTF)
         std::string at, name, formats, failing, reason;
         Names files;
+        rlim_t limit = 0;
     } faults[] = {
         // clang-format off
         {'-', "", "NONE.ORV", "art", "NONE.ORV", "No such file or directory", {"D.ORV"}},
         {'e', "E.ORV", "E.ORV", "art", "E.ORV", "No data available", {"D.ORV", "E.ORV"}},
         {'d', "S.ORV", "S.ORV", "art", "S.ORV", "Is a directory", {"D.ORV", "S.ORV/"}},
         {'-', "", "", "art", "", "Is a directory", {"D.ORV"}},
-        {'d', "D.ORV.txt", "D.ORV", "art", "D.ORV.txt", "Is a directory", {"D.ORV", "D.ORV.txt/"}},
+        // The text output takes its name last, after the documents made from it.
+        {'d', "D.ORV.txt", "D.ORV", "art", "D.ORV.txt", "Is a directory",
+         {"D.ORV", "D.ORV.acc", "D.ORV.rtf", "D.ORV.txt/"}},
         {'d', "D.ORV.acc", "D.ORV", "ar", "D.ORV.acc", "Is a directory",
          {"D.ORV", "D.ORV.acc/", "D.ORV.txt"}},
         {'d', "D.ORV.rtf", "D.ORV", "ar", "D.ORV.rtf", "Is a directory",
          {"D.ORV", "D.ORV.acc", "D.ORV.rtf/", "D.ORV.txt"}},
-        {'f', "D.ORV.txt", "D.ORV", "", "D.ORV.txt", "No space left on device",
-         {"D.ORV", "D.ORV.txt@"}},
-        {'f', "D.ORV.rtf", "D.ORV", "ar", "D.ORV.rtf", "No space left on device",
-         {"D.ORV", "D.ORV.acc", "D.ORV.rtf@", "D.ORV.txt"}},
         {'s', longName, longName, "art", longName + ".txt", "File name too long",
          {"D.ORV", longName}},
+        {'l', "", "D.ORV", "", "D.ORV.txt", "File too large", {"D.ORV", "D.ORV.acc", "D.ORV.rtf"},
+         10},
+        {'l', "", "D.ORV", "a", "D.ORV.acc", "File too large",
+         {"D.ORV", "D.ORV.acc", "D.ORV.rtf", "D.ORV.txt"}, 100},
         // clang-format on
     };
     for (const auto& f : faults) {
-        if (f.obstacle == 'e' || f.obstacle == 's')
+        if (f.obstacle == 'e' || f.obstacle == 's') {
             writeFile(path(f.at), f.obstacle == 's' ? exampleSource : "");
-        else if (f.obstacle == 'd')
+        } else if (f.obstacle == 'd') {
             fs::create_directory(path(f.at));
-        else if (f.obstacle == 'f')
-            fs::create_symlink("/dev/full", path(f.at));
-        EXPECT_EQ(convert(f.name, f.formats), path(f.failing) + ": " + f.reason + "\n");
-        EXPECT_EQ(listing(), f.files) << f.failing;
+        } else if (f.obstacle == 'l') {
+            EXPECT_EQ(convert("D.ORV", "ar"), success(path("D.ORV"), "ar"));
+        }
+        {
+            const std::optional<FileSizeLimit> limit =
+                f.limit != 0 ? std::optional<FileSizeLimit>(f.limit) : std::nullopt;
+            EXPECT_EQ(convert(f.name, f.formats), path(f.failing) + ": " + f.reason + "\n");
+        }
+        EXPECT_EQ(listing(), f.files) << f.failing; // no hidden file left behind
         expectExampleBytes();
         if (f.at.starts_with("D.ORV.")) {
             fs::remove(path(f.at));
@@ -134,6 +167,69 @@ TEST_F(ConvertDocumentTest, FaultsReportPathAndReasonAndKeepEarlierFiles) {
             if (entry.path().filename() != "D.ORV")
                 fs::remove_all(entry.path());
     }
+}
+
+// Whatever stands under an output's name is replaced as a name: a link is
+// replaced itself, never written through, and a hard link's other name keeps
+// its bytes. Only regular files are read as sources.
+TEST_F(ConvertDocumentTest, ReplacesNamesNeverWritesThroughThemAndReadsOnlyDocuments) {
+    writeFile(path("D.ORV"), exampleSource);
+    writeFile(path("other"), "someone else's\r\n");
+    const struct {
+        std::string setUp, name, formats, outcome;
+        Names files;
+    } cases[] = {
+        {"ln -s other D.ORV.txt", "D.ORV", "t", "", {"D.ORV", "D.ORV.txt", "other"}},
+        {"ln -s D.ORV D.ORV.acc", "D.ORV", "a", "", {"D.ORV", "D.ORV.acc", "other"}},
+        {"ln other D.ORV.rtf", "D.ORV", "r", "", {"D.ORV", "D.ORV.rtf", "other"}},
+        // Without Text an earlier text output goes, and a link there goes as a link.
+        {"ln -s other D.ORV.txt", "D.ORV", "", "", {"D.ORV", "other"}},
+        {"mkfifo F.ORV", "F.ORV", "art", "F.ORV: Not a regular file", {"D.ORV", "F.ORV", "other"}},
+        {"ln -s /dev/zero Z.ORV",
+         "Z.ORV",
+         "art",
+         "Z.ORV: Not a regular file",
+         {"D.ORV", "Z.ORV@", "other"}},
+    };
+    for (const auto& c : cases) {
+        ASSERT_EQ(std::system(("cd '" + dir + "' && " + c.setUp).c_str()), 0) << c.setUp;
+        const std::string expected =
+            c.outcome.empty() ? success(path(c.name), c.formats) : path(c.outcome) + "\n";
+        EXPECT_EQ(convert(c.name, c.formats), expected) << c.setUp;
+        EXPECT_EQ(listing(), c.files) << c.setUp;
+        expectExampleBytes();
+        EXPECT_EQ(readFile(path("other")), "someone else's\r\n") << c.setUp;
+        for (const auto& entry : fs::directory_iterator(dir))
+            if (entry.path().filename() != "D.ORV" && entry.path().filename() != "other")
+                fs::remove(entry.path());
+    }
+}
+
+// Whoever started a run may stop it between blocks: nothing is reported, and
+// every earlier output stays exactly as it was, with no hidden file left.
+TEST_F(ConvertDocumentTest, ACancelledRunLeavesEarlierOutputsAsTheyWere) {
+    writeFile(path("D.ORV"), exampleSource);
+    for (const char* ext : {".acc", ".rtf", ".txt"})
+        writeFile(path(std::string("D.ORV") + ext), "earlier");
+    struct Cancelling final : FrontEnd {
+        void reportSuccess(const std::string& m) override { events += m; }
+        void reportFailure(const std::string& m) override { events += m; }
+        void openDocument(const std::string& m) override { events += m; }
+        void progress(std::uint64_t done, std::uint64_t total) override {
+            EXPECT_LE(done, total);
+            ++calls;
+        }
+        bool cancelled() override { return calls >= 1; }
+        std::string events;
+        int calls = 0;
+    } frontEnd;
+    const ConversionOutcome outcome =
+        runConversion({path("D.ORV"), path("D.ORV"), true, true, true, true}, frontEnd);
+    EXPECT_EQ(outcome.status, ConversionOutcome::Status::Cancelled);
+    EXPECT_EQ(frontEnd.events, "");
+    EXPECT_EQ(listing(), (Names{"D.ORV", "D.ORV.acc", "D.ORV.rtf", "D.ORV.txt"}));
+    for (const char* ext : {".acc", ".rtf", ".txt"})
+        EXPECT_EQ(readFile(path(std::string("D.ORV") + ext)), "earlier");
 }
 
 } // namespace

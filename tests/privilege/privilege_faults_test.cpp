@@ -57,11 +57,11 @@ const Row rows[] = {
     {"RtfOutputReadOnly", false, nobody, P(0755), P(0644), {{".rtf", P(0644)}}, true, true, false,
      ".rtf", "Permission denied",
      {{"", sourceBytes}, {".txt", textBytes}, {".acc", accentDocument}, {".rtf", earlier}}},
-    // A sticky world-writable folder: nobody may rewrite root's writable text
-    // file but not delete it, so only the last step fails.
+    // A sticky world-writable folder: nobody may not delete root's text file,
+    // nor replace it, so only the last step fails and the old text stays.
     {"TextFileNotDeletable", false, 0, P(01777), P(0644), {{".txt", P(0666)}}, true, false, false,
      ".txt", "Operation not permitted",
-     {{"", sourceBytes}, {".txt", textBytes}, {".acc", accentDocument}}},
+     {{"", sourceBytes}, {".txt", earlier}, {".acc", accentDocument}}},
     {"ReadOnlyFileSystem", true, 0, P(0755), P(0644), {{".txt", P(0644)}, {".acc", P(0644)}},
      true, true, true, ".txt", "Read-only file system",
      {{"", sourceBytes}, {".txt", earlier}, {".acc", earlier}}},
