@@ -1,0 +1,150 @@
+// orvconv under the things that happen to real runs: a signal in the middle
+// of writing, another run on the same source, a private source. Whatever
+// happens, every output name holds an earlier complete version, a new
+// complete one, or nothing, and no hidden file is left where it can be helped.
+
+#include "tests/core/test_support.h"
+
+#include <csignal>
+#include <spawn.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <thread>
+#include <unistd.h>
+
+extern char** environ;
+
+namespace orv::test {
+namespace {
+
+pid_t start(const std::vector<std::string>& args) {
+    std::vector<char*> argv{const_cast<char*>(ORVCONV_PATH)};
+    for (const auto& a : args)
+        argv.push_back(const_cast<char*>(a.c_str()));
+    argv.push_back(nullptr);
+    pid_t pid = -1;
+    EXPECT_EQ(::posix_spawn(&pid, ORVCONV_PATH, nullptr, nullptr, argv.data(), environ), 0);
+    return pid;
+}
+
+int finish(pid_t pid) {
+    int status = 0;
+    EXPECT_EQ(::waitpid(pid, &status, 0), pid);
+    return status;
+}
+
+// Text-like bytes: words, break codes, now and then a CR LF.
+std::string textLike(std::size_t size) {
+    const std::string pattern = "Abc def\003ghi\374jklw mn\r\nop\376qr";
+    std::string bytes;
+    bytes.reserve(size + pattern.size());
+    while (bytes.size() < size)
+        bytes += pattern;
+    return bytes;
+}
+
+class SafetyTest : public TempDirTest {
+protected:
+    Names hidden() const {
+        Names names;
+        for (const auto& name : listing())
+            if (name.starts_with("."))
+                names.insert(name);
+        return names;
+    }
+    // The outputs of a clean run of the same bytes, kept aside as the reference.
+    std::map<std::string, std::string> reference(const std::string& source) {
+        const std::string copy = dir + "/../" + fs::path(dir).filename().string() + ".ref";
+        fs::create_directory(copy);
+        fs::copy_file(path(source), copy + "/R");
+        EXPECT_EQ(finish(start({"--all", copy + "/R"})), 0);
+        std::map<std::string, std::string> outputs;
+        for (const char* ext : {".acc", ".rtf", ".txt"})
+            outputs[ext] = readFile(copy + "/R" + ext);
+        fs::remove_all(copy);
+        return outputs;
+    }
+};
+
+// A signal that ends orvconv while it writes: the catchable ones remove the
+// hidden file and end it as killed by that signal; even SIGKILL leaves every
+// final name as it was. Text is not asked for, so no text output may appear.
+TEST_F(SafetyTest, ASignalMidWriteLeavesEarlierOutputsWhole) {
+    writeFile(path("BIG.ORV"), textLike(std::size_t{160} << 20));
+    for (const char* ext : {".acc", ".rtf"})
+        writeFile(path(std::string("BIG.ORV") + ext), "earlier");
+    const struct {
+        int signal;
+        bool cleansUp;
+    } cases[] = {{SIGINT, true}, {SIGTERM, true}, {SIGHUP, true}, {SIGKILL, false}};
+    for (const auto& c : cases) {
+        const pid_t pid = start({"-a", "-r", path("BIG.ORV")});
+        // Caught in the act: a hidden file exists and is growing.
+        bool caught = false;
+        for (int i = 0; i < 20000 && !caught; ++i) {
+            for (const auto& name : hidden())
+                caught = caught || fs::file_size(path(name)) > 0;
+            if (!caught)
+                std::this_thread::sleep_for(std::chrono::microseconds(500));
+        }
+        ASSERT_TRUE(caught) << "no hidden file appeared";
+        ASSERT_EQ(::kill(pid, c.signal), 0);
+        const int status = finish(pid);
+        EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == c.signal) << status;
+        if (c.cleansUp) {
+            EXPECT_EQ(hidden(), Names{}) << strsignal(c.signal);
+        }
+        for (const auto& name : hidden())
+            fs::remove(path(name));
+        EXPECT_EQ(listing(), (Names{"BIG.ORV", "BIG.ORV.acc", "BIG.ORV.rtf"}));
+        for (const char* ext : {".acc", ".rtf"})
+            EXPECT_EQ(readFile(path(std::string("BIG.ORV") + ext)), "earlier") << ext;
+    }
+}
+
+// Two runs on one source at once, one keeping the text and one not: each
+// succeeds, and each output is whole whenever it is there.
+TEST_F(SafetyTest, TwoRunsOnOneSourceNeverMixTheirFiles) {
+    writeFile(path("S.ORV"), textLike(std::size_t{256} << 10));
+    const auto expected = reference("S.ORV");
+    for (int round = 0; round < 60; ++round) {
+        const pid_t all = start({"--all", path("S.ORV")});
+        const pid_t noText = start({"-ar", path("S.ORV")});
+        EXPECT_EQ(finish(all), 0) << round;
+        EXPECT_EQ(finish(noText), 0) << round;
+        for (const auto& [ext, bytes] : expected) {
+            const std::string output = path("S.ORV" + ext);
+            if (ext == ".txt" && !fs::exists(output))
+                continue;
+            EXPECT_TRUE(readFile(output) == bytes) << ext << " in round " << round;
+        }
+        EXPECT_EQ(hidden(), Names{}) << round;
+    }
+}
+
+// New outputs get 0666 less the umask, and never more than the source allows.
+TEST_F(SafetyTest, OutputsAreNoMoreOpenThanTheSource) {
+    writeFile(path("D.ORV"), textLike(100));
+    const struct {
+        mode_t umask, source, outputs;
+    } cases[] = {
+        {022, 0644, 0644}, {022, 0600, 0600}, {002, 0664, 0664},
+        {077, 0644, 0600}, {022, 0444, 0444}, {0, 0640, 0640},
+    };
+    for (const auto& c : cases) {
+        fs::permissions(path("D.ORV"), fs::perms(c.source));
+        const mode_t saved = ::umask(c.umask);
+        const pid_t pid = start({"--all", path("D.ORV")});
+        ::umask(saved);
+        EXPECT_EQ(finish(pid), 0);
+        for (const char* ext : {".acc", ".rtf", ".txt"}) {
+            struct stat info {};
+            ASSERT_EQ(::stat(path(std::string("D.ORV") + ext).c_str(), &info), 0);
+            EXPECT_EQ(info.st_mode & 07777, c.outputs) << std::oct << c.umask << " " << c.source;
+            fs::remove(path(std::string("D.ORV") + ext));
+        }
+    }
+}
+
+} // namespace
+} // namespace orv::test
