@@ -1,8 +1,8 @@
 #include "cli/options.h"
 #include "cli/source_location.h"
 #include "cli/terminal_front_end.h"
-#include "io/temporary_files.h"
 #include "convert/convert_document.h"
+#include "io/temporary_files.h"
 
 #include <cerrno>
 #include <cstdio>
