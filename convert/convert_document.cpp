@@ -66,7 +66,7 @@ ConversionOutcome runConversion(const ConversionJob& job, FrontEnd& frontEnd) {
         const ScopedRunContext context(
             {newFileMode(source.permissions()), [&](std::size_t n) { progress.advance(n); }});
         step = &textPath;
-        text.emplace(textPath);
+        text.emplace(textPath, OutputFile::Visibility::privateUntilPublished);
         {
             // The content is dropped as soon as the intermediate holds it.
             const std::string content = readSourceContent(source);

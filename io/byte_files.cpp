@@ -7,6 +7,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <fcntl.h>
+#include <random>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -16,10 +17,30 @@ namespace {
 // Leaves room for ".", the suffix and ".XXXXXX" within a 255-byte name.
 constexpr std::size_t keptNameBytes = 200;
 
-std::string temporaryPattern(const std::string& path) {
+// "dir/.name.XXXXXX": hidden, beside the output, and named for it.
+std::string temporaryPrefix(const std::string& path) {
     const std::size_t slash = path.rfind('/');
     const std::size_t nameStart = slash == std::string::npos ? 0 : slash + 1;
-    return path.substr(0, nameStart) + "." + path.substr(nameStart, keptNameBytes) + ".XXXXXX";
+    return path.substr(0, nameStart) + "." + path.substr(nameStart, keptNameBytes) + ".";
+}
+
+// Creates a new file under prefix plus six random letters, exclusively (so
+// never through a link), with the mode it is to keep: unlike mkostemp's
+// 0600, that needs no chmod afterwards.
+int createTemporary(const std::string& prefix, mode_t mode, std::string& name) {
+    static constexpr char letters[] =
+        "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789";
+    thread_local std::mt19937_64 random{std::random_device{}()};
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        name = prefix;
+        std::uint64_t bits = random();
+        for (int i = 0; i < 6; ++i, bits /= 62)
+            name.push_back(letters[bits % 62]);
+        const int fd = ::open(name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, mode);
+        if (fd >= 0 || errno != EEXIST)
+            return fd;
+    }
+    return -1; // errno is EEXIST
 }
 
 // Closes fd; a close that reports an error still releases it.
@@ -89,15 +110,15 @@ void InputFile::close() {
     closeOrThrow(fd, path_);
 }
 
-OutputFile::OutputFile(std::string path) : path_(std::move(path)), mode_(currentOutputMode()) {
+OutputFile::OutputFile(std::string path, Visibility visibility)
+    : path_(std::move(path)), mode_(currentOutputMode()),
+      private_(visibility == Visibility::privateUntilPublished) {
     // A file of that name that we may not write is kept, as writing over it
     // would fail; a link is judged by itself, since the rename replaces it.
     if (::faccessat(AT_FDCWD, path_.c_str(), W_OK, AT_EACCESS | AT_SYMLINK_NOFOLLOW) != 0 &&
         errno != ENOENT)
         throwLastError(path_);
-    temporary_ = temporaryPattern(path_);
-    // mkostemp creates the file exclusively, mode 0600, never through a link.
-    fd_ = ::mkostemp(temporary_.data(), O_CLOEXEC);
+    fd_ = createTemporary(temporaryPrefix(path_), private_ ? 0600 : mode_, temporary_);
     if (fd_ < 0)
         throwLastError(path_);
     live_ = true;
@@ -144,13 +165,7 @@ void OutputFile::flushBuffer() {
 }
 
 void OutputFile::close() {
-    flushBuffer();
-    if (mode_ != 0600 && ::fchmod(fd_, mode_) != 0)
-        throwLastError(path_);
-    const int fd = fd_;
-    fd_ = -1;
-    closeOrThrow(fd, path_);
-    mode_ = 0600; // given above, through the descriptor
+    finish();
     publish();
 }
 
@@ -162,7 +177,7 @@ void OutputFile::finish() {
 }
 
 void OutputFile::publish() {
-    if (mode_ != 0600 && ::chmod(temporary_.c_str(), mode_) != 0)
+    if (private_ && ::chmod(temporary_.c_str(), mode_) != 0)
         throwLastError(path_);
     if (::rename(temporary_.c_str(), path_.c_str()) != 0)
         throwLastError(path_);

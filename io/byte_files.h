@@ -63,7 +63,8 @@ private:
 // the final path.
 class OutputFile final : public ByteSink {
 public:
-    explicit OutputFile(std::string path);
+    enum class Visibility { asOutput, privateUntilPublished };
+    explicit OutputFile(std::string path, Visibility visibility = Visibility::asOutput);
     ~OutputFile() override;
     OutputFile(const OutputFile&) = delete;
     OutputFile& operator=(const OutputFile&) = delete;
@@ -81,9 +82,10 @@ public:
     void close();
 
     // The steps of close(), for a file that is read back before it is kept
-    // or dropped: finish() writes out and closes the hidden file, which
-    // stays private (mode 0600) until publish() gives it the output's mode
-    // and its final name. discard() removes it instead.
+    // or dropped: finish() writes out and closes the hidden file, publish()
+    // gives it its final name, discard() removes it instead. A file made
+    // privateUntilPublished has mode 0600 until publish() gives it the
+    // output's mode.
     void finish();
     void publish();
     void discard();
@@ -104,6 +106,7 @@ private:
     int cleanupSlot_ = -1;
     bool live_ = false; // the hidden file exists and is ours to remove
     mode_t mode_;
+    bool private_;
     std::string buffer_;
 };
 
