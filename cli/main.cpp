@@ -1,13 +1,21 @@
+#include "cli/batch.h"
+#include "cli/desktop_opener.h"
+#include "cli/job_pool.h"
 #include "cli/options.h"
-#include "cli/source_location.h"
-#include "cli/terminal_front_end.h"
-#include "convert/convert_document.h"
+#include "cli/progress_line.h"
+#include "cli/quoted_name.h"
+#include "cli/report_writer.h"
+#include "cli/source_list.h"
 #include "io/temporary_files.h"
 
+#include <algorithm>
 #include <cerrno>
+#include <clocale>
 #include <cstdio>
 #include <cstring>
 #include <string>
+#include <sys/stat.h>
+#include <unistd.h>
 #include <vector>
 
 namespace {
@@ -15,6 +23,8 @@ namespace {
 constexpr int exitConverted = 0;
 constexpr int exitSomeFailed = 1;
 constexpr int exitUsage = 2;
+
+using orv::cli::SourceResult;
 
 // Prints text on stdout; a full disk or closed pipe is reported, not lost.
 int printToStdout(const std::string& text) {
@@ -26,21 +36,114 @@ int printToStdout(const std::string& text) {
     return exitConverted;
 }
 
-int convertAll(const orv::cli::Options& options) {
-    orv::cli::TerminalFrontEnd frontEnd(stderr);
-    for (const std::string& file : options.files) {
-        const orv::cli::SourceLocation location = orv::cli::splitSourcePath(file);
-        orv::convertDocument(location.folder, location.name, options.accent, options.rtf,
-                             options.text, options.open, frontEnd);
+bool progressShown(const orv::cli::Options& options) {
+    using Progress = orv::cli::Options::Progress;
+    if (options.progress != Progress::Auto)
+        return options.progress == Progress::On;
+    return ::isatty(STDERR_FILENO) == 1;
+}
+
+// The sources' total size, for the time left; only worth its stat calls
+// when someone watches.
+std::uint64_t totalBytes(const std::vector<orv::cli::SourceItem>& items) {
+    std::uint64_t total = 0;
+    struct stat status;
+    for (const auto& item : items)
+        if (!item.failure.any() && ::stat(item.source.c_str(), &status) == 0)
+            total += static_cast<std::uint64_t>(status.st_size);
+    return total;
+}
+
+const char* statusName(SourceResult::Status status) {
+    switch (status) {
+    case SourceResult::Status::Converted:
+        return "converted";
+    case SourceResult::Status::Skipped:
+        return "skipped";
+    case SourceResult::Status::Failed:
+        break;
     }
-    return frontEnd.anyFailed() ? exitSomeFailed : exitConverted;
+    return "failed";
+}
+
+std::string summary(std::size_t files, const std::size_t (&counts)[3], std::uint64_t bytes,
+                    double seconds) {
+    return "orvconv: " + std::to_string(files) + " files: " + std::to_string(counts[0]) +
+           " converted, " + std::to_string(counts[2]) + " skipped, " + std::to_string(counts[1]) +
+           " failed; " + orv::cli::humanBytes(bytes) + " in " + orv::cli::humanDuration(seconds);
+}
+
+int convertAll(const orv::cli::Options& options) {
+    using namespace orv::cli;
+    const std::vector<SourceItem> items = listSources(options);
+    ReportWriter report;
+    if (!options.report.empty()) {
+        if (const int error = report.open(options.report); error != 0) {
+            std::fprintf(stderr, "orvconv: %s: %s\n", quotedName(options.report).c_str(),
+                         std::strerror(error));
+            return exitSomeFailed;
+        }
+    }
+    const bool shown = progressShown(options);
+    ProgressLine progress(stderr, shown, items.size(), shown ? totalBytes(items) : 0);
+    std::vector<SourceResult> results(items.size());
+    std::vector<std::vector<std::string>> toOpen(items.size());
+    std::size_t counts[3] = {}; // converted, failed, skipped
+    std::uint64_t bytesDone = 0;
+    bool reportFailed = false;
+    const std::function<void(std::uint64_t)> progressed = [&](std::uint64_t bytes) {
+        progress.addBytes(bytes);
+    };
+
+    runJobs(
+        items.size(), options.jobs != 0 ? options.jobs : availableProcessors(),
+        [&](std::size_t i) {
+            results[i] = convertSource(options, items[i], toOpen[i], progressed);
+        },
+        [&](std::size_t i) {
+            const SourceResult& result = results[i];
+            ++counts[static_cast<int>(result.status)];
+            bytesDone += result.bytes;
+            progress.fileDone();
+            const int error = report.write(
+                {items[i].source, statusName(result.status), result.outputs,
+                 result.failure.any() ? result.failure.text() : "", result.bytes, result.seconds});
+            if (error != 0 && !reportFailed) {
+                reportFailed = true;
+                progress.printLine("orvconv: " + quotedName(options.report) + ": " +
+                                   std::strerror(error));
+            }
+        },
+        [&](std::size_t i) {
+            if (results[i].failure.any())
+                progress.printLine("orvconv: " + results[i].failure.shown());
+            for (const std::string& path : toOpen[i])
+                openWithDesktop(path);
+            // What has had its turn is needed no more.
+            results[i] = {};
+            toOpen[i] = {};
+        });
+
+    if (const int error = report.close(); error != 0 && !reportFailed) {
+        reportFailed = true;
+        progress.printLine("orvconv: " + quotedName(options.report) + ": " + std::strerror(error));
+    }
+    progress.finish(items.size() > 1
+                        ? summary(items.size(), counts, bytesDone, progress.elapsedSeconds())
+                        : "");
+    return counts[1] != 0 || reportFailed ? exitSomeFailed : exitConverted;
 }
 
 } // namespace
 
 int main(int argc, char** argv) {
+    // Names are checked against the user's locale before they are printed.
+    std::setlocale(LC_ALL, "");
+    // The report's numbers are JSON, whatever the locale writes for a decimal point.
+    std::setlocale(LC_NUMERIC, "C");
     // Ctrl-C in a long batch must not leave hidden half-written files behind.
     orv::removeTemporariesOnSignal();
+
     using Action = orv::cli::Options::Action;
     const orv::cli::Options options =
         orv::cli::parseOptions(std::vector<std::string>(argv + 1, argv + argc));

@@ -1,5 +1,9 @@
 #include "cli/options.h"
 
+#include "cli/quoted_name.h"
+
+#include <charconv>
+
 namespace orv::cli {
 
 namespace {
@@ -9,41 +13,77 @@ struct Flags {
     bool version = false;
 };
 
-// Applies one short option letter; false when the letter is unknown.
-bool applyShort(char letter, Options& options) {
-    switch (letter) {
-    case 'a':
-        options.accent = true;
-        return true;
-    case 'r':
-        options.rtf = true;
-        return true;
-    case 't':
-        options.text = true;
-        return true;
-    default:
-        return false;
-    }
+using Apply = void (*)(Options&, Flags&, const std::string& argument);
+
+// Every option: its letter (0 for none), its long name, whether it takes an
+// argument, and what it does.
+struct OptionSpec {
+    char letter;
+    std::string_view name;
+    bool takesArgument;
+    Apply apply;
+};
+
+constexpr unsigned maxJobs = 1024;
+
+const OptionSpec optionTable[] = {
+    {'a', "accent", false, [](Options& o, Flags&, const std::string&) { o.accent = true; }},
+    {'r', "rtf", false, [](Options& o, Flags&, const std::string&) { o.rtf = true; }},
+    {'t', "text", false, [](Options& o, Flags&, const std::string&) { o.text = true; }},
+    {0, "all", false,
+     [](Options& o, Flags&, const std::string&) { o.accent = o.rtf = o.text = true; }},
+    {0, "open", false, [](Options& o, Flags&, const std::string&) { o.open = true; }},
+    {'R', "recursive", false, [](Options& o, Flags&, const std::string&) { o.recursive = true; }},
+    {'u', "update", false, [](Options& o, Flags&, const std::string&) { o.update = true; }},
+    {'0', "null", false, [](Options& o, Flags&, const std::string&) { o.nullSeparated = true; }},
+    {'o', "output-dir", true, [](Options& o, Flags&, const std::string& a) { o.outputDir = a; }},
+    {'j', "jobs", true, nullptr}, // checked in applyOption
+    {0, "files-from", true,
+     [](Options& o, Flags&, const std::string& a) { o.filesFrom.push_back(a); }},
+    {0, "report", true, [](Options& o, Flags&, const std::string& a) { o.report = a; }},
+    {0, "progress", false,
+     [](Options& o, Flags&, const std::string&) { o.progress = Options::Progress::On; }},
+    {0, "no-progress", false,
+     [](Options& o, Flags&, const std::string&) { o.progress = Options::Progress::Off; }},
+    {0, "help", false, [](Options&, Flags& f, const std::string&) { f.help = true; }},
+    {0, "version", false, [](Options&, Flags& f, const std::string&) { f.version = true; }},
+};
+
+const OptionSpec* findLetter(char letter) {
+    for (const OptionSpec& spec : optionTable)
+        if (spec.letter != 0 && spec.letter == letter)
+            return &spec;
+    return nullptr;
 }
 
-bool applyLong(std::string_view name, Options& options, Flags& flags) {
-    if (name == "--accent")
-        options.accent = true;
-    else if (name == "--rtf")
-        options.rtf = true;
-    else if (name == "--text")
-        options.text = true;
-    else if (name == "--all")
-        options.accent = options.rtf = options.text = true;
-    else if (name == "--open")
-        options.open = true;
-    else if (name == "--help")
-        flags.help = true;
-    else if (name == "--version")
-        flags.version = true;
-    else
-        return false;
-    return true;
+const OptionSpec* findName(std::string_view name) {
+    for (const OptionSpec& spec : optionTable)
+        if (spec.name == name)
+            return &spec;
+    return nullptr;
+}
+
+// An option as it appears in a message: quoted as the shell would need it
+// when it holds anything unprintable, in plain single quotes otherwise.
+std::string shown(const std::string& option) {
+    return needsQuoting(option) ? quotedName(option) : "'" + option + "'";
+}
+
+// Applies spec with its argument; the reason when the argument is refused.
+std::string applyOption(const OptionSpec& spec, const std::string& argument, Options& options,
+                        Flags& flags) {
+    if (spec.letter == 'j') {
+        unsigned jobs = 0;
+        const char* end = argument.data() + argument.size();
+        const auto [at, error] = std::from_chars(argument.data(), end, jobs);
+        if (error != std::errc() || at != end || jobs == 0 || jobs > maxJobs)
+            return "invalid number of jobs " + shown(argument) + " (1 to " +
+                   std::to_string(maxJobs) + ")";
+        options.jobs = jobs;
+        return "";
+    }
+    spec.apply(options, flags, argument);
+    return "";
 }
 
 Options refuse(std::string reason) {
@@ -59,20 +99,50 @@ Options parseOptions(const std::vector<std::string>& arguments) {
     Options options;
     Flags flags;
     bool optionsEnded = false;
-    for (const std::string& argument : arguments) {
+    for (std::size_t index = 0; index < arguments.size(); ++index) {
+        const std::string& argument = arguments[index];
+        const bool hasNext = index + 1 < arguments.size();
+        std::string reason;
         if (optionsEnded || argument.size() < 2 || argument[0] != '-') {
             options.files.push_back(argument);
         } else if (argument == "--") {
             optionsEnded = true;
         } else if (argument[1] == '-') {
-            if (!applyLong(argument, options, flags))
-                return refuse("unknown option '" + argument + "'");
+            const std::size_t equals = argument.find('=');
+            const std::string name = argument.substr(2, equals - 2);
+            const OptionSpec* spec = findName(name);
+            if (spec == nullptr)
+                return refuse("unknown option " + shown(argument));
+            if (!spec->takesArgument && equals != std::string::npos)
+                return refuse("option " + shown("--" + name) + " takes no argument");
+            if (spec->takesArgument && equals == std::string::npos && !hasNext)
+                return refuse("option " + shown("--" + name) + " needs an argument");
+            reason = applyOption(*spec,
+                                 equals != std::string::npos ? argument.substr(equals + 1)
+                                 : spec->takesArgument       ? arguments[++index]
+                                                             : std::string(),
+                                 options, flags);
         } else {
-            for (std::size_t i = 1; i < argument.size(); ++i) {
-                if (!applyShort(argument[i], options))
-                    return refuse(std::string("unknown option '-") + argument[i] + "'");
+            for (std::size_t i = 1; i < argument.size() && reason.empty(); ++i) {
+                const OptionSpec* spec = findLetter(argument[i]);
+                if (spec == nullptr)
+                    return refuse("unknown option " + shown(std::string("-") + argument[i]));
+                if (!spec->takesArgument) {
+                    reason = applyOption(*spec, "", options, flags);
+                    continue;
+                }
+                // The rest of the word is the argument, or else the next word.
+                if (i + 1 == argument.size() && !hasNext)
+                    return refuse("option " + shown(std::string("-") + argument[i]) +
+                                  " needs an argument");
+                reason = applyOption(
+                    *spec, i + 1 < argument.size() ? argument.substr(i + 1) : arguments[++index],
+                    options, flags);
+                break;
             }
         }
+        if (!reason.empty())
+            return refuse(reason);
     }
     if (flags.help) {
         options.action = Options::Action::Help;
@@ -80,31 +150,12 @@ Options parseOptions(const std::vector<std::string>& arguments) {
         options.action = Options::Action::Version;
     } else if (!options.accent && !options.rtf && !options.text) {
         return refuse("no output format given (-a, -r, -t or --all)");
-    } else if (options.files.empty()) {
+    } else if (options.files.empty() && options.filesFrom.empty()) {
         return refuse("no FILE given");
     } else {
         options.action = Options::Action::Convert;
     }
     return options;
-}
-
-std::string helpText() {
-    std::string text(usageLine);
-    text += "Converts ORV documents. The outputs of each FILE are written next to it,\n"
-            "named FILE.acc, FILE.rtf and FILE.txt.\n"
-            "\n"
-            "  -a, --accent   write the Accent document, FILE.acc\n"
-            "  -r, --rtf      write the RTF document, FILE.rtf\n"
-            "  -t, --text     keep the decoded text, FILE.txt\n"
-            "      --all      all three, the same as -a -r -t\n"
-            "      --open     open the written documents with the desktop's programs\n"
-            "      --help     show this help and exit\n"
-            "      --version  show the version and exit\n"
-            "  --             end of options: every later argument is a FILE\n"
-            "\n"
-            "Exit status: 0 if every FILE was converted, 1 if any failed,\n"
-            "2 if the command line was refused.\n";
-    return text;
 }
 
 } // namespace orv::cli

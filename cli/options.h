@@ -6,29 +6,40 @@
 
 namespace orv::cli {
 
-// What the command line asks for. Convert carries the formats and the files;
-// Usage carries the reason the command line was refused.
+// What the command line asks for. Convert carries the formats, the files and
+// how to go through them; Usage carries the reason the command line was refused.
 struct Options {
     enum class Action { Convert, Help, Version, Usage };
+    enum class Progress { Auto, On, Off };
 
     Action action = Action::Usage;
     bool accent = false;
     bool rtf = false;
     bool text = false;
     bool open = false;
+    bool recursive = false;
+    bool update = false;
+    bool nullSeparated = false;
+    unsigned jobs = 0; // 0: one per processor available
+    Progress progress = Progress::Auto;
+    std::string outputDir; // empty: beside each source
+    std::string report;    // empty: no report
+    std::vector<std::string> filesFrom;
     std::vector<std::string> files;
     std::string error;
 };
 
-// Reads the arguments after the program name. Options may stand anywhere
-// before "--"; "-art" bundles short options; a lone "-" is a file name.
-// An unknown option is refused even next to --help, so a typo never passes
-// silently; otherwise --help wins over --version, and both over a missing
-// format or FILE.
+// Reads the arguments after the program name, GNU style. Options may stand
+// anywhere before "--"; short options bundle ("-art", "-Rj4"); an option's
+// argument follows it in the same word or as the next word ("-o DIR",
+// "-oDIR", "--output-dir=DIR", "--output-dir DIR"); a lone "-" is a file
+// name. An unknown option is refused even next to --help, so a typo never
+// passes silently; otherwise --help wins over --version, and both over a
+// missing format or FILE.
 Options parseOptions(const std::vector<std::string>& arguments);
 
 inline constexpr std::string_view usageLine =
-    "usage: orvconv [-a|--accent] [-r|--rtf] [-t|--text] [--all] [--open] FILE...\n";
+    "usage: orvconv [-a|--accent] [-r|--rtf] [-t|--text] [--all] [OPTION]... FILE...\n";
 
 // usageLine followed by what each option does, for --help.
 std::string helpText();

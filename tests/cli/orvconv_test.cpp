@@ -129,9 +129,9 @@ TEST_F(OrvconvTest, WritesTheSelectedOutputsNextToEachSource) {
 // A failing FILE gets one line; the files around it still convert.
 TEST_F(OrvconvTest, BatchGoesOnAfterAFailure) {
     const std::tuple<std::string, std::string, std::string, std::string> cases[] = {
-        {"true", "./MID.ORV", "No such file or directory", ""},
-        {"mkdir MID.ORV", "./MID.ORV", "Is a directory", "MID.ORV/"},
-        {"cp WORKED.ORV MID.ORV && mkdir MID.ORV.txt", "./MID.ORV.txt", "Is a directory",
+        {"true", "MID.ORV", "No such file or directory", ""},
+        {"mkdir MID.ORV", "MID.ORV", "Is a directory", "MID.ORV/"},
+        {"cp WORKED.ORV MID.ORV && mkdir MID.ORV.txt", "MID.ORV.txt", "Is a directory",
          "MID.ORV MID.ORV.txt/"},
     };
     for (const auto& [prepare, failing, reason, leftovers] : cases) {
@@ -154,11 +154,11 @@ TEST_F(OrvconvTest, OpensInTheFixedOrderOrQuietlyNot) {
     writeFile(bin + "/xdg-open", "#!/bin/sh\nprintf '%s' \"$1\" >'" + records + "/'$$\n");
     fs::permissions(bin + "/xdg-open", fs::perms::owner_all);
     const std::pair<std::string, std::string> cases[] = {
-        {"--all WORKED.ORV", "./WORKED.ORV.acc ./WORKED.ORV.rtf ./WORKED.ORV.txt"},
-        {"-t -r WORKED.ORV -a", "./WORKED.ORV.acc ./WORKED.ORV.rtf ./WORKED.ORV.txt"},
+        {"--all WORKED.ORV", "WORKED.ORV.acc WORKED.ORV.rtf WORKED.ORV.txt"},
+        {"-t -r WORKED.ORV -a", "WORKED.ORV.acc WORKED.ORV.rtf WORKED.ORV.txt"},
         {"-r -a LETTER.ORV WORKED.ORV",
-         "./LETTER.ORV.acc ./LETTER.ORV.rtf ./WORKED.ORV.acc ./WORKED.ORV.rtf"},
-        {"-t WORKED.ORV", "./WORKED.ORV.txt"},
+         "LETTER.ORV.acc LETTER.ORV.rtf WORKED.ORV.acc WORKED.ORV.rtf"},
+        {"-t WORKED.ORV", "WORKED.ORV.txt"},
     };
     for (const auto& [args, opened] : cases) {
         EXPECT_EQ(run("--open " + args, bin + ":/usr/bin:/bin"), 0) << args;

@@ -1,0 +1,123 @@
+#include "cli/batch.h"
+
+#include "convert/convert_document.h"
+
+#include <cerrno>
+#include <chrono>
+#include <cstring>
+#include <sys/stat.h>
+
+namespace orv::cli {
+
+namespace {
+
+// Hands open requests and progress to the batch; the outcome itself is read
+// from runConversion's result.
+class SourceFrontEnd final : public FrontEnd {
+public:
+    SourceFrontEnd(std::vector<std::string>& toOpen,
+                   const std::function<void(std::uint64_t)>& progressed)
+        : toOpen_(toOpen), progressed_(progressed) {}
+
+    void reportSuccess(const std::string&) override {}
+    void reportFailure(const std::string&) override {}
+    void openDocument(const std::string& path) override { toOpen_.push_back(path); }
+    void progress(std::uint64_t done, std::uint64_t) override {
+        if (done > reported_) {
+            progressed_(done - reported_);
+            reported_ = done;
+        }
+    }
+    std::uint64_t reported() const { return reported_; }
+
+private:
+    std::vector<std::string>& toOpen_;
+    const std::function<void(std::uint64_t)>& progressed_;
+    std::uint64_t reported_ = 0;
+};
+
+bool notOlder(const struct stat& output, const struct stat& source) {
+    if (output.st_mtim.tv_sec != source.st_mtim.tv_sec)
+        return output.st_mtim.tv_sec > source.st_mtim.tv_sec;
+    return output.st_mtim.tv_nsec >= source.st_mtim.tv_nsec;
+}
+
+// Creates the folders of path's parent that are missing, as mkdir -p does;
+// 0, or the errno with the folder that could not be made in failedFolder.
+int makeParentFolders(const std::string& path, std::string& failedFolder) {
+    for (std::size_t slash = path.find('/', 1); slash != std::string::npos;
+         slash = path.find('/', slash + 1)) {
+        const std::string folder = path.substr(0, slash);
+        if (folder.back() == '/' || ::mkdir(folder.c_str(), 0777) == 0 || errno == EEXIST)
+            continue;
+        failedFolder = folder;
+        return errno;
+    }
+    return 0;
+}
+
+} // namespace
+
+std::vector<std::string> selectedOutputs(const Options& options, const std::string& outputBase) {
+    std::vector<std::string> outputs;
+    if (options.accent)
+        outputs.push_back(outputBase + ".acc");
+    if (options.rtf)
+        outputs.push_back(outputBase + ".rtf");
+    if (options.text)
+        outputs.push_back(outputBase + ".txt");
+    return outputs;
+}
+
+bool upToDate(const Options& options, const SourceItem& item, std::uint64_t& bytes) {
+    struct stat source, output;
+    if (::stat(item.source.c_str(), &source) != 0)
+        return false;
+    bytes = static_cast<std::uint64_t>(source.st_size);
+    for (const std::string& path : selectedOutputs(options, item.outputBase))
+        if (::stat(path.c_str(), &output) != 0 || !notOlder(output, source))
+            return false;
+    return true;
+}
+
+SourceResult convertSource(const Options& options, const SourceItem& item,
+                           std::vector<std::string>& toOpen,
+                           const std::function<void(std::uint64_t)>& progressed) {
+    const auto start = std::chrono::steady_clock::now();
+    SourceResult result;
+    const auto finish = [&](SourceResult::Status status) {
+        result.status = status;
+        result.seconds =
+            std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+        return result;
+    };
+    if (item.failure.any()) {
+        result.failure = item.failure;
+        return finish(SourceResult::Status::Failed);
+    }
+    if (options.update && upToDate(options, item, result.bytes)) {
+        progressed(result.bytes);
+        return finish(SourceResult::Status::Skipped);
+    }
+    if (!options.outputDir.empty()) {
+        std::string folder;
+        if (const int error = makeParentFolders(item.outputBase, folder); error != 0) {
+            result.failure = {folder, std::strerror(error), "", ""};
+            return finish(SourceResult::Status::Failed);
+        }
+    }
+    SourceFrontEnd frontEnd(toOpen, progressed);
+    const ConversionOutcome outcome = runConversion(
+        {item.source, item.outputBase, options.accent, options.rtf, options.text, options.open},
+        frontEnd);
+    if (outcome.sourceBytes > frontEnd.reported())
+        progressed(outcome.sourceBytes - frontEnd.reported());
+    result.outputs = outcome.outputs;
+    result.bytes = outcome.sourceBytes;
+    if (outcome.status == ConversionOutcome::Status::Converted)
+        return finish(SourceResult::Status::Converted);
+    result.failure = {outcome.errorPath, outcome.errorReason, "", ""};
+    return finish(SourceResult::Status::Failed);
+}
+
+} // namespace orv::cli

@@ -1,0 +1,75 @@
+#include "cli/job_pool.h"
+
+#include <condition_variable>
+#include <mutex>
+#include <sched.h>
+#include <set>
+#include <thread>
+#include <vector>
+
+namespace orv::cli {
+
+namespace {
+
+class Pool {
+public:
+    Pool(std::size_t count, std::size_t window, const std::function<void(std::size_t)>& work,
+         const std::function<void(std::size_t)>& ended,
+         const std::function<void(std::size_t)>& inOrder)
+        : count_(count), window_(window), work_(work), ended_(ended), inOrder_(inOrder) {}
+
+    void runWorker() {
+        for (;;) {
+            std::size_t index;
+            {
+                std::unique_lock lock(mutex_);
+                turnMoved_.wait(lock, [&] { return next_ >= count_ || next_ < turn_ + window_; });
+                if (next_ >= count_)
+                    return;
+                index = next_++;
+            }
+            work_(index);
+            std::lock_guard lock(mutex_);
+            ended_(index);
+            waiting_.insert(index);
+            while (!waiting_.empty() && *waiting_.begin() == turn_) {
+                waiting_.erase(waiting_.begin());
+                inOrder_(turn_++);
+            }
+            turnMoved_.notify_all();
+        }
+    }
+
+private:
+    std::size_t count_, window_;
+    const std::function<void(std::size_t)>&work_, &ended_, &inOrder_;
+    std::mutex mutex_;
+    std::condition_variable turnMoved_;
+    std::size_t next_ = 0, turn_ = 0;
+    std::set<std::size_t> waiting_; // ended, not yet had their turn
+};
+
+} // namespace
+
+void runJobs(std::size_t count, unsigned threads, const std::function<void(std::size_t)>& work,
+             const std::function<void(std::size_t)>& ended,
+             const std::function<void(std::size_t)>& inOrder, std::size_t window) {
+    Pool pool(count, window < threads ? threads : window, work, ended, inOrder);
+    if (threads <= 1 || count <= 1) {
+        pool.runWorker();
+        return;
+    }
+    std::vector<std::jthread> workers;
+    for (unsigned i = 0; i < threads && i < count; ++i)
+        workers.emplace_back([&pool] { pool.runWorker(); });
+}
+
+unsigned availableProcessors() {
+    cpu_set_t set;
+    if (::sched_getaffinity(0, sizeof set, &set) == 0 && CPU_COUNT(&set) > 0)
+        return static_cast<unsigned>(CPU_COUNT(&set));
+    const unsigned fallback = std::thread::hardware_concurrency();
+    return fallback > 0 ? fallback : 1;
+}
+
+} // namespace orv::cli

@@ -1,0 +1,139 @@
+#include "cli/progress_line.h"
+
+#include <sys/ioctl.h>
+#include <unistd.h>
+
+namespace orv::cli {
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+constexpr auto redrawInterval = std::chrono::milliseconds(100);
+constexpr const char* clearToEnd = "\033[K";
+constexpr const char* clearLine = "\r\033[K";
+
+std::size_t terminalWidth(std::FILE* stream) {
+    winsize size{};
+    if (::ioctl(::fileno(stream), TIOCGWINSZ, &size) == 0 && size.ws_col > 0)
+        return size.ws_col;
+    return 80;
+}
+
+} // namespace
+
+std::string humanBytes(std::uint64_t bytes) {
+    static constexpr const char* units[] = {"B", "KiB", "MiB", "GiB", "TiB"};
+    if (bytes < 1024)
+        return std::to_string(bytes) + " B";
+    double value = static_cast<double>(bytes);
+    std::size_t unit = 0;
+    while (value >= 1024 && unit + 1 < std::size(units)) {
+        value /= 1024;
+        ++unit;
+    }
+    char text[32];
+    std::snprintf(text, sizeof text, "%.1f %s", value, units[unit]);
+    return text;
+}
+
+std::string humanDuration(double seconds) {
+    const long whole = static_cast<long>(seconds + 0.5);
+    char text[32];
+    if (whole >= 3600)
+        std::snprintf(text, sizeof text, "%ld:%02ld:%02ld", whole / 3600, whole / 60 % 60,
+                      whole % 60);
+    else
+        std::snprintf(text, sizeof text, "%ld:%02ld", whole / 60, whole % 60);
+    return text;
+}
+
+ProgressLine::ProgressLine(std::FILE* stream, bool shown, std::size_t files, std::uint64_t bytes)
+    : stream_(stream), shown_(shown), files_(files), bytes_(bytes), start_(Clock::now()),
+      lastDraw_(start_.time_since_epoch().count()) {
+    if (shown_) {
+        std::lock_guard lock(mutex_);
+        drawLocked(true);
+    }
+}
+
+Clock::duration ProgressLine::sinceLastDraw() const {
+    return Clock::now() - Clock::time_point(Clock::duration(lastDraw_.load()));
+}
+
+double ProgressLine::elapsedSeconds() const {
+    return std::chrono::duration<double>(Clock::now() - start_).count();
+}
+
+void ProgressLine::addBytes(std::uint64_t bytes) {
+    bytesDone_ += bytes;
+    // A busy line is skipped rather than waited for: the next call draws it.
+    if (shown_ && sinceLastDraw() >= redrawInterval) {
+        std::unique_lock lock(mutex_, std::try_to_lock);
+        if (lock.owns_lock())
+            drawLocked(false);
+    }
+}
+
+void ProgressLine::fileDone() {
+    ++filesDone_;
+    if (shown_) {
+        std::lock_guard lock(mutex_);
+        drawLocked(false);
+    }
+}
+
+void ProgressLine::printLine(const std::string& line) {
+    std::lock_guard lock(mutex_);
+    // One fputs per line, so that a line is never split by another writer.
+    std::string whole = shown_ ? clearLine : "";
+    whole.append(line).append("\n");
+    std::fputs(whole.c_str(), stream_);
+    if (shown_)
+        drawLocked(true);
+    std::fflush(stream_);
+}
+
+void ProgressLine::finish(const std::string& summary) {
+    if (!shown_)
+        return;
+    std::lock_guard lock(mutex_);
+    std::fputs(clearLine, stream_);
+    if (!summary.empty())
+        std::fputs((summary + "\n").c_str(), stream_);
+    std::fflush(stream_);
+}
+
+std::string ProgressLine::text() const {
+    const std::uint64_t done = bytesDone_;
+    const double seconds = elapsedSeconds();
+    const double rate = seconds > 0 ? static_cast<double>(done) / seconds : 0;
+    std::string line = std::to_string(filesDone_.load());
+    line.append("/").append(std::to_string(files_)).append(" files, ");
+    line.append(humanBytes(done)).append(" of ").append(humanBytes(bytes_));
+    if (rate > 0 && done > 0) {
+        line.append(", ").append(humanBytes(static_cast<std::uint64_t>(rate))).append("/s");
+        if (bytes_ > done)
+            line.append(", ")
+                .append(humanDuration(static_cast<double>(bytes_ - done) / rate))
+                .append(" left");
+    }
+    return line;
+}
+
+void ProgressLine::drawLocked(bool force) {
+    if (!force && sinceLastDraw() < redrawInterval)
+        return;
+    lastDraw_ = Clock::now().time_since_epoch().count();
+    std::string line = text();
+    // A line wider than the terminal would wrap, and \r would then redraw
+    // only its last part.
+    const std::size_t width = terminalWidth(stream_);
+    if (line.size() >= width)
+        line.resize(width - 1);
+    std::fputs("\r", stream_);
+    std::fputs(line.c_str(), stream_);
+    std::fputs(clearToEnd, stream_);
+    std::fflush(stream_);
+}
+
+} // namespace orv::cli

@@ -1,0 +1,52 @@
+#pragma once
+
+#include <atomic>
+#include <chrono>
+#include <cstdint>
+#include <cstdio>
+#include <mutex>
+#include <string>
+
+namespace orv::cli {
+
+// Sizes and times as a person reads them: "3.1 MiB", "1:07".
+std::string humanBytes(std::uint64_t bytes);
+std::string humanDuration(double seconds);
+
+// The one line on a terminal that shows how far a batch is: files done out
+// of all, bytes, rate and time left. It is redrawn in place at most a few
+// times a second, lines printed through it appear whole above it, and
+// finish() clears it. When not shown, lines go straight to the stream and
+// nothing else is written. Safe to call from several threads.
+class ProgressLine {
+public:
+    ProgressLine(std::FILE* stream, bool shown, std::size_t files, std::uint64_t bytes);
+
+    void addBytes(std::uint64_t bytes);
+    void fileDone();
+    // Prints line and a line end on a line of its own.
+    void printLine(const std::string& line);
+    // Clears the line; then, when shown, prints summary (if not empty).
+    void finish(const std::string& summary);
+
+    bool shown() const { return shown_; }
+    double elapsedSeconds() const;
+
+private:
+    void drawLocked(bool force);
+    std::chrono::steady_clock::duration sinceLastDraw() const;
+    std::string text() const;
+
+    std::FILE* stream_;
+    bool shown_;
+    std::size_t files_;
+    std::uint64_t bytes_;
+    std::atomic<std::size_t> filesDone_{0};
+    std::atomic<std::uint64_t> bytesDone_{0};
+    std::chrono::steady_clock::time_point start_;
+    // Read without the lock, to skip a redraw cheaply.
+    std::atomic<std::chrono::steady_clock::rep> lastDraw_;
+    std::mutex mutex_;
+};
+
+} // namespace orv::cli

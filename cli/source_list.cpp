@@ -1,0 +1,120 @@
+#include "cli/source_list.h"
+
+#include "cli/name_list.h"
+#include "cli/quoted_name.h"
+#include "cli/tree_walk.h"
+
+#include <cstring>
+#include <sys/stat.h>
+#include <unordered_map>
+
+namespace orv::cli {
+
+namespace {
+
+std::string describe(const std::string& pathShown, const Failure& failure,
+                     std::string (*name)(std::string_view)) {
+    if (failure.earlier.empty())
+        return pathShown + ": " + failure.reason;
+    return pathShown + ": output name " + name(failure.output) + " already used by " +
+           name(failure.earlier);
+}
+
+std::string asIs(std::string_view name) {
+    return std::string(name);
+}
+
+// The last component of path, trailing slashes aside.
+std::string baseName(const std::string& path) {
+    const std::size_t end = path.find_last_not_of('/');
+    if (end == std::string::npos)
+        return "";
+    const std::size_t slash = path.rfind('/', end);
+    return path.substr(slash == std::string::npos ? 0 : slash + 1,
+                       end - (slash == std::string::npos ? 0 : slash + 1) + 1);
+}
+
+// path with repeated slashes and "." components left out, so that two
+// spellings of one output name meet. ".." stays: through a link it may lead
+// elsewhere.
+std::string outputKey(const std::string& path) {
+    std::string key;
+    std::size_t at = 0;
+    while (at <= path.size()) {
+        std::size_t slash = path.find('/', at);
+        if (slash == std::string::npos)
+            slash = path.size();
+        const std::string_view part = std::string_view(path).substr(at, slash - at);
+        if (!part.empty() && part != ".")
+            key.append("/").append(part);
+        at = slash + 1;
+    }
+    return (path.starts_with('/') ? "" : ".") + key;
+}
+
+class Lister {
+public:
+    explicit Lister(const Options& options) : options_(options) {}
+
+    void addOperand(const std::string& operand) {
+        struct stat status;
+        if (options_.recursive && ::stat(operand.c_str(), &status) == 0 &&
+            S_ISDIR(status.st_mode)) {
+            walkTree(
+                operand,
+                [&](const std::string& relative) { add(joinPath(operand, relative), relative); },
+                [&](const std::string& folder, int error) { fail(folder, error); });
+        } else {
+            add(operand, baseName(operand));
+        }
+    }
+
+    void fail(const std::string& path, int error) {
+        items_.push_back({path, path, {path, std::strerror(error), "", ""}});
+    }
+
+    std::vector<SourceItem> take() { return std::move(items_); }
+
+private:
+    void add(const std::string& source, const std::string& belowOutputDir) {
+        SourceItem item{source,
+                        options_.outputDir.empty() ? source
+                                                   : joinPath(options_.outputDir, belowOutputDir),
+                        {}};
+        const auto [first, isNew] = owners_.try_emplace(outputKey(item.outputBase), source);
+        if (!isNew)
+            item.failure = {source, "", item.outputBase, first->second};
+        items_.push_back(std::move(item));
+    }
+
+    const Options& options_;
+    std::vector<SourceItem> items_;
+    std::unordered_map<std::string, std::string> owners_; // output name -> source
+};
+
+} // namespace
+
+std::string Failure::shown() const {
+    return describe(quotedName(path), *this, quotedName);
+}
+
+std::string Failure::text() const {
+    return describe(path, *this, asIs);
+}
+
+std::vector<SourceItem> listSources(const Options& options) {
+    Lister lister(options);
+    for (const std::string& operand : options.files)
+        lister.addOperand(operand);
+    for (const std::string& list : options.filesFrom) {
+        std::vector<std::string> names;
+        const int error = readNameList(list, options.nullSeparated, names);
+        for (const std::string& name : names)
+            lister.addOperand(name);
+        if (error != 0)
+            lister.fail(list, error);
+    }
+    return lister.take();
+}
+
+} // namespace orv::cli
