@@ -4,6 +4,7 @@
 #include "cli/quoted_name.h"
 #include "cli/tree_walk.h"
 
+#include <cerrno>
 #include <cstring>
 #include <sys/stat.h>
 #include <unordered_map>
@@ -57,6 +58,10 @@ public:
     explicit Lister(const Options& options) : options_(options) {}
 
     void addOperand(const std::string& operand) {
+        // A NUL in a line-separated list would cut the name short, and
+        // another file would be read in its place.
+        if (operand.find('\0') != std::string::npos)
+            return fail(operand, EINVAL);
         struct stat status;
         if (options_.recursive && ::stat(operand.c_str(), &status) == 0 &&
             S_ISDIR(status.st_mode)) {

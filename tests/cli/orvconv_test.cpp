@@ -2,7 +2,7 @@
 // status, what it prints where, and which files it leaves with which bytes.
 #include "cli/options.h"
 #include "convert/convert_document.h"
-#include "tests/core/test_support.h"
+#include "tests/cli/cli_test_support.h"
 
 #include <cerrno>
 #include <cstdlib>
@@ -15,11 +15,6 @@
 
 namespace orv::test {
 namespace {
-
-Names words(const std::string& text) {
-    std::istringstream in(text);
-    return {std::istream_iterator<std::string>(in), std::istream_iterator<std::string>()};
-}
 
 std::string refusal(const std::string& reason) {
     return "orvconv: " + reason + "\n" + std::string(cli::usageLine) +

@@ -1,0 +1,83 @@
+#pragma once
+
+// Shared by the tests that run the built orvconv: a run through the shell
+// with its exit status and both streams caught, whole folder trees as
+// name-to-bytes maps, and outputs as the conversion command writes them.
+
+#include "convert/convert_document.h"
+#include "tests/core/test_support.h"
+
+#include <cerrno>
+#include <cstdlib>
+#include <map>
+#include <sstream>
+#include <sys/wait.h>
+
+namespace orv::test {
+
+// The words of text, split at white space.
+inline Names words(const std::string& text) {
+    std::istringstream in(text);
+    return {std::istream_iterator<std::string>(in), std::istream_iterator<std::string>()};
+}
+
+struct RunResult {
+    int exitCode;
+    std::string out;
+    std::string err;
+};
+
+// The shell command that runs line in folder with stdin from /dev/null
+// unless the line redirects it, and its streams caught beside folder;
+// $ORVCONV stands for the built program.
+inline std::string capturing(const std::string& folder, const std::string& line) {
+    return "cd '" + folder + "' && ORVCONV='" ORVCONV_PATH "' && (" + line +
+           ") </dev/null >../run-out 2>../run-err";
+}
+
+// What a capturing() command did, from its wait status.
+inline RunResult collect(const std::string& folder, int status) {
+    const std::string out = folder + "/../run-out", err = folder + "/../run-err";
+    RunResult result{WIFEXITED(status) ? WEXITSTATUS(status) : -1, readFile(out), readFile(err)};
+    fs::remove(out);
+    fs::remove(err);
+    return result;
+}
+
+inline RunResult runIn(const std::string& folder, const std::string& line) {
+    return collect(folder, std::system(capturing(folder, line).c_str()));
+}
+
+using Tree = std::map<std::string, std::string>;
+
+// Every regular file below folder, by path relative to it, with its bytes;
+// folders and links are listed with "/" and "@" and no bytes.
+inline Tree treeContents(const std::string& folder) {
+    Tree contents;
+    if (!fs::exists(folder))
+        return contents;
+    for (const auto& e : fs::recursive_directory_iterator(folder)) {
+        const std::string name = e.path().lexically_relative(folder).string();
+        if (e.is_symlink())
+            contents[name + "@"] = "";
+        else if (e.is_directory())
+            contents[name + "/"] = "";
+        else
+            contents[name] = readFile(e.path());
+    }
+    return contents;
+}
+
+// The bytes runConversion writes for source's output with extension ext
+// (".acc", ".rtf", ".txt"), made in scratch.
+inline std::string referenceOutput(const std::string& source, const std::string& ext,
+                                   const std::string& scratch) {
+    fs::create_directories(scratch);
+    RecordingFrontEnd frontEnd;
+    const ConversionOutcome outcome =
+        runConversion({source, scratch + "/ref", true, true, true, false}, frontEnd);
+    EXPECT_EQ(outcome.status, ConversionOutcome::Status::Converted) << source;
+    return readFile(scratch + "/ref" + ext);
+}
+
+} // namespace orv::test

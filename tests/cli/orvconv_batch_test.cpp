@@ -1,0 +1,270 @@
+// Batches through the built orvconv: whole trees from a read-only mount into
+// -o, resuming with -u, lists from --files-from, output-name collisions, and
+// -jN giving what -j1 gives.
+#include "tests/cli/cli_test_support.h"
+
+#include <algorithm>
+#include <fcntl.h>
+#include <sched.h>
+#include <sys/mount.h>
+#include <sys/stat.h>
+#include <tuple>
+#include <unistd.h>
+
+namespace orv::test {
+namespace {
+
+using namespace std::string_literals;
+
+class OrvconvBatchTest : public TempDirTest {
+protected:
+    // tree/ holds ORV documents in mixed letter cases, a folder named like
+    // one, other files, a link to a folder, a link to a document and, when
+    // asked, a link to nowhere, which fails.
+    void makeTree(bool withFailure) {
+        const std::string samples = ORV_SAMPLES_DIR;
+        fs::create_directories(path("tree/sub/deeper"));
+        fs::create_directories(path("tree/folder.ORV"));
+        fs::copy_file(samples + "/LETTER.ORV", path("tree/A.ORV"));
+        fs::copy_file(samples + "/WORKED.ORV", path("tree/sub/b.orv"));
+        fs::copy_file(samples + "/MARKUP.ORV", path("tree/sub/deeper/C.Orv"));
+        fs::copy_file(samples + "/note.orv", path("tree/folder.ORV/n.orv"));
+        writeFile(path("tree/notes.txt"), "not a document");
+        writeFile(path("tree/x.orvx"), "not a document either");
+        fs::create_directory_symlink("..", path("tree/sub/loop"));
+        fs::create_symlink("sub/b.orv", path("tree/linked.orv"));
+        if (withFailure)
+            fs::create_symlink("nowhere", path("tree/gone.orv"));
+    }
+
+    // The outputs under out for each "output=source" pair, as the
+    // conversion command writes them.
+    Tree expectedOutputs(const std::string& pairs) {
+        Tree expected;
+        std::istringstream in(pairs);
+        for (std::string pair; in >> pair;) {
+            const std::size_t equals = pair.find('=');
+            const std::string output = pair.substr(0, equals);
+            for (std::size_t slash = output.find('/'); slash != std::string::npos;
+                 slash = output.find('/', slash + 1))
+                expected[output.substr(0, slash) + "/"] = "";
+            expected[output] = referenceOutput(path(pair.substr(equals + 1)),
+                                               output.substr(output.rfind('.')), path("../ref"));
+        }
+        return expected;
+    }
+
+    // Runs line with dir/m a read-only bind mount of dir/tree, in a private
+    // mount table of a child; false when the system denies one.
+    bool runOnReadOnlyMount(const std::string& line, RunResult& result) {
+        fs::create_directory(path("m"));
+        const std::string command = capturing(dir, line);
+        const pid_t child = ::fork();
+        if (child == 0) {
+            if (::unshare(CLONE_NEWNS) != 0 ||
+                ::mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0 ||
+                ::mount(path("tree").c_str(), path("m").c_str(), nullptr, MS_BIND, nullptr) != 0 ||
+                ::mount(nullptr, path("m").c_str(), nullptr, MS_REMOUNT | MS_BIND | MS_RDONLY,
+                        nullptr) != 0)
+                ::_exit(77);
+            ::execl("/bin/sh", "sh", "-c", command.c_str(), static_cast<char*>(nullptr));
+            ::_exit(127);
+        }
+        int status = 0;
+        ::waitpid(child, &status, 0);
+        result = collect(dir, status);
+        return !(WIFEXITED(status) && WEXITSTATUS(status) == 77 && result.err.empty());
+    }
+};
+
+TEST_F(OrvconvBatchTest, TreeFromAReadOnlyMountIntoAFolder) {
+    makeTree(true);
+    const Tree before = treeContents(path("tree"));
+    const std::string all = "A.ORV=tree/A.ORV linked.orv=tree/sub/b.orv sub/b.orv=tree/sub/b.orv "
+                            "sub/deeper/C.Orv=tree/sub/deeper/C.Orv "
+                            "folder.ORV/n.orv=tree/folder.ORV/n.orv";
+    std::string allOutputs;
+    for (const char* ext : {".acc", ".rtf", ".txt"}) {
+        std::istringstream in(all);
+        for (std::string pair; in >> pair;)
+            allOutputs += " " + pair.insert(pair.find('='), ext);
+    }
+    const std::tuple<std::string, int, std::string, std::string> cases[] = {
+        {"--all -R -o out m", 1, "orvconv: m/gone.orv: No such file or directory\n", allOutputs},
+        {"-a -R -o out/ m/sub/ m/A.ORV", 0, "",
+         "b.orv.acc=tree/sub/b.orv deeper/C.Orv.acc=tree/sub/deeper/C.Orv A.ORV.acc=tree/A.ORV"},
+        {"-t --recursive -j1 --output-dir=out/x/y m/folder.ORV m/sub/deeper/C.Orv", 0, "",
+         "x/y/n.orv.txt=tree/folder.ORV/n.orv x/y/C.Orv.txt=tree/sub/deeper/C.Orv"},
+        // Without -R a folder is no document.
+        {"-a -o out m/sub m/A.ORV", 1, "orvconv: m/sub: Is a directory\n", "A.ORV.acc=tree/A.ORV"},
+    };
+    for (const auto& [args, exitCode, err, outputs] : cases) {
+        RunResult run;
+        if (!runOnReadOnlyMount("$ORVCONV " + args, run))
+            GTEST_SKIP() << "no private mount table here (unshare(CLONE_NEWNS) needs "
+                            "CAP_SYS_ADMIN)";
+        EXPECT_EQ(run.exitCode, exitCode) << args;
+        EXPECT_EQ(run.out, "") << args;
+        EXPECT_EQ(run.err, err) << args;
+        EXPECT_EQ(treeContents(path("out")), expectedOutputs(outputs)) << args;
+        EXPECT_EQ(treeContents(path("tree")), before) << args;
+        fs::remove_all(path("out"));
+    }
+}
+
+// Sets path's modification time to seconds after 2001-09-09.
+void setTime(const std::string& path, long seconds) {
+    const timespec times[2] = {{1000000000 + seconds, 0}, {1000000000 + seconds, 0}};
+    ASSERT_EQ(::utimensat(AT_FDCWD, path.c_str(), times, AT_SYMLINK_NOFOLLOW), 0) << path;
+}
+
+TEST_F(OrvconvBatchTest, UpdateResumesWithoutRewritingWhatIsDone) {
+    makeTree(false);
+    const std::string convert = "$ORVCONV -ar -R -u -o out tree";
+    ASSERT_EQ(runIn(dir, convert).exitCode, 0);
+    const Tree done = treeContents(path("out"));
+    // Sources at 0, outputs at 100: a rewritten output shows a time of today.
+    const auto age = [&] {
+        for (const auto& e : fs::recursive_directory_iterator(path("tree")))
+            if (!e.is_symlink() && e.is_regular_file())
+                setTime(e.path(), 0);
+        for (const auto& e : fs::recursive_directory_iterator(path("out")))
+            if (e.is_regular_file())
+                setTime(e.path(), 100);
+    };
+    const std::pair<std::function<void()>, std::string> cases[] = {
+        {[] {}, ""},
+        {[&] { setTime(path("tree/sub/b.orv"), 200); },
+         "linked.orv.acc linked.orv.rtf sub/b.orv.acc sub/b.orv.rtf"},
+        {[&] { fs::remove(path("out/A.ORV.rtf")); }, "A.ORV.acc A.ORV.rtf"},
+        {[&] { setTime(path("out/sub/deeper/C.Orv.acc"), -1); },
+         "sub/deeper/C.Orv.acc sub/deeper/C.Orv.rtf"},
+        // An output exactly as old as its source counts as done.
+        {[&] { setTime(path("tree/A.ORV"), 100); }, ""},
+    };
+    for (const auto& [change, rewritten] : cases) {
+        age();
+        change();
+        const RunResult run = runIn(dir, convert);
+        EXPECT_EQ(run.exitCode, 0) << rewritten;
+        EXPECT_EQ(run.out + run.err, "") << rewritten;
+        EXPECT_EQ(treeContents(path("out")), done) << rewritten;
+        Names newer;
+        for (const auto& e : fs::recursive_directory_iterator(path("out"))) {
+            struct stat status;
+            ASSERT_EQ(::stat(e.path().c_str(), &status), 0);
+            if (e.is_regular_file() && status.st_mtim.tv_sec != 1000000100)
+                newer.insert(e.path().lexically_relative(path("out")).string());
+        }
+        EXPECT_EQ(newer, words(rewritten)) << rewritten;
+    }
+}
+
+TEST_F(OrvconvBatchTest, NamesFromAListOrStandardInput) {
+    makeTree(false);
+    fs::copy_file(ORV_SAMPLES_DIR "/CRLF.ORV", path("tree/odd\nname.orv"));
+    const std::tuple<std::string, std::string, int, std::string, std::string> cases[] = {
+        {"tree/A.ORV\ntree/sub/b.orv\n", "--files-from=list", 0, "",
+         "A.ORV.acc=tree/A.ORV b.orv.acc=tree/sub/b.orv"},
+        {"tree/A.ORV\n\ntree/sub/b.orv", "--files-from list", 0, "",
+         "A.ORV.acc=tree/A.ORV b.orv.acc=tree/sub/b.orv"},
+        {"tree/odd\nname.orv\0tree/A.ORV\0"s, "--files-from=- -0 <list", 0, "",
+         "A.ORV.acc=tree/A.ORV"},
+        {"tree/sub/deeper/C.Orv\n", "tree/A.ORV --files-from=- <list", 0, "",
+         "A.ORV.acc=tree/A.ORV C.Orv.acc=tree/sub/deeper/C.Orv"},
+        {"tree/sub\n", "-R --files-from=list", 0, "",
+         "b.orv.acc=tree/sub/b.orv deeper/C.Orv.acc=tree/sub/deeper/C.Orv"},
+        // A line break is part of a name only in a NUL-separated list.
+        {"tree/odd\nname.orv\n", "--files-from=list", 1,
+         "orvconv: tree/odd: No such file or directory\n"
+         "orvconv: name.orv: No such file or directory\n",
+         ""},
+        // A NUL in a line would cut the name short: the whole line fails.
+        {"tree/A.ORV\0x\n"s, "--files-from=list", 1,
+         "orvconv: 'tree/A.ORV'$'\\000''x': Invalid argument\n", ""},
+        {"", "--files-from=missing", 1, "orvconv: missing: No such file or directory\n", ""},
+        {"", "--files-from=list", 0, "", ""},
+    };
+    for (const auto& [list, args, exitCode, err, outputs] : cases) {
+        writeFile(path("list"), list);
+        const RunResult run = runIn(dir, "$ORVCONV -a -o out " + args);
+        EXPECT_EQ(run.exitCode, exitCode) << args;
+        EXPECT_EQ(run.out, "") << args;
+        EXPECT_EQ(run.err, err) << args;
+        Tree expected = expectedOutputs(outputs);
+        if (list.starts_with("tree/odd\nname.orv\0"s))
+            expected["odd\nname.orv.acc"] =
+                referenceOutput(path("tree/odd\nname.orv"), ".acc", path("../ref"));
+        EXPECT_EQ(treeContents(path("out")), expected) << args;
+        fs::remove_all(path("out"));
+    }
+}
+
+TEST_F(OrvconvBatchTest, ALaterSourceWithATakenOutputNameFails) {
+    const std::string samples = ORV_SAMPLES_DIR;
+    for (const char* folder : {"a", "b", "c"})
+        fs::create_directory(path(folder));
+    fs::copy_file(samples + "/LETTER.ORV", path("a/X.ORV"));
+    fs::copy_file(samples + "/WORKED.ORV", path("b/X.ORV"));
+    fs::copy_file(samples + "/MARKUP.ORV", path("c/Y.ORV"));
+    const std::tuple<std::string, std::string, std::string> cases[] = {
+        {"-o out a/X.ORV b/X.ORV c/Y.ORV",
+         "orvconv: b/X.ORV: output name out/X.ORV already used by a/X.ORV\n",
+         "out/X.ORV.acc=a/X.ORV out/Y.ORV.acc=c/Y.ORV"},
+        {"-j4 -R -o out a b c", "orvconv: b/X.ORV: output name out/X.ORV already used by a/X.ORV\n",
+         "out/X.ORV.acc=a/X.ORV out/Y.ORV.acc=c/Y.ORV"},
+        {"-o out/ c/Y.ORV ./c/Y.ORV c//Y.ORV",
+         "orvconv: ./c/Y.ORV: output name out/Y.ORV already used by c/Y.ORV\n"
+         "orvconv: c//Y.ORV: output name out/Y.ORV already used by c/Y.ORV\n",
+         "out/Y.ORV.acc=c/Y.ORV"},
+        // Beside the sources, only the same source twice collides.
+        {"b/X.ORV a/X.ORV ./b/X.ORV",
+         "orvconv: ./b/X.ORV: output name ./b/X.ORV already used by b/X.ORV\n",
+         "a/X.ORV.acc=a/X.ORV b/X.ORV.acc=b/X.ORV"},
+    };
+    for (const auto& [args, err, outputs] : cases) {
+        const Tree sources = treeContents(dir);
+        const RunResult run = runIn(dir, "$ORVCONV -a " + args);
+        EXPECT_EQ(run.exitCode, 1) << args;
+        EXPECT_EQ(run.out, "") << args;
+        EXPECT_EQ(run.err, err) << args;
+        Tree expected = expectedOutputs(outputs);
+        expected.insert(sources.begin(), sources.end());
+        EXPECT_EQ(treeContents(dir), expected) << args;
+        fs::remove_all(path("out"));
+        for (const auto& file : treeContents(dir))
+            if (file.first.ends_with(".acc"))
+                fs::remove(path(file.first));
+    }
+}
+
+TEST_F(OrvconvBatchTest, AnyNumberOfJobsGivesWhatOneGives) {
+    // Forty documents in twenty folders, every seventh a link to nowhere.
+    const std::string samples[] = {"LETTER.ORV", "WORKED.ORV",  "MARKUP.ORV",
+                                   "CRLF.ORV",   "NOBREAK.ORV", "note.orv"};
+    for (int i = 0; i < 40; ++i) {
+        const std::string folder = path("tree/f" + std::to_string(i % 20));
+        fs::create_directories(folder);
+        const std::string name = folder + "/d" + std::to_string(i) + ".ORV";
+        if (i % 7 == 3)
+            fs::create_symlink("nowhere", name);
+        else
+            fs::copy_file(ORV_SAMPLES_DIR "/" + samples[i % 6], name);
+    }
+    const RunResult one = runIn(dir, "$ORVCONV --all -R -j1 -o out1 tree");
+    EXPECT_EQ(one.exitCode, 1);
+    EXPECT_EQ(std::count(one.err.begin(), one.err.end(), '\n'), 6);
+    const Tree oneOutputs = treeContents(path("out1"));
+    EXPECT_EQ(oneOutputs.size(), 20u + 34u * 3u);
+    for (const char* jobs : {"2", "4", "7", "40"}) {
+        const std::string out = "out" + std::string(jobs);
+        const RunResult many =
+            runIn(dir, "$ORVCONV --all -R -j" + std::string(jobs) + " -o " + out + " tree");
+        EXPECT_EQ(many.exitCode, one.exitCode) << jobs;
+        EXPECT_EQ(many.out + many.err, one.out + one.err) << jobs;
+        EXPECT_EQ(treeContents(path(out)), oneOutputs) << jobs;
+    }
+}
+
+} // namespace
+} // namespace orv::test

@@ -1,0 +1,175 @@
+// What orvconv tells while a batch runs and after: the report's rows, the
+// progress line on a terminal and its absence off one, and names quoted so
+// that they cannot drive the terminal.
+#include "tests/cli/cli_test_support.h"
+
+#include <pty.h>
+#include <regex>
+#include <sys/wait.h>
+#include <termios.h>
+#include <tuple>
+#include <unistd.h>
+
+namespace orv::test {
+namespace {
+
+class OrvconvWatchTest : public TempDirTest {
+protected:
+    void SetUp() override {
+        TempDirTest::SetUp();
+        fs::create_directories(path("tree/sub"));
+        fs::copy_file(ORV_SAMPLES_DIR "/LETTER.ORV", path("tree/A.ORV"));
+        fs::copy_file(ORV_SAMPLES_DIR "/WORKED.ORV", path("tree/sub/b.orv"));
+        fs::copy_file(ORV_SAMPLES_DIR "/note.orv", path("tree/caf\xe9.orv"));
+        fs::create_symlink("nowhere", path("tree/gone.ORV"));
+    }
+
+    std::string size(const std::string& name) {
+        return std::to_string(fs::file_size(path("tree/" + name)));
+    }
+
+    // Runs line in dir on a pseudo-terminal that passes bytes through
+    // untouched; everything the terminal received, and the exit status.
+    std::pair<int, std::string> runOnTerminal(const std::string& line) {
+        termios raw{};
+        ::cfmakeraw(&raw);
+        winsize size{24, 200, 0, 0};
+        int terminal = -1;
+        const std::string command = "cd '" + dir + "' && exec " ORVCONV_PATH " " + line;
+        const pid_t child = ::forkpty(&terminal, nullptr, &raw, &size);
+        if (child == 0) {
+            ::execl("/bin/sh", "sh", "-c", command.c_str(), static_cast<char*>(nullptr));
+            ::_exit(127);
+        }
+        std::string seen;
+        char block[4096];
+        for (ssize_t got; (got = ::read(terminal, block, sizeof block)) != 0;) {
+            if (got < 0 && errno == EINTR)
+                continue;
+            if (got < 0)
+                break; // EIO: the last writer is gone
+            seen.append(block, static_cast<std::size_t>(got));
+        }
+        ::close(terminal);
+        int status = 0;
+        ::waitpid(child, &status, 0);
+        return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, seen};
+    }
+};
+
+TEST_F(OrvconvWatchTest, ReportHasOneRowPerSourceAsItEnds) {
+    const std::string a = "out/A.ORV", cafe = "out/caf\\udce9.orv", b = "out/sub/b.orv";
+    const std::string gone = R"({"source":"tree/gone.ORV","status":"failed","outputs":[],)"
+                             R"("error":"tree/gone.ORV: No such file or directory","bytes":0})";
+    const std::pair<std::string, std::string> runs[] = {
+        {"-at", R"({"source":"tree/A.ORV","status":"converted","outputs":[")" + a + R"(.acc",")" +
+                    a + R"(.txt"],"bytes":)" + size("A.ORV") + "}\n" +
+                    R"({"source":"tree/caf\udce9.orv","status":"converted","outputs":[")" + cafe +
+                    R"(.acc",")" + cafe + R"(.txt"],"bytes":)" + size("caf\xe9.orv") + "}\n" +
+                    gone + "\n" +
+                    R"({"source":"tree/sub/b.orv","status":"converted","outputs":[")" + b +
+                    R"(.acc",")" + b + R"(.txt"],"bytes":)" + size("sub/b.orv") + "}\n"},
+        // Run again with -u: what is done is skipped, what failed fails again.
+        {"-at -u",
+         R"({"source":"tree/A.ORV","status":"skipped","outputs":[],"bytes":)" + size("A.ORV") +
+             "}\n" + R"({"source":"tree/caf\udce9.orv","status":"skipped","outputs":[],"bytes":)" +
+             size("caf\xe9.orv") + "}\n" + gone + "\n" +
+             R"({"source":"tree/sub/b.orv","status":"skipped","outputs":[],"bytes":)" +
+             size("sub/b.orv") + "}\n"},
+    };
+    for (const auto& [args, rows] : runs) {
+        const RunResult run =
+            runIn(dir, "$ORVCONV -R -j1 -o out --report=r.jsonl " + args + " tree");
+        EXPECT_EQ(run.exitCode, 1) << args;
+        EXPECT_EQ(run.err, "orvconv: tree/gone.ORV: No such file or directory\n") << args;
+        // The time taken is the one field that differs from run to run.
+        const std::string report = readFile(path("r.jsonl"));
+        EXPECT_TRUE(std::regex_search(report, std::regex(R"("seconds":[0-9]+\.[0-9]{6}\})")));
+        EXPECT_EQ(std::regex_replace(report, std::regex(R"(,"seconds":[0-9.]+)"), ""), rows);
+    }
+    // "-" writes the report on standard output; a report that cannot be
+    // written stops the batch before it starts.
+    const RunResult toStdout = runIn(dir, "$ORVCONV -a -o out2 --report=- tree/A.ORV");
+    EXPECT_EQ(toStdout.exitCode, 0);
+    EXPECT_TRUE(toStdout.out.starts_with(R"({"source":"tree/A.ORV","status":"converted")"));
+    const RunResult refused = runIn(dir, "$ORVCONV -a -o out3 --report=tree/A.ORV/r tree/A.ORV");
+    EXPECT_EQ(refused.exitCode, 1);
+    EXPECT_EQ(refused.err, "orvconv: tree/A.ORV/r: Not a directory\n");
+    EXPECT_FALSE(fs::exists(path("out3")));
+}
+
+TEST_F(OrvconvWatchTest, ProgressOnlyOnATerminalOrWhenAsked) {
+    const std::string failure = "orvconv: tree/gone.ORV: No such file or directory\n";
+    // Each drawing of the line: back to the start, the line, clear to its end.
+    const std::regex drawing("\r([^\r\n]*)\033\\[K");
+    const std::regex line(
+        R"(|[0-4]/4 files, [0-9.]+ (B|KiB) of [0-9.]+ (B|KiB)(, .*/s)?(, .* left)?)");
+    const std::regex summary(
+        "orvconv: 4 files: 3 converted, 0 skipped, 1 failed; [0-9.]+ (B|KiB) in 0:0[0-9]\n");
+    const std::tuple<bool, std::string, bool> cases[] = {
+        {true, "", true},
+        {true, "--no-progress", false},
+        {true, "--progress --no-progress", false},
+        {false, "--progress", true},
+        {false, "", false},
+    };
+    for (const auto& [onTerminal, flags, shown] : cases) {
+        const std::string args = "-a -R -o out " + flags + " tree";
+        int exitCode;
+        std::string err;
+        if (onTerminal) {
+            std::tie(exitCode, err) = runOnTerminal(args);
+        } else {
+            const RunResult run = runIn(dir, "$ORVCONV " + args);
+            exitCode = run.exitCode;
+            err = run.err;
+            EXPECT_EQ(run.out, "");
+        }
+        EXPECT_EQ(exitCode, 1) << args;
+        if (!shown) {
+            EXPECT_EQ(err, failure) << onTerminal << args;
+            continue;
+        }
+        // The line is drawn at the start, every drawing is whole, the line
+        // is cleared before the failure and at the end, then the summary.
+        EXPECT_TRUE(err.starts_with("\r0/4 files, 0 B of ")) << err;
+        for (auto it = std::sregex_iterator(err.begin(), err.end(), drawing);
+             it != std::sregex_iterator(); ++it)
+            EXPECT_TRUE(std::regex_match((*it)[1].str(), line)) << (*it)[1].str();
+        EXPECT_NE(err.find("\r\033[K" + failure), std::string::npos) << err;
+        const std::string rest = std::regex_replace(err, drawing, "");
+        EXPECT_TRUE(rest.starts_with(failure)) << rest;
+        EXPECT_TRUE(std::regex_match(rest.substr(failure.size()), summary)) << rest;
+        EXPECT_TRUE(err.ends_with("\r\033[K" + rest.substr(failure.size()))) << err;
+        fs::remove_all(path("out"));
+    }
+    // One file: no summary.
+    const auto [exitCode, single] = runOnTerminal("-a -o out tree/A.ORV");
+    EXPECT_EQ(exitCode, 0);
+    EXPECT_EQ(std::regex_replace(single, drawing, ""), "");
+}
+
+// Names as typed, no "./" added; a name that would drive the terminal or
+// is foreign to the locale quoted, on one line.
+TEST_F(OrvconvWatchTest, FailuresNameSourcesAsTypedAndQuoted) {
+    const std::tuple<std::string, std::string, std::string> cases[] = {
+        {"C.UTF-8", "x.ORV", "x.ORV"},
+        {"C.UTF-8", "./x.ORV", "./x.ORV"},
+        {"C.UTF-8", "it's here.ORV", "it's here.ORV"},
+        {"C.UTF-8", "evil\033]0;owned\a.ORV", "'evil'$'\\033'']0;owned'$'\\a''.ORV'"},
+        {"C.UTF-8", "two\nlines.ORV", "'two'$'\\n''lines.ORV'"},
+        {"C.UTF-8", "caf\xc3\xa9.ORV", "caf\xc3\xa9.ORV"},
+        {"C.UTF-8", "caf\xe9.ORV", "'caf'$'\\351''.ORV'"},
+        {"C", "caf\xc3\xa9.ORV", "'caf'$'\\303\\251''.ORV'"},
+    };
+    for (const auto& [locale, name, shown] : cases) {
+        writeFile(path("list"), name + '\0');
+        const RunResult run =
+            runIn(dir, "LC_ALL=" + locale + " $ORVCONV -a --files-from=list -0 -j1");
+        EXPECT_EQ(run.exitCode, 1) << name;
+        EXPECT_EQ(run.err, "orvconv: " + shown + ": No such file or directory\n") << name;
+    }
+}
+
+} // namespace
+} // namespace orv::test
