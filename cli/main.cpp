@@ -13,6 +13,7 @@
 #include <clocale>
 #include <cstdio>
 #include <cstring>
+#include <new>
 #include <string>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -98,7 +99,13 @@ int convertAll(const orv::cli::Options& options) {
     runJobs(
         items.size(), options.jobs != 0 ? options.jobs : availableProcessors(),
         [&](std::size_t i) {
-            results[i] = convertSource(options, items[i], toOpen[i], progressed);
+            try {
+                results[i] = convertSource(options, items[i], toOpen[i], progressed);
+            } catch (const std::bad_alloc&) {
+                // Out of memory around the conversion: this source fails, the batch goes on.
+                results[i] = {};
+                results[i].failure = {items[i].source, std::strerror(ENOMEM), "", ""};
+            }
         },
         [&](std::size_t i) {
             const SourceResult& result = results[i];
