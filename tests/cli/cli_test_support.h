@@ -28,16 +28,17 @@ struct RunResult {
 };
 
 // The shell command that runs line in folder with stdin from /dev/null
-// unless the line redirects it, and its streams caught beside folder;
+// unless the line redirects it, and its streams caught in files named
+// after folder;
 // $ORVCONV stands for the built program.
 inline std::string capturing(const std::string& folder, const std::string& line) {
-    return "cd '" + folder + "' && ORVCONV='" ORVCONV_PATH "' && (" + line +
-           ") </dev/null >../run-out 2>../run-err";
+    return "cd '" + folder + "' && ORVCONV='" ORVCONV_PATH "' && (" + line + ") </dev/null >'" +
+           folder + ".out' 2>'" + folder + ".err'";
 }
 
 // What a capturing() command did, from its wait status.
 inline RunResult collect(const std::string& folder, int status) {
-    const std::string out = folder + "/../run-out", err = folder + "/../run-err";
+    const std::string out = folder + ".out", err = folder + ".err";
     RunResult result{WIFEXITED(status) ? WEXITSTATUS(status) : -1, readFile(out), readFile(err)};
     fs::remove(out);
     fs::remove(err);
@@ -69,15 +70,17 @@ inline Tree treeContents(const std::string& folder) {
 }
 
 // The bytes runConversion writes for source's output with extension ext
-// (".acc", ".rtf", ".txt"), made in scratch.
-inline std::string referenceOutput(const std::string& source, const std::string& ext,
-                                   const std::string& scratch) {
-    fs::create_directories(scratch);
+// (".acc", ".rtf", ".txt"), made in a scratch folder of its own.
+inline std::string referenceOutput(const std::string& source, const std::string& ext) {
+    std::string scratch = (fs::temp_directory_path() / "orv-reference-XXXXXX").string();
+    EXPECT_NE(::mkdtemp(scratch.data()), nullptr);
     RecordingFrontEnd frontEnd;
     const ConversionOutcome outcome =
         runConversion({source, scratch + "/ref", true, true, true, false}, frontEnd);
     EXPECT_EQ(outcome.status, ConversionOutcome::Status::Converted) << source;
-    return readFile(scratch + "/ref" + ext);
+    const std::string bytes = readFile(scratch + "/ref" + ext);
+    fs::remove_all(scratch);
+    return bytes;
 }
 
 } // namespace orv::test

@@ -48,8 +48,8 @@ protected:
             for (std::size_t slash = output.find('/'); slash != std::string::npos;
                  slash = output.find('/', slash + 1))
                 expected[output.substr(0, slash) + "/"] = "";
-            expected[output] = referenceOutput(path(pair.substr(equals + 1)),
-                                               output.substr(output.rfind('.')), path("../ref"));
+            expected[output] =
+                referenceOutput(path(pair.substr(equals + 1)), output.substr(output.rfind('.')));
         }
         return expected;
     }
@@ -193,8 +193,7 @@ TEST_F(OrvconvBatchTest, NamesFromAListOrStandardInput) {
         EXPECT_EQ(run.err, err) << args;
         Tree expected = expectedOutputs(outputs);
         if (list.starts_with("tree/odd\nname.orv\0"s))
-            expected["odd\nname.orv.acc"] =
-                referenceOutput(path("tree/odd\nname.orv"), ".acc", path("../ref"));
+            expected["odd\nname.orv.acc"] = referenceOutput(path("tree/odd\nname.orv"), ".acc");
         EXPECT_EQ(treeContents(path("out")), expected) << args;
         fs::remove_all(path("out"));
     }

@@ -60,8 +60,7 @@ TEST(ParallelRecipe, SpreadsTheListOverHostsAndBringsTheOutputsBack) {
         expected[folder] = "";
     for (const auto& [name, sample] : sources)
         for (const char* ext : {".acc", ".rtf", ".txt"})
-            expected[name + ext] =
-                referenceOutput(base + "/archive/" + name, ext, base + "/reference");
+            expected[name + ext] = referenceOutput(base + "/archive/" + name, ext);
     const Tree converted = treeContents(base + "/converted");
     Names names, expectedNames;
     for (const auto& [name, bytes] : converted)
