@@ -2,6 +2,7 @@
 
 #include "convert/convert_document.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <cstring>
@@ -12,20 +13,26 @@ namespace orv::cli {
 namespace {
 
 // Hands open requests and progress to the batch; the outcome itself is read
-// from runConversion's result.
+// from runConversion's result. The run tells how far it is as a share of its
+// work; that share of the source's size is what the batch hears.
 class SourceFrontEnd final : public FrontEnd {
 public:
     SourceFrontEnd(std::vector<std::string>& toOpen,
-                   const std::function<void(std::uint64_t)>& progressed)
-        : toOpen_(toOpen), progressed_(progressed) {}
+                   const std::function<void(std::uint64_t)>& progressed, std::uint64_t size)
+        : toOpen_(toOpen), progressed_(progressed), size_(size) {}
 
     void reportSuccess(const std::string&) override {}
     void reportFailure(const std::string&) override {}
     void openDocument(const std::string& path) override { toOpen_.push_back(path); }
-    void progress(std::uint64_t done, std::uint64_t) override {
-        if (done > reported_) {
-            progressed_(done - reported_);
-            reported_ = done;
+    void progress(std::uint64_t done, std::uint64_t total) override {
+        if (total == 0)
+            return;
+        const auto now = static_cast<std::uint64_t>(static_cast<double>(size_) *
+                                                    static_cast<double>(std::min(done, total)) /
+                                                    static_cast<double>(total));
+        if (now > reported_) {
+            progressed_(now - reported_);
+            reported_ = now;
         }
     }
     std::uint64_t reported() const { return reported_; }
@@ -33,6 +40,7 @@ public:
 private:
     std::vector<std::string>& toOpen_;
     const std::function<void(std::uint64_t)>& progressed_;
+    std::uint64_t size_;
     std::uint64_t reported_ = 0;
 };
 
@@ -106,7 +114,7 @@ SourceResult convertSource(const Options& options, const SourceItem& item,
             return finish(SourceResult::Status::Failed);
         }
     }
-    SourceFrontEnd frontEnd(toOpen, progressed);
+    SourceFrontEnd frontEnd(toOpen, progressed, item.size);
     const ConversionOutcome outcome = runConversion(
         {item.source, item.outputBase, options.accent, options.rtf, options.text, options.open},
         frontEnd);

@@ -44,14 +44,16 @@ bool progressShown(const orv::cli::Options& options) {
     return ::isatty(STDERR_FILENO) == 1;
 }
 
-// The sources' total size, for the time left; only worth its stat calls
-// when someone watches.
-std::uint64_t totalBytes(const std::vector<orv::cli::SourceItem>& items) {
+// Notes each source's size and returns their total, for the time left;
+// only worth its stat calls when someone watches.
+std::uint64_t measure(std::vector<orv::cli::SourceItem>& items) {
     std::uint64_t total = 0;
     struct stat status;
-    for (const auto& item : items)
+    for (auto& item : items) {
         if (!item.failure.any() && ::stat(item.source.c_str(), &status) == 0)
-            total += static_cast<std::uint64_t>(status.st_size);
+            item.size = static_cast<std::uint64_t>(status.st_size);
+        total += item.size;
+    }
     return total;
 }
 
@@ -76,7 +78,7 @@ std::string summary(std::size_t files, const std::size_t (&counts)[3], std::uint
 
 int convertAll(const orv::cli::Options& options) {
     using namespace orv::cli;
-    const std::vector<SourceItem> items = listSources(options);
+    std::vector<SourceItem> items = listSources(options);
     ReportWriter report;
     if (!options.report.empty()) {
         if (const int error = report.open(options.report); error != 0) {
@@ -86,7 +88,7 @@ int convertAll(const orv::cli::Options& options) {
         }
     }
     const bool shown = progressShown(options);
-    ProgressLine progress(stderr, shown, items.size(), shown ? totalBytes(items) : 0);
+    ProgressLine progress(stderr, shown, items.size(), shown ? measure(items) : 0);
     std::vector<SourceResult> results(items.size());
     std::vector<std::vector<std::string>> toOpen(items.size());
     std::size_t counts[3] = {}; // converted, failed, skipped

@@ -75,7 +75,7 @@ public:
     }
 
     void fail(const std::string& path, int error) {
-        items_.push_back({path, path, {path, std::strerror(error), "", ""}});
+        items_.push_back({path, path, {path, std::strerror(error), "", ""}, 0});
     }
 
     std::vector<SourceItem> take() { return std::move(items_); }
@@ -85,7 +85,8 @@ private:
         SourceItem item{source,
                         options_.outputDir.empty() ? source
                                                    : joinPath(options_.outputDir, belowOutputDir),
-                        {}};
+                        {},
+                        0};
         const auto [first, isNew] = owners_.try_emplace(outputKey(item.outputBase), source);
         if (!isNew)
             item.failure = {source, "", item.outputBase, first->second};

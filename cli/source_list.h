@@ -2,6 +2,7 @@
 
 #include "cli/options.h"
 
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -30,6 +31,7 @@ struct SourceItem {
     std::string source;
     std::string outputBase;
     Failure failure;
+    std::uint64_t size = 0; // when known beforehand, for the progress line
 };
 
 // Every source the options name, in order: the FILE operands, then the names
