@@ -1,6 +1,5 @@
 // orvconv's parts that need no files: how names are quoted for the terminal
-// and written into the report, and how the command line is read.
-#include "cli/options.h"
+// and written into the report.
 #include "cli/quoted_name.h"
 #include "cli/report_writer.h"
 
@@ -78,91 +77,6 @@ TEST(ReportJson, NamesKeepTheirExactBytes) {
     };
     for (const auto& [bytes, json] : cases)
         EXPECT_EQ(jsonString(bytes), json) << bytes;
-}
-
-TEST(ReportJson, OneLinePerRow) {
-    ReportRow row{"a\nb.ORV", "failed", {"a\nb.ORV.txt"}, "a\nb.ORV.acc: No space left on device",
-                  12,         0.5};
-    EXPECT_EQ(reportLine(row),
-              R"({"source":"a\nb.ORV","status":"failed","outputs":["a\nb.ORV.txt"],)"
-              R"("error":"a\nb.ORV.acc: No space left on device","bytes":12,)"
-              R"("seconds":0.500000})"
-              "\n");
-    row = {"x.ORV", "skipped", {}, "", 0, 0};
-    EXPECT_EQ(reportLine(row), R"({"source":"x.ORV","status":"skipped","outputs":[],"bytes":0,)"
-                               R"("seconds":0.000000})"
-                               "\n");
-}
-
-struct ParseCase {
-    std::vector<std::string> arguments;
-    std::string error; // empty: accepted
-    Options expected;
-};
-
-Options with(void (*set)(Options&)) {
-    Options options;
-    options.action = Options::Action::Convert;
-    options.accent = true;
-    set(options);
-    return options;
-}
-
-TEST(ParseOptions, GnuStyleWithArguments) {
-    const ParseCase cases[] = {
-        {{"-aRu", "-j4", "-o", "out", "x"}, "", with([](Options& o) {
-             o.recursive = o.update = true;
-             o.jobs = 4;
-             o.outputDir = "out";
-             o.files = {"x"};
-         })},
-        {{"-a", "--jobs=2", "--output-dir", "o u", "--report=r.jsonl", "--files-from=-", "-0"},
-         "",
-         with([](Options& o) {
-             o.jobs = 2;
-             o.outputDir = "o u";
-             o.report = "r.jsonl";
-             o.filesFrom = {"-"};
-             o.nullSeparated = true;
-         })},
-        {{"-aoout", "--jobs", "3", "--recursive", "--update", "--null", "--", "-j"},
-         "",
-         with([](Options& o) {
-             o.outputDir = "out";
-             o.jobs = 3;
-             o.recursive = o.update = o.nullSeparated = true;
-             o.files = {"-j"};
-         })},
-        {{"-a", "--progress", "--no-progress", "x"}, "", with([](Options& o) {
-             o.progress = Options::Progress::Off;
-             o.files = {"x"};
-         })},
-        {{"-a", "-j0", "x"}, "invalid number of jobs '0' (1 to 1024)", {}},
-        {{"-a", "--jobs=two", "x"}, "invalid number of jobs 'two' (1 to 1024)", {}},
-        {{"-a", "-j", "1025", "x"}, "invalid number of jobs '1025' (1 to 1024)", {}},
-        {{"-a", "x", "-o"}, "option '-o' needs an argument", {}},
-        {{"-a", "x", "--report"}, "option '--report' needs an argument", {}},
-        {{"-a", "--all=yes", "x"}, "option '--all' takes no argument", {}},
-        {{"-a", "--files-from"}, "option '--files-from' needs an argument", {}},
-        {{"-a", "--out=x", "x"}, "unknown option '--out=x'", {}},
-        {{"-a", "--\033[2J", "x"}, "unknown option '--'$'\\033''[2J'", {}},
-        {{"-a", "-\n", "x"}, "unknown option '-'$'\\n'", {}},
-        {{"-a", "--jobs=\n", "x"}, "invalid number of jobs ''$'\\n' (1 to 1024)", {}},
-    };
-    for (const auto& [arguments, error, expected] : cases) {
-        const Options options = parseOptions(arguments);
-        EXPECT_EQ(options.error, error) << arguments[1];
-        if (!error.empty())
-            continue;
-        EXPECT_EQ(options.action, Options::Action::Convert);
-        EXPECT_EQ(std::tie(options.recursive, options.update, options.nullSeparated, options.jobs,
-                           options.progress, options.outputDir, options.report, options.filesFrom,
-                           options.files),
-                  std::tie(expected.recursive, expected.update, expected.nullSeparated,
-                           expected.jobs, expected.progress, expected.outputDir, expected.report,
-                           expected.filesFrom, expected.files))
-            << arguments[1];
-    }
 }
 
 } // namespace

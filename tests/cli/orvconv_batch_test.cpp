@@ -91,7 +91,7 @@ TEST_F(OrvconvBatchTest, TreeFromAReadOnlyMountIntoAFolder) {
     }
     const std::tuple<std::string, int, std::string, std::string> cases[] = {
         {"--all -R -o out m", 1, "orvconv: m/gone.orv: No such file or directory\n", allOutputs},
-        {"-a -R -o out/ m/sub/ m/A.ORV", 0, "",
+        {"-aRoout/ m/sub/ m/A.ORV", 0, "",
          "b.orv.acc=tree/sub/b.orv deeper/C.Orv.acc=tree/sub/deeper/C.Orv A.ORV.acc=tree/A.ORV"},
         {"-t --recursive -j1 --output-dir=out/x/y m/folder.ORV m/sub/deeper/C.Orv", 0, "",
          "x/y/n.orv.txt=tree/folder.ORV/n.orv x/y/C.Orv.txt=tree/sub/deeper/C.Orv"},
@@ -210,7 +210,8 @@ TEST_F(OrvconvBatchTest, ALaterSourceWithATakenOutputNameFails) {
         {"-o out a/X.ORV b/X.ORV c/Y.ORV",
          "orvconv: b/X.ORV: output name out/X.ORV already used by a/X.ORV\n",
          "out/X.ORV.acc=a/X.ORV out/Y.ORV.acc=c/Y.ORV"},
-        {"-j4 -R -o out a b c", "orvconv: b/X.ORV: output name out/X.ORV already used by a/X.ORV\n",
+        {"-Rj4 --output-dir out a b c",
+         "orvconv: b/X.ORV: output name out/X.ORV already used by a/X.ORV\n",
          "out/X.ORV.acc=a/X.ORV out/Y.ORV.acc=c/Y.ORV"},
         {"-o out/ c/Y.ORV ./c/Y.ORV c//Y.ORV",
          "orvconv: ./c/Y.ORV: output name out/Y.ORV already used by c/Y.ORV\n"
