@@ -99,7 +99,7 @@ int convertAll(const orv::cli::Options& options) {
     };
 
     runJobs(
-        items.size(), options.jobs != 0 ? options.jobs : availableProcessors(),
+        items.size(), options.jobs != 0 ? options.jobs : std::min(availableProcessors(), maxJobs),
         [&](std::size_t i) {
             try {
                 results[i] = convertSource(options, items[i], toOpen[i], progressed);

@@ -24,8 +24,6 @@ struct OptionSpec {
     Apply apply;
 };
 
-constexpr unsigned maxJobs = 1024;
-
 const OptionSpec optionTable[] = {
     {'a', "accent", false, [](Options& o, Flags&, const std::string&) { o.accent = true; }},
     {'r', "rtf", false, [](Options& o, Flags&, const std::string&) { o.rtf = true; }},

@@ -6,6 +6,10 @@
 
 namespace orv::cli {
 
+// Each running conversion holds at most two temporary files, and the signal
+// handler keeps room for 512.
+inline constexpr unsigned maxJobs = 256;
+
 // What the command line asks for. Convert carries the formats, the files and
 // how to go through them; Usage carries the reason the command line was refused.
 struct Options {
@@ -20,7 +24,7 @@ struct Options {
     bool recursive = false;
     bool update = false;
     bool nullSeparated = false;
-    unsigned jobs = 0; // 0: one per processor available
+    unsigned jobs = 0; // 0: one per processor available, up to maxJobs
     Progress progress = Progress::Auto;
     std::string outputDir; // empty: beside each source
     std::string report;    // empty: no report
