@@ -17,14 +17,14 @@ using Apply = void (*)(Options&, Flags&, const std::string& argument);
 
 // Every option: its letter (0 for none), its long name, whether it takes an
 // argument, and what it does.
-struct OptionSpec {
+struct OptionEntry {
     char letter;
     std::string_view name;
     bool takesArgument;
     Apply apply;
 };
 
-const OptionSpec optionTable[] = {
+const OptionEntry optionTable[] = {
     {'a', "accent", false, [](Options& o, Flags&, const std::string&) { o.accent = true; }},
     {'r', "rtf", false, [](Options& o, Flags&, const std::string&) { o.rtf = true; }},
     {'t', "text", false, [](Options& o, Flags&, const std::string&) { o.text = true; }},
@@ -47,17 +47,17 @@ const OptionSpec optionTable[] = {
     {0, "version", false, [](Options&, Flags& f, const std::string&) { f.version = true; }},
 };
 
-const OptionSpec* findLetter(char letter) {
-    for (const OptionSpec& spec : optionTable)
-        if (spec.letter != 0 && spec.letter == letter)
-            return &spec;
+const OptionEntry* findLetter(char letter) {
+    for (const OptionEntry& entry : optionTable)
+        if (entry.letter != 0 && entry.letter == letter)
+            return &entry;
     return nullptr;
 }
 
-const OptionSpec* findName(std::string_view name) {
-    for (const OptionSpec& spec : optionTable)
-        if (spec.name == name)
-            return &spec;
+const OptionEntry* findName(std::string_view name) {
+    for (const OptionEntry& entry : optionTable)
+        if (entry.name == name)
+            return &entry;
     return nullptr;
 }
 
@@ -67,10 +67,10 @@ std::string shown(const std::string& option) {
     return needsQuoting(option) ? quotedName(option) : "'" + option + "'";
 }
 
-// Applies spec with its argument; the reason when the argument is refused.
-std::string applyOption(const OptionSpec& spec, const std::string& argument, Options& options,
+// Applies entry with its argument; the reason when the argument is refused.
+std::string applyOption(const OptionEntry& entry, const std::string& argument, Options& options,
                         Flags& flags) {
-    if (spec.letter == 'j') {
+    if (entry.letter == 'j') {
         unsigned jobs = 0;
         const char* end = argument.data() + argument.size();
         const auto [at, error] = std::from_chars(argument.data(), end, jobs);
@@ -80,7 +80,7 @@ std::string applyOption(const OptionSpec& spec, const std::string& argument, Opt
         options.jobs = jobs;
         return "";
     }
-    spec.apply(options, flags, argument);
+    entry.apply(options, flags, argument);
     return "";
 }
 
@@ -108,25 +108,25 @@ Options parseOptions(const std::vector<std::string>& arguments) {
         } else if (argument[1] == '-') {
             const std::size_t equals = argument.find('=');
             const std::string name = argument.substr(2, equals - 2);
-            const OptionSpec* spec = findName(name);
-            if (spec == nullptr)
+            const OptionEntry* entry = findName(name);
+            if (entry == nullptr)
                 return refuse("unknown option " + shown(argument));
-            if (!spec->takesArgument && equals != std::string::npos)
+            if (!entry->takesArgument && equals != std::string::npos)
                 return refuse("option " + shown("--" + name) + " takes no argument");
-            if (spec->takesArgument && equals == std::string::npos && !hasNext)
+            if (entry->takesArgument && equals == std::string::npos && !hasNext)
                 return refuse("option " + shown("--" + name) + " needs an argument");
-            reason = applyOption(*spec,
+            reason = applyOption(*entry,
                                  equals != std::string::npos ? argument.substr(equals + 1)
-                                 : spec->takesArgument       ? arguments[++index]
+                                 : entry->takesArgument      ? arguments[++index]
                                                              : std::string(),
                                  options, flags);
         } else {
             for (std::size_t i = 1; i < argument.size() && reason.empty(); ++i) {
-                const OptionSpec* spec = findLetter(argument[i]);
-                if (spec == nullptr)
+                const OptionEntry* entry = findLetter(argument[i]);
+                if (entry == nullptr)
                     return refuse("unknown option " + shown(std::string("-") + argument[i]));
-                if (!spec->takesArgument) {
-                    reason = applyOption(*spec, "", options, flags);
+                if (!entry->takesArgument) {
+                    reason = applyOption(*entry, "", options, flags);
                     continue;
                 }
                 // The rest of the word is the argument, or else the next word.
@@ -134,7 +134,7 @@ Options parseOptions(const std::vector<std::string>& arguments) {
                     return refuse("option " + shown(std::string("-") + argument[i]) +
                                   " needs an argument");
                 reason = applyOption(
-                    *spec, i + 1 < argument.size() ? argument.substr(i + 1) : arguments[++index],
+                    *entry, i + 1 < argument.size() ? argument.substr(i + 1) : arguments[++index],
                     options, flags);
                 break;
             }
