@@ -6,7 +6,7 @@
 namespace orv {
 
 QPixmap logoPixmap(int size) {
-    QSvgRenderer renderer(QStringLiteral(":/icons/orv-converter.svg"));
+    QSvgRenderer renderer(QString::fromLatin1(logoResource));
     QPixmap pixmap(size, size);
     pixmap.fill(Qt::transparent);
     QPainter painter(&pixmap);

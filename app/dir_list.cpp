@@ -35,18 +35,18 @@ public:
 };
 
 // "/", then each further directory of path: "/a/b" gives "/", "/a", "/a/b".
-QStringList chainOf(const QString& path) {
-    QStringList chain{QStringLiteral("/")};
+QByteArrayList chainOf(const QByteArray& path) {
+    QByteArrayList chain{"/"};
     qsizetype slash = 0;
-    while ((slash = path.indexOf(u'/', slash + 1)) != -1)
+    while ((slash = path.indexOf('/', slash + 1)) != -1)
         chain.append(path.left(slash));
-    if (path != QLatin1String("/"))
+    if (path != "/")
         chain.append(path);
     return chain;
 }
 
-QString joined(const QString& folder, const QString& name) {
-    return folder.endsWith(u'/') ? folder + name : folder + u'/' + name;
+QByteArray joined(const QByteArray& folder, const QByteArray& name) {
+    return folder.endsWith('/') ? folder + name : folder + '/' + name;
 }
 
 } // namespace
@@ -56,29 +56,31 @@ DirList::DirList(QWidget* parent) : QListView(parent), model_(new QStandardItemM
     setItemDelegate(new IndentDelegate(this));
     setEditTriggers(NoEditTriggers);
     setSelectionMode(SingleSelection);
+    // Every row is one line of text: displayName sees to it.
     setUniformItemSizes(true);
     connect(this, &QListView::doubleClicked, this, &DirList::openEntry);
 }
 
-bool DirList::setPath(const QString& directory, QString& failure) {
-    const QString target = cleanAbsolutePath(directory);
-    QStringList subdirectories;
+bool DirList::setPath(const QByteArray& directory, QString& failure) {
+    const QByteArray target = cleanAbsolutePath(directory);
+    QByteArrayList subdirectories;
     if (!listDirectory(target, EntryKind::directories, subdirectories, failure))
         return false;
 
     const QIcon openFolder = style()->standardIcon(QStyle::SP_DirOpenIcon);
     const QIcon closedFolder = style()->standardIcon(QStyle::SP_DirClosedIcon);
     model_->clear();
-    const QStringList chain = chainOf(target);
+    const QByteArrayList chain = chainOf(target);
     for (qsizetype depth = 0; depth < chain.size(); ++depth) {
-        const QString& full = chain[depth];
-        auto* item = new QStandardItem(openFolder, depth == 0 ? full : full.section(u'/', -1));
+        const QByteArray& full = chain[depth];
+        const QByteArray name = depth == 0 ? full : full.mid(full.lastIndexOf('/') + 1);
+        auto* item = new QStandardItem(openFolder, displayName(name));
         item->setData(full, pathRole);
         item->setData(int(depth), depthRole);
         model_->appendRow(item);
     }
-    for (const QString& name : subdirectories) {
-        auto* item = new QStandardItem(closedFolder, name);
+    for (const QByteArray& name : subdirectories) {
+        auto* item = new QStandardItem(closedFolder, displayName(name));
         item->setData(joined(target, name), pathRole);
         item->setData(int(chain.size()), depthRole);
         model_->appendRow(item);
@@ -94,10 +96,10 @@ bool DirList::setPath(const QString& directory, QString& failure) {
     return true;
 }
 
-QStringList DirList::entries() const {
-    QStringList paths;
+QByteArrayList DirList::entries() const {
+    QByteArrayList paths;
     for (int row = 0; row < model_->rowCount(); ++row)
-        paths.append(model_->index(row, 0).data(pathRole).toString());
+        paths.append(model_->index(row, 0).data(pathRole).toByteArray());
     return paths;
 }
 
@@ -105,7 +107,7 @@ void DirList::openEntry(const QModelIndex& index) {
     if (!index.isValid())
         return;
     QString failure;
-    if (!setPath(index.data(pathRole).toString(), failure))
+    if (!setPath(index.data(pathRole).toByteArray(), failure))
         emit openFailed(failure);
 }
 

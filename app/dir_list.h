@@ -1,7 +1,7 @@
 #pragma once
 
+#include <QByteArrayList>
 #include <QListView>
-#include <QString>
 
 class QStandardItemModel;
 
@@ -10,19 +10,20 @@ namespace orv {
 // The directory list: the chain of directories from "/" down to its path,
 // then the path's subdirectories one level deeper, each with a folder icon
 // and indented by its depth. Opening an entry (double-click or Enter) makes
-// it the path.
+// it the path. Entries keep their paths as bytes (see FileList for why this
+// is not a QFileSystemModel).
 class DirList : public QListView {
     Q_OBJECT
 public:
     explicit DirList(QWidget* parent = nullptr);
 
-    QString path() const { return path_; }
+    QByteArray path() const { return path_; }
     // Shows directory; raises pathChanged when that differs from the path
     // before. When directory cannot be listed, returns false with the reason in
     // failure and leaves everything as it was.
-    bool setPath(const QString& directory, QString& failure);
+    bool setPath(const QByteArray& directory, QString& failure);
     // The directories shown, as full paths, top to bottom.
-    QStringList entries() const;
+    QByteArrayList entries() const;
 
 signals:
     void pathChanged();
@@ -36,7 +37,7 @@ private:
     void openEntry(const QModelIndex& index);
 
     QStandardItemModel* model_;
-    QString path_;
+    QByteArray path_;
 };
 
 } // namespace orv

@@ -4,8 +4,11 @@
 #include <QFile>
 
 #include <algorithm>
+#include <cerrno>
+#include <cstdlib>
 #include <filesystem>
-#include <system_error>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace orv {
 
@@ -13,45 +16,103 @@ namespace fs = std::filesystem;
 
 namespace {
 
-fs::path toPath(const QString& path) {
-    return fs::path(QFile::encodeName(path).toStdString());
-}
-
 bool isWanted(const fs::directory_entry& entry, EntryKind kind) {
     std::error_code ignored; // a link to nowhere is neither kind and is simply not listed
     return kind == EntryKind::directories ? entry.is_directory(ignored)
                                           : entry.is_regular_file(ignored);
 }
 
+std::error_code lastError() {
+    return {errno, std::generic_category()};
+}
+
+// The working directory, or empty when it cannot be had (it was removed).
+QByteArray workingDirectory(std::error_code& error) {
+    std::string buffer(256, '\0');
+    while (::getcwd(buffer.data(), buffer.size()) == nullptr) {
+        if (errno != ERANGE) {
+            error = lastError();
+            return {};
+        }
+        buffer.resize(buffer.size() * 2);
+    }
+    return QByteArray(buffer.c_str());
+}
+
 } // namespace
 
-QString describeFailure(const QString& path, const std::error_code& error) {
-    return path + QStringLiteral(": ") + QString::fromLocal8Bit(error.message().c_str());
+QString describeFailure(const QByteArray& path, const std::error_code& error) {
+    return displayName(path) + QStringLiteral(": ") +
+           QString::fromLocal8Bit(error.message().c_str());
 }
 
-QString cleanAbsolutePath(const QString& path) {
-    return QDir::cleanPath(QDir(path).absolutePath());
+QString displayName(const QByteArray& name) {
+    QString shown = QFile::decodeName(name);
+    for (QChar& c : shown)
+        if (c.category() == QChar::Other_Control)
+            c = QChar::ReplacementCharacter;
+    return shown;
 }
 
-bool listDirectory(const QString& folder, EntryKind kind, QStringList& names, QString& failure,
-                   const std::function<bool(const QString&)>& accept) {
+QByteArray cleanAbsolutePath(const QByteArray& path) {
+    std::error_code ignored; // a relative path then stays relative to "/"
+    const QByteArray absolute =
+        path.startsWith('/') ? path : workingDirectory(ignored) + '/' + path;
+    QByteArrayList parts;
+    for (const QByteArray& part : absolute.split('/')) {
+        if (part.isEmpty() || part == ".")
+            continue;
+        if (part == "..") {
+            if (!parts.isEmpty())
+                parts.removeLast();
+        } else {
+            parts.append(part);
+        }
+    }
+    return '/' + parts.join('/');
+}
+
+QByteArray startFolder(QString& failure) {
     std::error_code error;
-    fs::directory_iterator it(toPath(folder), error);
-    QStringList found;
+    const QByteArray here = workingDirectory(error);
+    if (!error)
+        return here;
+    // The shell's idea of where it was is the only name left for a removed folder.
+    const char* shellFolder = std::getenv("PWD");
+    failure = describeFailure(shellFolder ? QByteArray(shellFolder) : QByteArray("."), error);
+    const QByteArray home = QFile::encodeName(QDir::homePath());
+    struct stat info {};
+    return ::stat(home.constData(), &info) == 0 && S_ISDIR(info.st_mode) ? home : "/";
+}
+
+bool lookAt(const QByteArray& path, bool& isFolder, QString& failure) {
+    struct stat info {};
+    if (::stat(path.constData(), &info) != 0) {
+        failure = describeFailure(path, lastError());
+        return false;
+    }
+    isFolder = S_ISDIR(info.st_mode);
+    return true;
+}
+
+bool listDirectory(const QByteArray& folder, EntryKind kind, QByteArrayList& names,
+                   QString& failure, const std::function<bool(const QByteArray&)>& accept) {
+    std::error_code error;
+    fs::directory_iterator it(fs::path(folder.toStdString()), error);
+    QByteArrayList found;
     for (; !error && it != fs::directory_iterator(); it.increment(error)) {
-        const std::string name = it->path().filename().native();
+        QByteArray name = QByteArray::fromStdString(it->path().filename().native());
         if (name.front() == '.' || !isWanted(*it, kind))
             continue;
-        QString decoded = QFile::decodeName(name.c_str());
-        if (!accept || accept(decoded))
-            found.append(std::move(decoded));
+        if (!accept || accept(name))
+            found.append(std::move(name));
     }
     if (error) {
         failure = describeFailure(folder, error);
         return false;
     }
-    std::sort(found.begin(), found.end(), [](const QString& a, const QString& b) {
-        const int order = a.compare(b, Qt::CaseInsensitive);
+    std::sort(found.begin(), found.end(), [](const QByteArray& a, const QByteArray& b) {
+        const int order = qstricmp(a.constData(), b.constData());
         return order != 0 ? order < 0 : a < b;
     });
     names = std::move(found);

@@ -1,7 +1,12 @@
 #pragma once
 
+// Everything the window asks of the file system, kept apart from the window.
+// Paths and names are bytes as the file system holds them: an old disk's
+// Latin-1 name is not valid UTF-8 and would not survive a QString.
+
+#include <QByteArray>
+#include <QByteArrayList>
 #include <QString>
-#include <QStringList>
 
 #include <functional>
 #include <system_error>
@@ -14,13 +19,25 @@ enum class EntryKind { directories, files };
 // that accept takes, hidden ones left out, sorted without regard to letter
 // case. On failure returns false and sets failure to "folder: reason", the
 // platform's wording.
-bool listDirectory(const QString& folder, EntryKind kind, QStringList& names, QString& failure,
-                   const std::function<bool(const QString&)>& accept = {});
+bool listDirectory(const QByteArray& folder, EntryKind kind, QByteArrayList& names,
+                   QString& failure, const std::function<bool(const QByteArray&)>& accept = {});
 
 // "path: reason" for a failed look at path.
-QString describeFailure(const QString& path, const std::error_code& error);
+QString describeFailure(const QByteArray& path, const std::error_code& error);
+
+// A name or path as the desktop shows it: undecodable bytes become
+// replacement characters, and control characters too, so that every name
+// takes one line.
+QString displayName(const QByteArray& name);
 
 // Where path lies, without symbolic links resolved: absolute and clean.
-QString cleanAbsolutePath(const QString& path);
+QByteArray cleanAbsolutePath(const QByteArray& path);
+
+// The folder the program was started in. When it no longer exists, returns
+// the home folder (or "/") and says why in failure, naming the lost folder.
+QByteArray startFolder(QString& failure);
+
+// Whether path can be looked at and, if so, whether it is a folder.
+bool lookAt(const QByteArray& path, bool& isFolder, QString& failure);
 
 } // namespace orv

@@ -1,7 +1,13 @@
 #include "app/drive_list.h"
 
+#include "app/directory_listing.h"
+
+#include <QFile>
+#include <QPainter>
 #include <QSignalBlocker>
 #include <QStorageInfo>
+#include <QStyle>
+#include <QStyleOption>
 
 #include <algorithm>
 
@@ -19,52 +25,100 @@ bool isPseudoFileSystem(const QByteArray& type) {
 }
 
 // Whether path is root or lies below it.
-bool holds(const QString& root, const QString& path) {
-    if (root == QLatin1String("/"))
-        return path.startsWith(u'/');
-    return path == root || path.startsWith(root + u'/');
+bool holds(const QByteArray& root, const QByteArray& path) {
+    if (root == "/")
+        return path.startsWith('/');
+    return path == root || path.startsWith(root + '/');
 }
 
 } // namespace
 
-QStringList mountedRoots() {
-    QStringList roots;
+QByteArrayList mountedRoots() {
+    QByteArrayList roots;
     for (const QStorageInfo& volume : QStorageInfo::mountedVolumes()) {
         if (!volume.isValid() || isPseudoFileSystem(volume.fileSystemType()))
             continue;
-        if (!roots.contains(volume.rootPath()))
-            roots.append(volume.rootPath());
+        // QStorageInfo hands mount points over as text; one whose name is not
+        // UTF-8 would not survive this, but mount points are named by the system.
+        const QByteArray root = QFile::encodeName(volume.rootPath());
+        if (!roots.contains(root))
+            roots.append(root);
     }
-    if (!roots.contains(QLatin1String("/")))
-        roots.append(QStringLiteral("/"));
+    if (!roots.contains("/"))
+        roots.append("/");
     std::sort(roots.begin(), roots.end());
     return roots;
 }
 
-DriveList::DriveList(QWidget* parent) : QComboBox(parent) {}
-
-void DriveList::setRoots(const QStringList& roots) {
-    const QSignalBlocker quiet(this);
-    roots_ = roots;
-    clear();
-    addItems(roots);
+DriveList::DriveList(QWidget* parent) : QComboBox(parent) {
+    refreshRoots();
 }
 
-QString DriveList::rootOf(const QString& path) const {
-    QString best;
-    for (const QString& root : roots_)
+void DriveList::setRootSource(RootSource source) {
+    source_ = std::move(source);
+    refreshRoots();
+}
+
+void DriveList::refreshRoots() {
+    const QByteArray chosen = drive();
+    const QSignalBlocker quiet(this);
+    roots_ = source_();
+    clear();
+    for (const QByteArray& root : roots_)
+        addItem(displayName(root));
+    setCurrentIndex(std::max<qsizetype>(0, roots_.indexOf(chosen)));
+}
+
+void DriveList::showPopup() {
+    refreshRoots();
+    QComboBox::showPopup();
+}
+
+QByteArray DriveList::rootOf(const QByteArray& path) const {
+    QByteArray best;
+    for (const QByteArray& root : roots_)
         if (holds(root, path) && root.size() > best.size())
             best = root;
     return best;
 }
 
-void DriveList::noteDirectory(const QString& directory) {
-    const QString root = rootOf(directory);
+void DriveList::noteDirectory(const QByteArray& directory) {
+    const QByteArray root = rootOf(directory);
     if (root.isEmpty())
         return;
     lastDirectory_.insert(root, directory);
     const QSignalBlocker quiet(this);
-    setCurrentIndex(roots_.indexOf(root));
+    setCurrentIndex(int(roots_.indexOf(root)));
+}
+
+QSize DriveList::sizeHint() const {
+    const int lineHeight = fontMetrics().height() + 4;
+    return {fontMetrics().averageCharWidth() * 8 + lineHeight, lineHeight};
+}
+
+void DriveList::paintEvent(QPaintEvent*) {
+    // The style's combo box has a gradient and rounded corners; this one is a
+    // plain box on the base colour, with the style's arrow.
+    QPainter painter(this);
+    const QRect box = rect().adjusted(0, 0, -1, -1);
+    painter.fillRect(rect(), palette().color(QPalette::Base));
+    painter.setPen(palette().color(QPalette::WindowText));
+    painter.drawRect(box);
+
+    QStyleOptionComboBox option;
+    initStyleOption(&option);
+    const int arrowWidth = height();
+    QStyleOption arrow;
+    arrow.initFrom(this);
+    arrow.rect = QRect(width() - arrowWidth, 0, arrowWidth, height()).adjusted(4, 4, -4, -4);
+    arrow.palette.setColor(QPalette::ButtonText, palette().color(QPalette::Text));
+    style()->drawPrimitive(QStyle::PE_IndicatorArrowDown, &arrow, &painter, this);
+
+    const QRect textArea = rect().adjusted(4, 0, -arrowWidth, 0);
+    const QString text =
+        fontMetrics().elidedText(option.currentText, Qt::ElideMiddle, textArea.width());
+    style()->drawItemText(&painter, textArea, Qt::AlignVCenter | Qt::AlignLeft, palette(),
+                          isEnabled(), text, QPalette::Text);
 }
 
 } // namespace orv

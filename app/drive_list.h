@@ -1,36 +1,57 @@
 #pragma once
 
+#include <QByteArrayList>
 #include <QComboBox>
 #include <QHash>
-#include <QStringList>
+
+#include <functional>
 
 namespace orv {
 
 // The roots of the mounted file systems that hold files, pseudo file systems
 // (proc, sysfs, cgroup and the like) left out.
-QStringList mountedRoots();
+QByteArrayList mountedRoots();
 
-// The drive list: one entry per file system root. It remembers, for each
-// root, the directory last shown on it, which is where a pick returns to.
+// The drive list: one entry per file system root, read again each time the
+// list opens, so that a drive mounted meanwhile appears. It remembers, for
+// each root, the directory last shown on it, which is where a pick returns to.
+// Drawn flat, like the directory and file lists.
 class DriveList : public QComboBox {
 public:
+    using RootSource = std::function<QByteArrayList()>;
     explicit DriveList(QWidget* parent = nullptr);
 
-    void setRoots(const QStringList& roots);
-    QStringList roots() const { return roots_; }
+    // Where the roots come from; mountedRoots unless a test says otherwise.
+    void setRootSource(RootSource source);
+    // Reads the roots again, keeping the chosen one when it is still there.
+    void refreshRoots();
+    QByteArrayList roots() const { return roots_; }
     // The chosen root.
-    QString drive() const { return currentText(); }
+    QByteArray drive() const { return roots_.value(currentIndex()); }
     // The directory a pick of root goes to: the last one shown on it, or root.
-    QString directoryOn(const QString& root) const { return lastDirectory_.value(root, root); }
+    QByteArray directoryOn(const QByteArray& root) const {
+        return lastDirectory_.value(root, root);
+    }
+    // Forgets the directory remembered for root, when it can no longer be shown.
+    void forgetDirectory(const QByteArray& root) { lastDirectory_.remove(root); }
     // Chooses the root that holds directory and remembers directory as the one
     // shown on it. Raises no change.
-    void noteDirectory(const QString& directory);
+    void noteDirectory(const QByteArray& directory);
+
+    void showPopup() override;
+    // What the flat look needs: a line of text, its border and the arrow.
+    QSize sizeHint() const override;
+    QSize minimumSizeHint() const override { return sizeHint(); }
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
 
 private:
-    QString rootOf(const QString& path) const;
+    QByteArray rootOf(const QByteArray& path) const;
 
-    QStringList roots_;
-    QHash<QString, QString> lastDirectory_;
+    RootSource source_ = mountedRoots;
+    QByteArrayList roots_;
+    QHash<QByteArray, QByteArray> lastDirectory_;
 };
 
 } // namespace orv

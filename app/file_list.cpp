@@ -6,42 +6,42 @@
 
 namespace orv {
 
-bool isSourceName(const QString& name) {
-    return name.endsWith(QLatin1String(".orv"), Qt::CaseInsensitive);
+bool isSourceName(const QByteArray& name) {
+    return name.size() >= 4 && qstrnicmp(name.constData() + name.size() - 4, ".orv", 4) == 0;
 }
 
 FileList::FileList(QWidget* parent) : QListView(parent), model_(new QStringListModel(this)) {
     setModel(model_);
     setEditTriggers(NoEditTriggers);
     setSelectionMode(SingleSelection);
-    // Every row is one line of text: lets the view skip measuring a large folder row by row.
+    // Every row is one line of text (displayName sees to it): lets the view
+    // skip measuring a large folder row by row.
     setUniformItemSizes(true);
 }
 
-bool FileList::setPath(const QString& folder, QString& failure) {
+bool FileList::setPath(const QByteArray& folder, QString& failure) {
     path_ = folder;
-    QStringList names;
-    const bool listed = listDirectory(folder, EntryKind::files, names, failure, isSourceName);
-    model_->setStringList(names);
+    names_.clear();
+    const bool listed = listDirectory(folder, EntryKind::files, names_, failure, isSourceName);
+    QStringList shown;
+    for (const QByteArray& name : names_)
+        shown.append(displayName(name));
+    model_->setStringList(shown);
     return listed;
 }
 
-QString FileList::fileName() const {
+QByteArray FileList::fileName() const {
     const QModelIndexList selected = selectionModel()->selectedIndexes();
-    return selected.isEmpty() ? QString() : selected.first().data().toString();
+    return selected.isEmpty() ? QByteArray() : names_.value(selected.first().row());
 }
 
-void FileList::selectFile(const QString& name) {
-    const qsizetype row = model_->stringList().indexOf(name);
+void FileList::selectFile(const QByteArray& name) {
+    const qsizetype row = names_.indexOf(name);
     if (row < 0)
         return;
     const QModelIndex index = model_->index(int(row));
     setCurrentIndex(index);
     scrollTo(index);
-}
-
-QStringList FileList::fileNames() const {
-    return model_->stringList();
 }
 
 } // namespace orv

@@ -1,35 +1,37 @@
 #pragma once
 
+#include <QByteArrayList>
 #include <QListView>
-#include <QString>
-#include <QStringList>
 
 class QStringListModel;
 
 namespace orv {
 
 // The file list: the files of its path whose names match "*.ORV" in any
-// letter case, sorted, at most one of them selected.
+// letter case, sorted, at most one of them selected. It keeps each name's
+// bytes, which is why it is not a QFileSystemModel: that one holds names as
+// Unicode text, and a Latin-1 name read back from it no longer opens.
 class FileList : public QListView {
 public:
     explicit FileList(QWidget* parent = nullptr);
 
-    QString path() const { return path_; }
+    QByteArray path() const { return path_; }
     // Rebuilds the list for folder with nothing selected. When folder cannot
     // be listed the list is left empty and failure says why.
-    bool setPath(const QString& folder, QString& failure);
+    bool setPath(const QByteArray& folder, QString& failure);
     // The selected file's name; empty while nothing is selected.
-    QString fileName() const;
+    QByteArray fileName() const;
     // Selects name if it is listed.
-    void selectFile(const QString& name);
-    QStringList fileNames() const;
+    void selectFile(const QByteArray& name);
+    QByteArrayList fileNames() const { return names_; }
 
 private:
     QStringListModel* model_;
-    QString path_;
+    QByteArray path_;
+    QByteArrayList names_;
 };
 
 // Whether name matches "*.ORV" without regard to letter case.
-bool isSourceName(const QString& name);
+bool isSourceName(const QByteArray& name);
 
 } // namespace orv

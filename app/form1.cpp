@@ -1,32 +1,33 @@
 #include "app/form1.h"
 
+#include "app/accessibility.h"
 #include "app/app_icon.h"
 #include "app/click_label.h"
+#include "app/colours.h"
+#include "app/conversion_runner.h"
 #include "app/dir_list.h"
 #include "app/directory_listing.h"
 #include "app/drive_list.h"
 #include "app/file_list.h"
+#include "app/picture.h"
 #include "app/shapes.h"
 #include "app/window_services.h"
 #include "convert/convert_document.h"
 
 #include <QApplication>
 #include <QCheckBox>
-#include <QDir>
+#include <QCloseEvent>
 #include <QDragEnterEvent>
 #include <QDropEvent>
-#include <QFile>
 #include <QFileInfo>
 #include <QGroupBox>
 #include <QLabel>
+#include <QLocale>
 #include <QMimeData>
-#include <QPointer>
+#include <QProgressBar>
 #include <QPushButton>
 #include <QTimer>
-
-#include <cerrno>
-#include <sys/stat.h>
-#include <system_error>
+#include <QUrl>
 
 namespace orv {
 
@@ -50,6 +51,8 @@ QFont namedFont(const char* family, qreal points) {
 }
 
 void setTextColour(QWidget* widget, const QColor& colour) {
+    if (widget->palette().color(QPalette::WindowText) == colour)
+        return;
     QPalette colours = widget->palette();
     colours.setColor(QPalette::WindowText, colour);
     widget->setPalette(colours);
@@ -57,62 +60,25 @@ void setTextColour(QWidget* widget, const QColor& colour) {
 
 const QColor navy(0x00, 0x00, 0x80);
 const QColor darkGrey(0x40, 0x40, 0x40);
+const QColor bannerWhite(Qt::white);
 const QString helpPage = QStringLiteral("docs/help.htm");
 
-// One conversion run as the window lives it: the working controls take no
-// input and the pointer shows busy until the closing message appears; the
-// controls come back, with the focus where it was, when it has been dismissed.
-class ConversionRun final : public FrontEnd {
-public:
-    ConversionRun(QWidget& controls, WindowServices& services)
-        : controls_(controls), services_(services), focused_(controls.window()->focusWidget()) {
-        controls_.setEnabled(false);
-        QApplication::setOverrideCursor(Qt::WaitCursor);
-    }
-    ~ConversionRun() override {
-        endBusy();
-        controls_.setEnabled(true);
-        if (focused_)
-            focused_->setFocus();
-    }
-    ConversionRun(const ConversionRun&) = delete;
-    ConversionRun& operator=(const ConversionRun&) = delete;
+// "&Open converted files." as a screen reader should say it.
+QString withoutAccessKey(QString caption) {
+    return caption.remove(u'&');
+}
 
-    void reportSuccess(const std::string& message) override {
-        endBusy();
-        services_.reportSuccess(message);
-    }
-    void reportFailure(const std::string& description) override {
-        endBusy();
-        services_.reportFailure(description);
-    }
-    void openDocument(const std::string& path) override { services_.openDocument(path); }
-
-private:
-    void endBusy() {
-        if (busy_)
-            QApplication::restoreOverrideCursor();
-        busy_ = false;
-    }
-
-    QWidget& controls_;
-    WindowServices& services_;
-    QPointer<QWidget> focused_;
-    bool busy_ = true;
-};
-
-// The platform's reason when path cannot be looked at, or an empty string.
-QString statFailure(const QString& path, bool& isFolder) {
-    struct stat info {};
-    if (::stat(QFile::encodeName(path).constData(), &info) != 0)
-        return describeFailure(path, std::error_code(errno, std::generic_category()));
-    isFolder = S_ISDIR(info.st_mode);
-    return {};
+// A dropped file's path with the bytes its URL carries: toLocalFile would
+// decode them as UTF-8 and lose a Latin-1 name.
+QByteArray localPath(const QUrl& url) {
+    return QByteArray::fromPercentEncoding(url.path(QUrl::FullyEncoded).toLatin1());
 }
 
 } // namespace
 
-Form1::Form1(WindowServices& services, QWidget* parent) : QWidget(parent), services_(services) {
+Form1::Form1(WindowServices& services, QWidget* parent)
+    : QWidget(parent), services_(services), runner_(new ConversionRunner(services, this)) {
+    installAccessibility();
     setWindowTitle(QLatin1String(programCaption));
     setWindowIcon(programIcon());
     // Every control sits at a fixed place, so the window keeps its size.
@@ -126,32 +92,44 @@ Form1::Form1(WindowServices& services, QWidget* parent) : QWidget(parent), servi
     buildBanner();
     buildFrame();
     orderFocus();
+    nameForAssistiveTechnology();
+    fitControlsToContent();
+    applyColours();
 
-    drive1_->setRoots(mountedRoots());
+    connect(runner_, &ConversionRunner::reporting, this, &Form1::endBusy);
+    connect(runner_, &ConversionRunner::finished, this, &Form1::endRun);
+    progressTick_ = new QTimer(this);
+    progressTick_->setInterval(100);
+    connect(progressTick_, &QTimer::timeout, this, &Form1::showProgress);
+
     QString failure;
-    if (!dir1_->setPath(QDir::currentPath(), failure))
-        QTimer::singleShot(0, this, [this, failure] { services_.showMessage(failure); });
+    const QByteArray start = startFolder(failure);
+    if (!failure.isEmpty())
+        tell(failure);
+    if (!dir1_->setPath(start, failure))
+        tell(failure);
+}
+
+Form1::~Form1() {
+    // Before the lists go: the run's last posted calls must find nothing to do.
+    delete runner_;
 }
 
 void Form1::buildBanner() {
     // Created first, so it lies under everything; wider than the window on purpose.
-    place(new FilledShape(Qt::white, this), "Shape1", twips(0, 0, 7095, 1095));
+    place(new FilledShape(bannerWhite, this), "Shape1", twips(0, 0, 7095, 1095));
 
-    auto* image1 = place(new QLabel(this), "Image1", twips(360, 360, 480, 480));
-    image1->setPixmap(logoPixmap(32));
+    place(new Picture(this), "Image1", twips(360, 360, 480, 480));
 
     auto* label1 = place(new QLabel(QStringLiteral("ORV Converter 2.0"), this), "Label1",
                          twips(960, 360, 3975, 495));
     label1->setFont(namedFont("Arial", 18));
 
-    auto* label3 =
-        place(new QLabel(QStringLiteral("beta"), this), "Label3", twips(3720, 720, 975, 255));
-    setTextColour(label3, Qt::red);
+    place(new QLabel(QStringLiteral("beta"), this), "Label3", twips(3720, 720, 975, 255));
 
     auto* lblAuthor = place(new QLabel(QStringLiteral("by : ORV team"), this), "lblAuthor",
                             twips(5880, 600, 975, 255));
     lblAuthor->setFont(namedFont("Verdana", 6.75));
-    setTextColour(lblAuthor, navy);
     lblAuthor->setToolTip(QStringLiteral("orv-team@example.org"));
 
     auto* lblWeb = place(new QLabel(QStringLiteral("orv.example.org"), this), "lblWeb",
@@ -159,7 +137,6 @@ void Form1::buildBanner() {
     QFont webFont = namedFont("Verdana", 6.75);
     webFont.setUnderline(true);
     lblWeb->setFont(webFont);
-    setTextColour(lblWeb, Qt::blue);
     lblWeb->setCursor(Qt::PointingHandCursor);
 
     auto* lblSIntro =
@@ -177,7 +154,6 @@ void Form1::buildFrame() {
     frame_->setFocusPolicy(Qt::NoFocus);
 
     drive1_ = place(new DriveList(frame_), "Drive1", twips(360, 360, 2895, 315));
-    drive1_->setFrame(false);
     dir1_ = place(new DirList(frame_), "Dir1", twips(360, 720, 2895, 1215));
     file1_ = place(new FileList(frame_), "File1", twips(360, 2040, 2895, 1785));
     for (QFrame* list : {static_cast<QFrame*>(dir1_), static_cast<QFrame*>(file1_)}) {
@@ -185,10 +161,9 @@ void Form1::buildFrame() {
         list->setLineWidth(1);
     }
 
-    auto* label2 = place(new QLabel(QStringLiteral("Convert to format:"), frame_), "Label2",
-                         twips(3840, 360, 1335, 135));
-    label2->setFont(namedFont("Arial", 6.75));
-    setTextColour(label2, darkGrey);
+    label2_ = place(new QLabel(QStringLiteral("Convert to format:"), frame_), "Label2",
+                    twips(3840, 360, 1335, 135));
+    label2_->setFont(namedFont("Arial", 6.75));
 
     place(new RoundedShape(frame_), "Shape2", twips(3720, 480, 2535, 1815));
 
@@ -199,10 +174,17 @@ void Form1::buildFrame() {
     optFormatText_ = place(new QCheckBox(QStringLiteral("Text       ( *.txt   )"), frame_),
                            "optFormatText", twips(4200, 1440, 1575, 255));
 
-    auto* lblExplain = place(new QLabel(frame_), "lblExplain", twips(3840, 1800, 2295, 375));
-    lblExplain->setFont(namedFont("Arial", 6.75));
-    lblExplain->setAlignment(Qt::AlignCenter);
-    setTextColour(lblExplain, Qt::red);
+    lblExplain_ = place(new QLabel(frame_), "lblExplain", twips(3840, 1800, 2295, 375));
+    lblExplain_->setFont(namedFont("Arial", 6.75));
+    lblExplain_->setAlignment(Qt::AlignCenter);
+
+    // A long run's progress shows where lblExplain sits, which is never written.
+    // On the window, not in the frame: the frame is disabled during a run.
+    progress_ = new QProgressBar(this);
+    progress_->setObjectName(QStringLiteral("progress"));
+    progress_->setGeometry(lblExplain_->geometry().translated(frame_->pos()));
+    progress_->setRange(0, 1000);
+    progress_->hide();
 
     chkOpenAfter_ = place(new QCheckBox(QStringLiteral("&Open converted files."), frame_),
                           "chkOpenAfter", twips(3960, 2520, 2175, 195));
@@ -241,10 +223,106 @@ void Form1::orderFocus() {
     chkOpenAfter_->setFocus();
 }
 
+void Form1::nameForAssistiveTechnology() {
+    for (QLabel* label : findChildren<QLabel*>())
+        label->setAccessibleName(withoutAccessKey(label->text()));
+    for (QAbstractButton* button : findChildren<QAbstractButton*>())
+        button->setAccessibleName(withoutAccessKey(button->text()));
+    // What has no caption is named for what it holds; the drive list's text
+    // changes with every pick, so it is not its name.
+    findChild<QWidget*>(QStringLiteral("Image1"))
+        ->setAccessibleName(QStringLiteral("ORV Converter logo"));
+    drive1_->setAccessibleName(QStringLiteral("Drive"));
+    dir1_->setAccessibleName(QStringLiteral("Folders"));
+    file1_->setAccessibleName(QStringLiteral("ORV documents"));
+    frame_->setAccessibleName(QStringLiteral("Conversion"));
+    progress_->setAccessibleName(QStringLiteral("Conversion progress"));
+}
+
+void Form1::fitControlsToContent() {
+    // The layout's heights were drawn for another system's fonts and check
+    // boxes; where the style needs more, a control grows about its middle
+    // rather than clip its caption or its box.
+    for (QWidget* control : findChildren<QWidget*>()) {
+        if (qobject_cast<QAbstractButton*>(control) == nullptr &&
+            qobject_cast<QLabel*>(control) == nullptr)
+            continue;
+        const QSize wanted = control->sizeHint();
+        QRect place = control->geometry();
+        if (control->hasHeightForWidth() || !wanted.isValid())
+            continue;
+        if (wanted.height() > place.height())
+            place.adjust(0, -(wanted.height() - place.height()) / 2, 0,
+                         (wanted.height() - place.height() + 1) / 2);
+        if (wanted.width() > place.width())
+            place.setWidth(wanted.width());
+        control->setGeometry(place);
+    }
+}
+
+void Form1::applyColours() {
+    // The banner is white whatever the desktop's colours, so its captions have
+    // colours of their own, kept dark enough to read on white. In the frame
+    // the named colours stay where they read well on the frame's colour and
+    // move towards black or white where they would not.
+    const auto colour = [this](const char* name, const QColor& wanted, const QColor& background) {
+        setTextColour(findChild<QWidget*>(QLatin1String(name)), legibleOn(wanted, background));
+    };
+    colour("Label1", Qt::black, bannerWhite);
+    colour("Label3", Qt::red, bannerWhite);
+    colour("lblAuthor", navy, bannerWhite);
+    colour("lblWeb", Qt::blue, bannerWhite);
+    const QColor frameColour = frame_->palette().color(QPalette::Window);
+    colour("Label2", darkGrey, frameColour);
+    colour("lblExplain", Qt::red, frameColour);
+}
+
+bool Form1::event(QEvent* event) {
+    if (event->type() == QEvent::Paint && !onScreen_) {
+        onScreen_ = true;
+        // After this paint has reached the screen.
+        QTimer::singleShot(0, this, &Form1::showPending);
+    }
+    return QWidget::event(event);
+}
+
+void Form1::changeEvent(QEvent* event) {
+    if (event->type() == QEvent::PaletteChange || event->type() == QEvent::ApplicationPaletteChange)
+        applyColours();
+    QWidget::changeEvent(event);
+}
+
+void Form1::tell(const QString& text) {
+    if (onScreen_)
+        return services_.showMessage(text);
+    pendingMessages_.append(text);
+}
+
+void Form1::showPending() {
+    for (const QString& text : std::exchange(pendingMessages_, {}))
+        services_.showMessage(text);
+    if (!pendingFile_.isEmpty())
+        openFile(std::exchange(pendingFile_, {}));
+}
+
+void Form1::openFileWhenShown(const QByteArray& path) {
+    if (onScreen_)
+        return openFile(path);
+    pendingFile_ = path;
+}
+
 void Form1::Drive1_Change() {
+    const QByteArray root = drive1_->drive();
     QString failure;
-    if (dir1_->setPath(drive1_->directoryOn(drive1_->drive()), failure))
+    if (dir1_->setPath(drive1_->directoryOn(root), failure))
         return;
+    // The folder remembered on the drive is gone (the drive was mounted
+    // again, say): the drive's root is the next best place.
+    if (drive1_->directoryOn(root) != root) {
+        drive1_->forgetDirectory(root);
+        if (dir1_->setPath(root, failure))
+            return;
+    }
     // Put the drive list back first, so all three lists agree while the message shows.
     drive1_->noteDirectory(dir1_->path());
     services_.showMessage(failure);
@@ -257,14 +335,70 @@ void Form1::Dir1_Change() {
     drive1_->noteDirectory(dir1_->path());
 }
 
+bool Form1::converting() const {
+    return runner_->running();
+}
+
 void Form1::Command1_Click() {
-    const std::string folder = QFile::encodeName(file1_->path()).toStdString();
-    const std::string name = QFile::encodeName(file1_->fileName()).toStdString();
-    ConversionRun run(*frame_, services_);
-    convertDocument(folder, name, optFormatAccent_->checkState() == Qt::Checked,
-                    optFormatRTF_->checkState() == Qt::Checked,
-                    optFormatText_->checkState() == Qt::Checked,
-                    chkOpenAfter_->checkState() == Qt::Checked, run);
+    if (converting())
+        return;
+    const std::string source =
+        conversionPaths(file1_->path().toStdString(), file1_->fileName().toStdString()).source;
+    ConversionJob job;
+    job.source = job.outputBase = source;
+    job.accent = optFormatAccent_->checkState() == Qt::Checked;
+    job.rtf = optFormatRTF_->checkState() == Qt::Checked;
+    job.text = optFormatText_->checkState() == Qt::Checked;
+    job.openAfter = chkOpenAfter_->checkState() == Qt::Checked;
+    beginRun();
+    runner_->start(job);
+}
+
+// A run as the window lives it: the working controls take no input and the
+// pointer shows busy until the closing message appears; the controls come
+// back, with the focus where it was, when it has been dismissed.
+void Form1::beginRun() {
+    focused_ = focusWidget();
+    frame_->setEnabled(false);
+    QApplication::setOverrideCursor(Qt::WaitCursor);
+    busy_ = true;
+    runClock_.start();
+    progressTick_->start();
+}
+
+void Form1::showProgress() {
+    const std::uint64_t total = runner_->total();
+    if (runClock_.elapsed() < progressDelay_ || total == 0)
+        return;
+    const std::uint64_t done = std::min(runner_->done(), total);
+    const QLocale locale;
+    progress_->setValue(int(done * 1000 / total));
+    progress_->setFormat(
+        tr("%1 of %2")
+            .arg(locale.formattedDataSize(qint64(done)), locale.formattedDataSize(qint64(total))));
+    progress_->show();
+}
+
+void Form1::endBusy() {
+    progressTick_->stop();
+    progress_->hide();
+    if (busy_)
+        QApplication::restoreOverrideCursor();
+    busy_ = false;
+}
+
+void Form1::endRun() {
+    endBusy();
+    frame_->setEnabled(true);
+    if (focused_)
+        focused_->setFocus();
+}
+
+void Form1::closeEvent(QCloseEvent* event) {
+    // Closing the window during a run cancels the run: the outputs of earlier
+    // runs stay exactly as they were.
+    runner_->cancel();
+    event->accept();
 }
 
 void Form1::cmdHelp_Click() {
@@ -279,31 +413,35 @@ void Form1::cmdExit_Click() {
     QCoreApplication::quit();
 }
 
-void Form1::openFile(const QString& path) {
+void Form1::openFile(const QByteArray& path) {
     bool isFolder = false;
-    QString failure = statFailure(path, isFolder);
-    const QFileInfo info(path);
-    if (failure.isEmpty() &&
-        dir1_->setPath(isFolder ? info.absoluteFilePath() : info.absolutePath(), failure)) {
-        if (!isFolder)
-            file1_->selectFile(info.fileName());
-        return;
-    }
-    services_.showMessage(failure);
+    QString failure;
+    if (!lookAt(path, isFolder, failure))
+        return services_.showMessage(failure);
+    const QByteArray full = cleanAbsolutePath(path);
+    const qsizetype slash = full.lastIndexOf('/');
+    const QByteArray name = full.mid(slash + 1);
+    if (!isFolder && !isSourceName(name))
+        return services_.showMessage(tr("%1: Not an ORV document (*.ORV)").arg(displayName(path)));
+    if (!dir1_->setPath(isFolder ? full : full.left(std::max<qsizetype>(slash, 1)), failure))
+        return services_.showMessage(failure);
+    if (!isFolder)
+        file1_->selectFile(name);
 }
 
 void Form1::dragEnterEvent(QDragEnterEvent* event) {
     const QList<QUrl> urls = event->mimeData()->urls();
-    if (urls.size() == 1 && urls.first().isLocalFile() && isSourceName(urls.first().toLocalFile()))
+    if (!converting() && urls.size() == 1 && urls.first().isLocalFile() &&
+        isSourceName(localPath(urls.first())))
         event->acceptProposedAction();
 }
 
 void Form1::dropEvent(QDropEvent* event) {
     const QList<QUrl> urls = event->mimeData()->urls();
-    if (urls.size() != 1 || !urls.first().isLocalFile())
+    if (converting() || urls.size() != 1 || !urls.first().isLocalFile())
         return;
     event->acceptProposedAction();
-    openFile(urls.first().toLocalFile());
+    openFile(localPath(urls.first()));
 }
 
 } // namespace orv

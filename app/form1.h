@@ -1,12 +1,19 @@
 #pragma once
 
+#include <QElapsedTimer>
+#include <QPointer>
+#include <QStringList>
 #include <QWidget>
 
 class QCheckBox;
 class QGroupBox;
+class QLabel;
+class QProgressBar;
+class QTimer;
 
 namespace orv {
 
+class ConversionRunner;
 class DirList;
 class DriveList;
 class FileList;
@@ -17,13 +24,25 @@ class WindowServices;
 class Form1 : public QWidget {
 public:
     explicit Form1(WindowServices& services, QWidget* parent = nullptr);
+    ~Form1() override;
 
     // Browses to path's folder with path selected in the file list, as "Open
     // with" and dropping a file do; a folder is simply browsed to. Says why
-    // when path cannot be reached, leaving the lists as they were.
-    void openFile(const QString& path);
+    // when path cannot be reached or is no ORV document, leaving the lists as
+    // they were.
+    void openFile(const QByteArray& path);
+    // openFile(path), once the window is on screen, so that a message appears
+    // over it.
+    void openFileWhenShown(const QByteArray& path);
+
+    bool converting() const;
+    // How long a run goes before its progress shows, in milliseconds.
+    void setProgressDelay(int milliseconds) { progressDelay_ = milliseconds; }
 
 protected:
+    bool event(QEvent* event) override;
+    void changeEvent(QEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
     void dragEnterEvent(QDragEnterEvent* event) override;
     void dropEvent(QDropEvent* event) override;
 
@@ -31,6 +50,17 @@ private:
     void buildBanner();
     void buildFrame();
     void orderFocus();
+    void nameForAssistiveTechnology();
+    void fitControlsToContent();
+    void applyColours();
+    // Shows text over the window, now or as soon as the window is on screen.
+    void tell(const QString& text);
+    void showPending();
+
+    void beginRun();
+    void showProgress();
+    void endBusy();
+    void endRun();
 
     void Drive1_Change();
     void Dir1_Change();
@@ -39,6 +69,7 @@ private:
     void cmdExit_Click();
 
     WindowServices& services_;
+    ConversionRunner* runner_ = nullptr;
     QGroupBox* frame_ = nullptr;
     DriveList* drive1_ = nullptr;
     DirList* dir1_ = nullptr;
@@ -47,6 +78,17 @@ private:
     QCheckBox* optFormatRTF_ = nullptr;
     QCheckBox* optFormatText_ = nullptr;
     QCheckBox* chkOpenAfter_ = nullptr;
+    QLabel* label2_ = nullptr;
+    QLabel* lblExplain_ = nullptr;
+    QProgressBar* progress_ = nullptr;
+    QTimer* progressTick_ = nullptr;
+    QElapsedTimer runClock_;
+    int progressDelay_ = 1000;
+    bool busy_ = false;
+    QPointer<QWidget> focused_;
+    bool onScreen_ = false;
+    QStringList pendingMessages_;
+    QByteArray pendingFile_;
 };
 
 } // namespace orv

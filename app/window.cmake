@@ -5,13 +5,18 @@ include(GNUInstallDirs)
 
 # Everything but main(), so that the window tests link the same code.
 add_library(orv_window STATIC
+    accessibility.cpp
     app_icon.cpp
     click_label.cpp
+    colours.cpp
+    command_line.cpp
+    conversion_runner.cpp
     dir_list.cpp
     directory_listing.cpp
     drive_list.cpp
     file_list.cpp
     form1.cpp
+    picture.cpp
     shapes.cpp
     startup_probe.cpp
     window_services.cpp
@@ -28,3 +33,4 @@ qt_add_resources(orv_window window_artwork
 
 qt_add_executable(orvconverter main.cpp)
 target_link_libraries(orvconverter PRIVATE orv_window)
+target_compile_definitions(orvconverter PRIVATE ORV_VERSION="${PROJECT_VERSION}")

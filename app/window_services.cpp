@@ -3,6 +3,8 @@
 #include <QDesktopServices>
 #include <QFile>
 #include <QFileInfo>
+#include <QFontMetrics>
+#include <QGridLayout>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QUrl>
@@ -21,13 +23,25 @@ void DesktopServices::openDocument(const std::string& path) {
     openPage(QFile::decodeName(path.c_str()));
 }
 
-void DesktopServices::showMessage(const QString& text) {
-    QMessageBox box(QMessageBox::NoIcon, QString::fromLatin1(programCaption), text, QMessageBox::Ok,
-                    parent_);
+void prepareMessageBox(QMessageBox& box) {
+    box.setWindowTitle(QString::fromLatin1(programCaption));
     // A path may hold characters that rich text would swallow.
     box.setTextFormat(Qt::PlainText);
+    box.setStandardButtons(QMessageBox::Ok);
     // Some styles put an icon on the button too; the box shows none at all.
     box.button(QMessageBox::Ok)->setIcon(QIcon());
+    // A box sized for "Successfully converted!" alone is narrower than its own
+    // caption, which the window manager then cuts short. Title bars often use
+    // a larger, bold font and keep room for an icon and three buttons.
+    const int captionWidth = QFontMetrics(box.font()).horizontalAdvance(box.windowTitle());
+    if (auto* grid = qobject_cast<QGridLayout*>(box.layout()))
+        grid->addItem(new QSpacerItem(captionWidth * 2 + 120, 0, QSizePolicy::Minimum),
+                      grid->rowCount(), 0, 1, grid->columnCount());
+}
+
+void DesktopServices::showMessage(const QString& text) {
+    QMessageBox box(QMessageBox::NoIcon, QString(), text, QMessageBox::NoButton, parent_);
+    prepareMessageBox(box);
     box.exec();
 }
 

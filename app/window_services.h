@@ -4,6 +4,7 @@
 
 #include <QString>
 
+class QMessageBox;
 class QWidget;
 
 namespace orv {
@@ -21,6 +22,10 @@ public:
     // The outcome is ignored, as for opening a converted document.
     virtual void openPage(const QString& path) = 0;
 };
+
+// Caption, plain text, one OK button, no icon, and wide enough for the
+// caption to show whole in the title bar.
+void prepareMessageBox(QMessageBox& box);
 
 // The real desktop: QMessageBox and QDesktopServices.
 class DesktopServices final : public WindowServices {
