@@ -22,7 +22,6 @@
 #include <QFileInfo>
 #include <QGroupBox>
 #include <QLabel>
-#include <QLocale>
 #include <QMimeData>
 #include <QProgressBar>
 #include <QPushButton>
@@ -370,12 +369,9 @@ void Form1::showProgress() {
     const std::uint64_t total = runner_->total();
     if (runClock_.elapsed() < progressDelay_ || total == 0)
         return;
-    const std::uint64_t done = std::min(runner_->done(), total);
-    const QLocale locale;
-    progress_->setValue(int(done * 1000 / total));
-    progress_->setFormat(
-        tr("%1 of %2")
-            .arg(locale.formattedDataSize(qint64(done)), locale.formattedDataSize(qint64(total))));
+    // The total counts every pass over the text, not the source's size alone,
+    // so the bar shows the share of the work done rather than a byte count.
+    progress_->setValue(int(std::min(runner_->done(), total) * 1000 / total));
     progress_->show();
 }
 
