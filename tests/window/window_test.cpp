@@ -421,6 +421,7 @@ private Q_SLOTS:
         QPalette scheme(row.text, row.button, row.button.lighter(), row.button.darker(),
                         row.button.darker(120), row.text, row.text, row.base, row.window);
         QApplication::setPalette(scheme);
+        startForm();
         const QRect banner = find("Shape1")->geometry();
         for (QWidget* caption : form_->findChildren<QWidget*>()) {
             QWidget* under = caption->parentWidget();
