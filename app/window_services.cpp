@@ -19,8 +19,14 @@ void DesktopServices::reportFailure(const std::string& description) {
     showMessage(QFile::decodeName(description.c_str()));
 }
 
+QUrl fileUrl(const QByteArray& absolutePath) {
+    return QUrl::fromEncoded("file://" + absolutePath.toPercentEncoding("/"));
+}
+
 void DesktopServices::openDocument(const std::string& path) {
-    openPage(QFile::decodeName(path.c_str()));
+    // The desktop's opener is handed the URL's encoded form, so a Latin-1
+    // name reaches it byte for byte.
+    QDesktopServices::openUrl(fileUrl(QByteArray::fromStdString(path)));
 }
 
 void prepareMessageBox(QMessageBox& box) {

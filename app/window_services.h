@@ -2,9 +2,11 @@
 
 #include "convert/front_end.h"
 
+#include <QByteArray>
 #include <QString>
 
 class QMessageBox;
+class QUrl;
 class QWidget;
 
 namespace orv {
@@ -22,6 +24,9 @@ public:
     // The outcome is ignored, as for opening a converted document.
     virtual void openPage(const QString& path) = 0;
 };
+
+// A file: URL for absolutePath that keeps its bytes, percent-encoded.
+QUrl fileUrl(const QByteArray& absolutePath);
 
 // Caption, plain text, one OK button, no icon, and wide enough for the
 // caption to show whole in the title bar.

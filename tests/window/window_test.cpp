@@ -515,6 +515,10 @@ private Q_SLOTS:
             QCOMPARE(drive.pixelColor(1, y), drive1()->palette().color(QPalette::Base));
     }
 
+    void documentsAreOpenedByTheirBytes() {
+        QCOMPARE(fileUrl("/tmp/caf\xe9 1.ORV.txt").toEncoded(), "file:///tmp/caf%E9%201.ORV.txt");
+    }
+
     void messageBoxIsWideEnoughForItsCaption() {
         QMessageBox box;
         prepareMessageBox(box);
