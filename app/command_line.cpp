@@ -39,7 +39,12 @@ CommandLine parseCommandLine(const QByteArrayList& arguments) {
     if (!parser.parse(texts))
         return {CommandLine::Action::mistake, {}, parser.errorText()};
     if (parser.isSet(help) || parser.optionNames().contains(QStringLiteral("help-all")))
-        return {CommandLine::Action::help, {}, parser.helpText()};
+        // Read before QApplication exists, the parser cannot name the program itself.
+        return {CommandLine::Action::help,
+                {},
+                parser.helpText().replace(
+                    QStringLiteral("<executable_name>"),
+                    QString::fromLocal8Bit(arguments.value(0).split('/').last()))};
     if (parser.isSet(version))
         return {CommandLine::Action::version,
                 {},

@@ -10,26 +10,35 @@
 
 #include <cstdio>
 
-int main(int argc, char* argv[]) {
-    QApplication app(argc, argv);
-    QApplication::setApplicationName(QStringLiteral("orvconverter"));
-    QApplication::setApplicationVersion(QStringLiteral(ORV_VERSION));
-    // QApplication has taken its own options (-style and the like) out of argv.
+namespace {
+
+orv::CommandLine readCommandLine(int argc, char* argv[]) {
     QByteArrayList arguments;
     for (int i = 0; i < argc; ++i)
         arguments.append(argv[i]);
-    const orv::CommandLine command = orv::parseCommandLine(arguments);
-    switch (command.action) {
-    case orv::CommandLine::Action::help:
-    case orv::CommandLine::Action::version:
+    return orv::parseCommandLine(arguments);
+}
+
+} // namespace
+
+int main(int argc, char* argv[]) {
+    QCoreApplication::setApplicationName(QStringLiteral("orvconverter"));
+    QCoreApplication::setApplicationVersion(QStringLiteral(ORV_VERSION));
+    // --help and --version are answered before the window system is asked
+    // for, so that they work without a display.
+    orv::CommandLine command = readCommandLine(argc, argv);
+    if (command.action == orv::CommandLine::Action::help ||
+        command.action == orv::CommandLine::Action::version) {
         std::fputs(command.text.toLocal8Bit().constData(), stdout);
         return 0;
-    case orv::CommandLine::Action::mistake:
+    }
+    QApplication app(argc, argv);
+    // Read again: QApplication has taken its own options (-style and the like) out of argv.
+    command = readCommandLine(argc, argv);
+    if (command.action == orv::CommandLine::Action::mistake) {
         std::fprintf(stderr, "orvconverter: %s\nTry 'orvconverter --help'.\n",
                      command.text.toLocal8Bit().constData());
         return 2;
-    case orv::CommandLine::Action::run:
-        break;
     }
 
     orv::DesktopServices services;

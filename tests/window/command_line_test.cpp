@@ -27,7 +27,7 @@ private Q_SLOTS:
                  {"-- alone", "--", Action::run, "", ""},
                  {"two FILEs", "a.ORV b.ORV", Action::mistake, "", "one FILE at most, 2 given"},
                  {"two FILEs around --", "a.ORV -- b.ORV", Action::mistake, "", "2 given"},
-                 {"--help", "--help", Action::help, "", "[FILE]"},
+                 {"--help", "--help", Action::help, "", "[options] [FILE]"},
                  {"-h", "-h", Action::help, "", "--version"},
                  {"--version", "--version", Action::version, "", "command_line_test"},
                  {"unknown option", "--bogus", Action::mistake, "", "bogus"},
