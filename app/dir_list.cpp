@@ -24,7 +24,11 @@ public:
     void paint(QPainter* painter, const QStyleOptionViewItem& option,
                const QModelIndex& index) const override {
         QStyleOptionViewItem indented(option);
-        indented.rect.setLeft(option.rect.left() + index.data(depthRole).toInt() * indentStep);
+        const int indent = index.data(depthRole).toInt() * indentStep;
+        if (option.direction == Qt::RightToLeft)
+            indented.rect.setRight(option.rect.right() - indent);
+        else
+            indented.rect.setLeft(option.rect.left() + indent);
         QStyledItemDelegate::paint(painter, indented, index);
     }
 

@@ -52,6 +52,8 @@ trap 'remove; rm -rf "$scratch"' EXIT
 [[ $(command -v orvconv) == /usr/bin/orvconv ]]
 [[ $(command -v orvconverter) == /usr/bin/orvconverter ]]
 orvconv --help | head -n 1
+# Answered without a display, as from a terminal on a server.
+env -u DISPLAY -u WAYLAND_DISPLAY orvconverter --version
 man -w orvconv orvconverter
 test -s /usr/share/orv-converter/help.htm
 # The window's Help falls back to that very file (Qt may store the path as
