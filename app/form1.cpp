@@ -50,8 +50,6 @@ QFont namedFont(const char* family, qreal points) {
 }
 
 void setTextColour(QWidget* widget, const QColor& colour) {
-    if (widget->palette().color(QPalette::WindowText) == colour)
-        return;
     QPalette colours = widget->palette();
     colours.setColor(QPalette::WindowText, colour);
     widget->setPalette(colours);
@@ -271,7 +269,9 @@ void Form1::applyColours() {
     colour("Label3", Qt::red, bannerWhite);
     colour("lblAuthor", navy, bannerWhite);
     colour("lblWeb", Qt::blue, bannerWhite);
-    const QColor frameColour = frame_->palette().color(QPalette::Window);
+    // The frame draws on the window's colour; the window's own palette is the
+    // one surely up to date while a palette change goes round.
+    const QColor frameColour = palette().color(QPalette::Window);
     colour("Label2", darkGrey, frameColour);
     colour("lblExplain", Qt::red, frameColour);
 }

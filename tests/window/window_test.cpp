@@ -40,7 +40,8 @@ struct Key { const char* tag; QKeyCombination key; bool converts, togglesOpenAft
 struct Browse { const char *tag, *how, *path, *shown, *sources, *selected, *message; };
 // Started with FILE given, or in a folder that was removed (with HOME at ~/empty).
 struct Start { const char *tag, *file; bool folderRemoved; const char *shown, *selected, *message; };
-struct Scheme { const char* tag; QColor window, text, base, button; };
+// switched: the scheme changes under a running window, else it is there from the start.
+struct Scheme { const char* tag; bool switched; QColor window, text, base, button; };
 struct Access { const char *tag, *name; QAccessible::Role role; };
 // clang-format on
 
@@ -411,17 +412,24 @@ private Q_SLOTS:
     }
 
     void captionsReadWell_data() {
-        table<Scheme>({{"light", "#efefef", "#000000", "#ffffff", "#efefef"},
-                       {"dark", "#353535", "#eeeeee", "#2a2a2a", "#454545"},
-                       {"high contrast", "#000000", "#ffffff", "#000000", "#000000"},
-                       {"darker, as qt6ct has it", "#505050", "#ffffff", "#3c3c3c", "#505050"}});
+        table<Scheme>(
+            {{"light", false, "#efefef", "#000000", "#ffffff", "#efefef"},
+             {"dark", false, "#353535", "#eeeeee", "#2a2a2a", "#454545"},
+             {"high contrast", false, "#000000", "#ffffff", "#000000", "#000000"},
+             {"darker, as qt6ct has it", false, "#222020", "#ffffff", "#3d3d3d", "#424245"},
+             {"switched to dark", true, "#353535", "#eeeeee", "#2a2a2a", "#454545"},
+             {"switched to high contrast", true, "#000000", "#ffffff", "#000000", "#000000"}});
     }
     void captionsReadWell() {
         QFETCH(Scheme, row);
         QPalette scheme(row.text, row.button, row.button.lighter(), row.button.darker(),
                         row.button.darker(120), row.text, row.text, row.base, row.window);
+        if (row.switched)
+            startForm();
         QApplication::setPalette(scheme);
-        startForm();
+        QCoreApplication::sendPostedEvents();
+        if (!row.switched)
+            startForm();
         const QRect banner = find("Shape1")->geometry();
         for (QWidget* caption : form_->findChildren<QWidget*>()) {
             QWidget* under = caption->parentWidget();
