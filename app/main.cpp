@@ -5,6 +5,7 @@
 #include "app/form1.h"
 #include "app/startup_probe.h"
 #include "app/window_services.h"
+#include "io/temporary_files.h"
 
 #include <QApplication>
 
@@ -32,6 +33,8 @@ int main(int argc, char* argv[]) {
         std::fputs(command.text.toLocal8Bit().constData(), stdout);
         return 0;
     }
+    // Killed mid-run, the window leaves no hidden half-written file behind.
+    orv::removeTemporariesOnSignal();
     QApplication app(argc, argv);
     // Read again: QApplication has taken its own options (-style and the like) out of argv.
     command = readCommandLine(argc, argv);

@@ -20,8 +20,9 @@ public:
     // open does not make the conversion fail.
     virtual void openDocument(const std::string& path) = 0;
 
-    // How far the run is: source bytes done out of the source's size. Called
-    // after every block, so keep it cheap.
+    // How far the run is: bytes read so far out of all the run will read,
+    // every pass over the decoded text included. Called after every block,
+    // so keep it cheap.
     virtual void progress(std::uint64_t /*done*/, std::uint64_t /*total*/) {}
     // Asked after every block; true abandons the run. Every earlier output is
     // left exactly as it was, no temporary file remains, and nothing is
