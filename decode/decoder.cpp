@@ -9,9 +9,9 @@
 namespace orv {
 namespace {
 
-// charMap with its empty entries filled by the byte itself.
-constexpr std::size_t scratchSize = 64 * 1024;
+constexpr std::size_t scratchSize = decodeBlockSize;
 
+// charMap with its empty entries filled by the byte itself.
 const std::array<char, 256>& translationTable() {
     static const std::array<char, 256> table = [] {
         std::array<char, 256> t{};

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "io/block_sizes.h"
+
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -7,8 +9,6 @@
 #include <sys/types.h>
 
 namespace orv {
-
-inline constexpr std::size_t ioBlockSize = std::size_t{1} << 20;
 
 // Anything that takes bytes in order: an output file, or a string in memory.
 class ByteSink {
