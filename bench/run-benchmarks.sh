@@ -1,17 +1,23 @@
 #!/usr/bin/env bash
-# Times a whole conversion (orvconv --all) against three plain copies of the
-# same source and measures its peak memory, on generated sources under
-# bench/data/. Builds build-bench/ first and removes every output it made.
+# Times orvconv --all against the floor (bench/floor.c: read, one table pass,
+# memcpy and write of the same output sizes) on generated sources, all in one
+# run so that the ratios share the machine's mood:
+#   - one large text-like source, and peak memory (also with one long line);
+#   - 20,000 small sources (1 to 8 KiB) with -j1, per file;
+#   - linear growth, 8 times the size, text-like and break-only;
+#   - -jN against the floor split over N processes (when orvconv has --jobs).
+# Every timed run works on a fresh copy of its sources, and nothing is
+# deleted while timing: on ext4 without a journal, creating files stays slow
+# for a while after mass deletion. All copies go at the end.
 #   bench/run-benchmarks.sh [--micro]   --micro also runs the Google Benchmark
+# ORV_BENCH_RUNS sets the runs per figure (default 5; medians are reported).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
 build="build-bench"
 data=bench/data
-runs=3
-textSize=96M
-breakSmall=12M
-breakLarge=96M
+runs=${ORV_BENCH_RUNS:-5}
+smallCount=20000
 
 if [[ ! -x /usr/bin/time ]]; then
     echo "run-benchmarks: /usr/bin/time is missing (scripts/setup installs it)" >&2
@@ -21,101 +27,183 @@ fi
 cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release \
     -DORV_GUI=OFF -DORV_BENCH=ON -DORV_TESTS=OFF >/dev/null
 cmake --build "$build" -j2 >/dev/null
+floor=$build/bench/floor
 
 mkdir -p "$data"
-text=$data/text-$textSize.ORV
-small=$data/breaks-$breakSmall.ORV
-large=$data/breaks-$breakLarge.ORV
-[[ -f $text ]] || "$build"/bench/make_source "$textSize" "$text"
-[[ -f $small ]] || "$build"/bench/make_source --breaks-only "$breakSmall" "$small"
-[[ -f $large ]] || "$build"/bench/make_source --breaks-only "$breakLarge" "$large"
+[[ -f $data/text-96M.ORV ]] || "$build"/bench/make_source 96M "$data"/text-96M.ORV
+[[ -f $data/text-12M.ORV ]] || "$build"/bench/make_source 12M "$data"/text-12M.ORV
+[[ -f $data/breaks-96M.ORV ]] || "$build"/bench/make_source --breaks-only 96M "$data"/breaks-96M.ORV
+[[ -f $data/breaks-12M.ORV ]] || "$build"/bench/make_source --breaks-only 12M "$data"/breaks-12M.ORV
+# The text without its break bytes: one 96 MiB line.
+[[ -f $data/line-96M.ORV ]] || tr -d '\003\372\374\376' <"$data"/text-96M.ORV >"$data"/line-96M.ORV
+if [[ ! -d $data/small ]]; then
+    mkdir "$data"/small.tmp
+    "$build"/bench/make_source --many "$smallCount" "$data"/small.tmp
+    mv "$data"/small.tmp "$data"/small
+fi
 
+work=$(mktemp -d "$PWD/$data/work.XXXXXX")
 cpuLog=$(mktemp)
-removeOutputs() {
-    for f in "$@"; do
-        rm -f "$f.txt" "$f.acc" "$f.rtf"
-    done
-    rm -f "$data"/copy-a "$data"/copy-b "$data"/copy-c
-    # Deleting on a discard-mounted disk costs later writes; settle it first.
-    sync
-}
-trap 'removeOutputs "$text" "$small" "$large" "$data/probe.ORV"; rm -f "$data/probe.ORV" "$cpuLog"' EXIT
+trap 'rm -rf "$work" "$cpuLog"' EXIT
 
 # orvconv when it converts; otherwise the conversion command through our own
 # driver, so the core can be timed before its front end exists.
-"$build"/bench/make_source 4K "$data"/probe.ORV
+"$build"/bench/make_source 4K "$work"/probe.ORV
 converter=("$build"/cli/orvconv --all)
-if ! "${converter[@]}" "$data"/probe.ORV 2>/dev/null || [[ ! -f $data/probe.ORV.rtf ]]; then
+if ! "${converter[@]}" "$work"/probe.ORV 2>/dev/null || [[ ! -f $work/probe.ORV.rtf ]]; then
     echo "run-benchmarks: orvconv does not convert yet; timing bench/convert_driver" >&2
     converter=("$build"/bench/convert_driver)
 fi
-# shellcheck disable=SC2016 # the copies expand their own arguments
-copyThree=(sh -c 'cat "$0" >"$1"; cat "$0" >"$2"; cat "$0" >"$3"')
+jobs=()
+if "$build"/cli/orvconv --help 2>/dev/null | grep -q -- --jobs; then
+    jobs=(-j1)
+fi
+cores=$(nproc)
 
-# One run of a command: prints "wall cpu" in seconds, cpu = user + system.
+# One run of a command: prints "wall cpu rssKiB", wall and cpu (user +
+# system) in seconds.
 measure() {
     local start end
     start=$(date +%s%N)
-    /usr/bin/time -f '%U %S' -o "$cpuLog" "$@"
+    /usr/bin/time -f '%U %S %M' -o "$cpuLog" "$@"
     end=$(date +%s%N)
-    awk -v ns=$((end - start)) '{ printf "%.3f %.2f\n", ns / 1e9, $1 + $2 }' "$cpuLog"
+    awk -v ns=$((end - start)) '{ printf "%.4f %.3f %d\n", ns / 1e9, $1 + $2, $3 }' "$cpuLog"
 }
 
 median() { printf '%s\n' "$@" | sort -g | sed -n "$((($# + 1) / 2))p"; }
+largest() { printf '%s\n' "$@" | sort -g | tail -n 1; }
 ratio() { awk -v a="$1" -v b="$2" 'BEGIN { printf "%.2f\n", a / b }'; }
 verdict() { awk -v v="$1" -v t="$2" 'BEGIN { print (v <= t ? "ok" : "MISSED") }'; }
 
-# Median "wall cpu" of the copies (copy) or the conversion (convert) of a
-# source; outputs are removed before every run so no run pays for another's.
-timeRuns() {
-    local kind=$1 src=$2 walls=() cpus=() wall cpu
-    for ((i = 0; i < runs; i++)); do
-        removeOutputs "$src"
-        if [[ $kind == copy ]]; then
-            read -r wall cpu < <(measure "${copyThree[@]}" "$src" "$data"/copy-{a,b,c})
+# The floor's list for converted sources: "TXT ACC RTF PATH" for each, with
+# the sizes orvconv wrote and PATH the same name under another folder.
+floorList() {
+    local converted=$1 target=$2
+    (cd "$converted" && printf '%s\0' *.ORV.txt *.ORV.acc *.ORV.rtf | xargs -0 stat -c '%s %n') |
+        awk -v to="$target" '{
+            name = substr($0, length($1) + 2)
+            base = substr(name, 1, length(name) - 4)
+            size[base, substr(name, length(name) - 2)] = $1
+            if (!(base in seen)) { seen[base] = 1; order[++n] = base }
+        }
+        END { for (i = 1; i <= n; i++) { b = order[i]
+            print size[b, "txt"], size[b, "acc"], size[b, "rtf"], to "/" b } }'
+}
+
+# The floor over lists at once, one process each.
+floorParallel() {
+    local list pids=()
+    for list in "$@"; do
+        "$floor" "$list" &
+        pids+=($!)
+    done
+    for pid in "${pids[@]}"; do
+        wait "$pid"
+    done
+}
+
+# Times the converter and the floor, alternately, on fresh copies of a set of
+# sources ($1: a file or a folder), with the converter's extra arguments
+# after it. Sets convWall convCpu convRss floorWall floorCpu (medians; the
+# RSS is the largest seen).
+timePair() {
+    local set=$1 label=$2 split=$3
+    shift 3
+    local walls=() cpus=() rsses=() fWalls=() fCpus=() lists=() wall cpu rss run dir i
+    for ((run = 0; run < runs; run++)); do
+        dir=$work/$label-$run
+        mkdir -p "$dir"/conv "$dir"/floor
+        if [[ -d $set ]]; then
+            cp "$set"/*.ORV "$dir"/conv/
+            cp "$set"/*.ORV "$dir"/floor/
         else
-            read -r wall cpu < <(measure "${converter[@]}" "$src")
+            cp "$set" "$dir"/conv/
+            cp "$set" "$dir"/floor/
         fi
+        sync
+        read -r wall cpu rss < <(measure "${converter[@]}" "$@" "$dir"/conv/*.ORV)
         walls+=("$wall")
         cpus+=("$cpu")
+        rsses+=("$rss")
+        floorList "$dir"/conv "$dir"/floor >"$dir"/list
+        lists=()
+        for ((i = 0; i < split; i++)); do
+            awk -v n="$split" -v i="$i" 'NR % n == i' "$dir"/list >"$dir/list.$i"
+            lists+=("$dir/list.$i")
+        done
+        sync
+        if ((split == 1)); then
+            read -r wall cpu rss < <(measure "$floor" "$dir"/list)
+        else
+            read -r wall cpu rss < <(measure bash -c "$(declare -f floorParallel); floor=$floor"'
+                floorParallel "$@"' _ "${lists[@]}")
+        fi
+        fWalls+=("$wall")
+        fCpus+=("$cpu")
     done
-    removeOutputs "$src"
-    echo "$(median "${walls[@]}") $(median "${cpus[@]}")"
+    convWall=$(median "${walls[@]}")
+    convCpu=$(median "${cpus[@]}")
+    convRss=$(largest "${rsses[@]}")
+    floorWall=$(median "${fWalls[@]}")
+    floorCpu=$(median "${fCpus[@]}")
 }
 
 # Warm cache: every source read once before anything is timed.
-cat "$text" "$small" "$large" >/dev/null
+cat "$data"/*.ORV "$data"/small/*.ORV >/dev/null
 
-read -r copyWall copyCpu < <(timeRuns copy "$text")
-read -r convWall convCpu < <(timeRuns convert "$text")
+row() { printf '%-44s %11s %11s %7s %7s %s\n' "$@"; }
+report() {
+    row "$1" "$2" "$3" "$4" "$5" "$(verdict "$4" "$5")"
+}
 
-removeOutputs "$text"
-rssKiB=$(/usr/bin/time -f %M "${converter[@]}" "$text" 2>&1 >/dev/null | tail -n 1)
-removeOutputs "$text"
-sourceKiB=$(($(stat -c %s "$text") / 1024))
+declare -A wall cpu rss fwall
+for source in text-96M text-12M breaks-96M breaks-12M line-96M; do
+    timePair "$data/$source.ORV" "$source" 1
+    wall[$source]=$convWall cpu[$source]=$convCpu rss[$source]=$convRss fwall[$source]=$floorWall
+done
+timePair "$data"/small small-j1 1 "${jobs[@]}"
+smallWall=$convWall smallCpu=$convCpu smallFloor=$floorWall smallFloorCpu=$floorCpu
+if ((${#jobs[@]})); then
+    timePair "$data"/small small-j$cores "$cores" "-j$cores"
+    parallelWall=$convWall parallelFloor=$floorWall
+fi
 
-read -r smallWall smallCpu < <(timeRuns convert "$small")
-read -r largeWall largeCpu < <(timeRuns convert "$large")
-read -r smallCopyWall _ < <(timeRuns copy "$small")
-read -r largeCopyWall _ < <(timeRuns copy "$large")
+perFile() { awk -v s="$1" -v n="$smallCount" 'BEGIN { printf "%.0fus", s / n * 1e6 }'; }
+MiB() { awk -v k="$1" 'BEGIN { printf "%.1fM", k / 1024 }'; }
 
-row() { printf '%-40s %11s %11s %7s %7s %s\n' "$@"; }
 echo
-echo "${converter[*]} against three plain copies; medians of $runs runs, warm cache"
-row measure converter copies ratio target ""
-row "text-like $textSize, wall time" "${convWall}s" "${copyWall}s" \
-    "$(ratio "$convWall" "$copyWall")" 1.25 "$(verdict "$(ratio "$convWall" "$copyWall")" 1.25)"
-row "text-like $textSize, cpu time (user+sys)" "${convCpu}s" "${copyCpu}s" "" "" ""
-row "text-like $textSize, peak RSS / source" "$((rssKiB / 1024))M" "$((sourceKiB / 1024))M" \
-    "$(ratio "$rssKiB" "$sourceKiB")" 2.5 "$(verdict "$(ratio "$rssKiB" "$sourceKiB")" 2.5)"
-row "break-only $breakSmall, wall time" "${smallWall}s" "${smallCopyWall}s" \
-    "$(ratio "$smallWall" "$smallCopyWall")" "" ""
-row "break-only $breakLarge, wall time" "${largeWall}s" "${largeCopyWall}s" \
-    "$(ratio "$largeWall" "$largeCopyWall")" "" ""
-row "break-only $breakLarge / $breakSmall, wall time" "" "" "$(ratio "$largeWall" "$smallWall")" 9 \
-    "$(verdict "$(ratio "$largeWall" "$smallWall")" 9)"
-row "break-only $breakLarge / $breakSmall, cpu time" "${largeCpu}s" "${smallCpu}s" \
-    "$(ratio "$largeCpu" "$smallCpu")" 9 "$(verdict "$(ratio "$largeCpu" "$smallCpu")" 9)"
+echo "${converter[*]} against bench/floor; medians of $runs runs, warm cache, $cores cores"
+row measure converter floor ratio target ""
+report "text-like 96M, wall time" "${wall[text-96M]}s" "${fwall[text-96M]}s" \
+    "$(ratio "${wall[text-96M]}" "${fwall[text-96M]}")" 1.25
+row "text-like 96M, cpu time (user+sys)" "${cpu[text-96M]}s" "" "" "" ""
+for source in text-96M breaks-96M line-96M; do
+    report "$source, peak RSS (MiB)" "$(MiB "${rss[$source]}")" "" \
+        "$(awk -v k="${rss[$source]}" 'BEGIN { printf "%.1f", k / 1024 }')" 16
+done
+report "$smallCount small sources${jobs[*]:+ ${jobs[*]}}, wall per file" "$(perFile "$smallWall")" \
+    "$(perFile "$smallFloor")" "$(ratio "$smallWall" "$smallFloor")" 1.25
+row "$smallCount small sources, cpu per file" "$(perFile "$smallCpu")" \
+    "$(perFile "$smallFloorCpu")" "" "" ""
+for shape in text breaks; do
+    report "$shape 96M / 12M, wall time" "$(ratio "${wall[$shape-96M]}" "${wall[$shape-12M]}")" \
+        "$(ratio "${fwall[$shape-96M]}" "${fwall[$shape-12M]}")" \
+        "$(ratio "${wall[$shape-96M]}" "${wall[$shape-12M]}")" 9
+done
+row "break-only 96M, wall time" "${wall[breaks-96M]}s" "${fwall[breaks-96M]}s" \
+    "$(ratio "${wall[breaks-96M]}" "${fwall[breaks-96M]}")" "" ""
+row "one 96M line, wall time" "${wall[line-96M]}s" "${fwall[line-96M]}s" \
+    "$(ratio "${wall[line-96M]}" "${fwall[line-96M]}")" "" ""
+if ((${#jobs[@]})); then
+    convGain=$(ratio "$smallWall" "$parallelWall")
+    floorGain=$(ratio "$smallFloor" "$parallelFloor")
+    share=$(awk -v c="$convGain" -v f="$floorGain" 'BEGIN { printf "%.2f", (c - 1) / (f - 1) }')
+    row "-j$cores gain over -j1 (floor: $cores processes)" "${convGain}x" "${floorGain}x" "" "" ""
+    row "  share of the floor's gain" "" "" "$share" ">=0.80" \
+        "$(awk -v s="$share" 'BEGIN { print (s >= 0.8 ? "ok" : "MISSED") }')"
+else
+    row "-jN against the floor on N processes" "" "" "" "" "skipped: orvconv has no --jobs"
+fi
 
 if [[ ${1:-} == --micro ]]; then
     echo
