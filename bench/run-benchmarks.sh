@@ -8,7 +8,8 @@
 #   - -jN against the floor split over N processes (when orvconv has --jobs).
 # Every timed run works on a fresh copy of its sources, and nothing is
 # deleted while timing: on ext4 without a journal, creating files stays slow
-# for a while after mass deletion. All copies go at the end.
+# for a while after mass deletion. The copies of many small sources all go at
+# the end; a large source's copies go after each run, which is cheap.
 #   bench/run-benchmarks.sh [--micro]   --micro also runs the Google Benchmark
 # ORV_BENCH_RUNS sets the runs per figure (default 5; medians are reported).
 set -euo pipefail
@@ -140,6 +141,12 @@ timePair() {
         fi
         fWalls+=("$wall")
         fCpus+=("$cpu")
+        # A few large outputs left in the cache would crowd out the next runs'
+        # writes; removing them is cheap, unlike removing many small files.
+        if [[ ! -d $set ]]; then
+            rm -rf "$dir"
+            sync
+        fi
     done
     convWall=$(median "${walls[@]}")
     convCpu=$(median "${cpus[@]}")

@@ -1,7 +1,6 @@
 #include "convert/convert_document.h"
 
-#include "decode/decoded_text_file.h"
-#include "decode/source_reader.h"
+#include "decode/source_decoder.h"
 #include "io/byte_files.h"
 #include "io/conversion_error.h"
 #include "io/run_context.h"
@@ -67,12 +66,8 @@ ConversionOutcome runConversion(const ConversionJob& job, FrontEnd& frontEnd) {
             {newFileMode(source.permissions()), [&](std::size_t n) { progress.advance(n); }});
         step = &textPath;
         text.emplace(textPath, OutputFile::Visibility::privateUntilPublished);
-        {
-            // The content is dropped as soon as the intermediate holds it.
-            const std::string content = readSourceContent(source);
-            source.close();
-            decodeToTextFile(content, *text);
-        }
+        decodeSourceToTextFile(source, *text);
+        source.close();
         text->finish();
         textComplete = true;
         if (job.accent) {

@@ -1,5 +1,6 @@
 #include "decode/decoder.h"
 
+#include "decode/byte_tables.h"
 #include "decode/char_map.h"
 
 #include <algorithm>
@@ -11,34 +12,13 @@ namespace {
 
 constexpr std::size_t scratchSize = decodeBlockSize;
 
-// charMap with its empty entries filled by the byte itself.
-const std::array<char, 256>& translationTable() {
-    static const std::array<char, 256> table = [] {
-        std::array<char, 256> t{};
-        for (int b = 0; b < 256; ++b)
-            t[b] = static_cast<char>(charMap[b] == noTranslation ? b : charMap[b]);
-        return t;
-    }();
-    return table;
-}
-
-const std::array<bool, 256>& breakTable() {
-    static const std::array<bool, 256> table = [] {
-        std::array<bool, 256> t{};
-        for (int b = 0; b < 256; ++b)
-            t[b] = isBreakCode(static_cast<unsigned char>(b));
-        return t;
-    }();
-    return table;
-}
-
 } // namespace
 
 // Decoded lines are gathered in one block and handed to the sink a block at
 // a time: short lines would otherwise cost two sink calls each.
 void decodeInto(std::string_view content, ByteSink& sink) {
     const auto& table = translationTable();
-    const auto& isBreak = breakTable();
+    const auto& classes = byteClasses();
     const auto block = std::make_unique_for_overwrite<char[]>(scratchSize);
     std::size_t used = 0;
     const auto flush = [&] {
@@ -51,7 +31,7 @@ void decodeInto(std::string_view content, ByteSink& sink) {
     bool tabAfter = false; // set by the 252 that opened the current segment
     for (;;) {
         const auto* brk = p;
-        while (brk != end && !isBreak[*brk])
+        while (brk != end && classes[*brk] != breakByte)
             ++brk;
         // The segment back to front, fillers dropped, in pieces that fit.
         for (const auto* q = brk; q != p;) {

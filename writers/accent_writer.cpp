@@ -1,8 +1,12 @@
 #include "writers/accent_writer.h"
 
-#include "decode/decoded_text_file.h"
+#include "decode/decoded_line_blocks.h"
+#include "io/background_writer.h"
 #include "io/byte_files.h"
+#include "io/conversion_error.h"
+#include "writers/line_copies.h"
 
+#include <cerrno>
 #include <string_view>
 
 namespace orv {
@@ -24,28 +28,35 @@ constexpr std::string_view header[] = {
     "<HDROFF><FTROFF><RP><M NormalPar><AR><TB0><TBR 5.5><FT 1><SZ 12></B></U>",
     "<R><NL>",
 };
-constexpr std::string_view paragraphEnd = "</P><P><NL>";
+constexpr std::string_view paragraphEnd = "</P><P><NL>\r\n";
 constexpr std::string_view trailer = "</P></R></SECT>";
 
 } // namespace
 
 void writeAccentDocument(const std::string& decodedTextPath, const std::string& outputPath) {
-    auto lines = openDecodedLines(decodedTextPath);
-    OutputFile out(outputPath);
-    for (const auto line : header)
-        out.writeLine(line);
-
-    lines.readLine(); // the preamble never reaches the document
-    std::string sourceOrder;
-    while (!lines.atEnd()) {
-        const std::string_view line = lines.readLine();
-        sourceOrder.assign(line.rbegin(), line.rend());
-        out.write(sourceOrder);
-        out.writeLine(paragraphEnd);
+    InputFile text(decodedTextPath);
+    DecodedLineBlocks lines(text);
+    OutputFile file(outputPath);
+    {
+        BackgroundWriter out(file);
+        for (const auto line : header) {
+            out.write(line);
+            out.write(lineEnd);
+        }
+        DecodedLineBlocks::Line line;
+        // The preamble never reaches the document, but it must be there.
+        if (!lines.next(line))
+            throw ConversionError(decodedTextPath, ENODATA);
+        while (lines.next(line)) {
+            writeReversed(line, text, out); // back into source order
+            out.write(paragraphEnd);
+        }
+        out.write(trailer);
+        out.write(lineEnd);
+        out.finish();
     }
-    out.writeLine(trailer);
-    out.close();
-    lines.close();
+    file.close();
+    text.close();
 }
 
 } // namespace orv

@@ -1,7 +1,12 @@
 #include "writers/rtf_writer.h"
 
-#include "decode/decoded_text_file.h"
+#include "decode/decoded_line_blocks.h"
+#include "io/background_writer.h"
 #include "io/byte_files.h"
+#include "io/conversion_error.h"
+#include "writers/line_copies.h"
+
+#include <cerrno>
 
 namespace orv {
 namespace {
@@ -10,10 +15,9 @@ constexpr std::string_view headerLine1 =
     R"({\rtf1\fbidis\ansi\deff0\deflang1033\ltrdoc{\fonttbl{\f0\fnil\fprq2\fcharset0 A_Randhoo;}{\f1\fnil\fprq2\fcharset2 Arial;}})";
 constexpr std::string_view headerLine2 =
     R"(\viewkind4\uc1\pard\rtlpar\qr\tx709\tx1417\tx2126\tx2835\tx3543\tx4252\tx4961\tx5669\tx6378\tx7087\tx7795\tx8504\lang1037\f0\fs30)";
-// Each paragraph ends "\par" CR LF, and the whole-line write adds a second CR LF.
-constexpr std::string_view paragraphEnd = "\\par\r\n";
-constexpr std::string_view closingLine1 = R"(\lang1033\f1\par)";
-constexpr std::string_view closingLine2 = "}";
+// Each paragraph ends "\par" CR LF, and the line's own CR LF follows.
+constexpr std::string_view paragraphEnd = "\\par\r\n\r\n";
+constexpr std::string_view closingLines = "\\lang1033\\f1\\par\r\n}\r\n";
 
 } // namespace
 
@@ -32,23 +36,28 @@ void appendRtfText(std::string_view text, std::string& out) {
 }
 
 void writeRtfDocument(const std::string& decodedTextPath, const std::string& outputPath) {
-    auto lines = openDecodedLines(decodedTextPath);
-    OutputFile out(outputPath);
-    out.writeLine(headerLine1);
-    out.writeLine(headerLine2);
-
-    lines.readLine(); // the preamble never reaches the document
-    std::string paragraph;
-    while (!lines.atEnd()) {
-        paragraph.clear();
-        appendRtfText(lines.readLine(), paragraph);
-        paragraph.append(paragraphEnd);
-        out.writeLine(paragraph);
+    InputFile text(decodedTextPath);
+    DecodedLineBlocks lines(text);
+    OutputFile file(outputPath);
+    {
+        BackgroundWriter out(file);
+        out.write(headerLine1);
+        out.write(lineEnd);
+        out.write(headerLine2);
+        out.write(lineEnd);
+        DecodedLineBlocks::Line line;
+        // The preamble never reaches the document, but it must be there.
+        if (!lines.next(line))
+            throw ConversionError(decodedTextPath, ENODATA);
+        while (lines.next(line)) {
+            writeRtfEscaped(line, text, out);
+            out.write(paragraphEnd);
+        }
+        out.write(closingLines);
+        out.finish();
     }
-    out.writeLine(closingLine1);
-    out.writeLine(closingLine2);
-    out.close();
-    lines.close();
+    file.close();
+    text.close();
 }
 
 } // namespace orv

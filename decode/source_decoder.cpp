@@ -1,0 +1,199 @@
+#include "decode/source_decoder.h"
+
+#include "decode/byte_tables.h"
+#include "decode/char_map.h"
+#include "io/background_writer.h"
+#include "io/block_sizes.h"
+#include "io/conversion_error.h"
+#include "io/scratch_blocks.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+
+namespace orv {
+namespace {
+
+using Byte = unsigned char;
+
+// Bytes [first, last) of a segment, last to first, translated into out;
+// fillers are left out, and when crs is set so is every CR and each LF
+// straight after a CR (before: the segment's byte before first, or -1).
+// Returns the bytes written.
+std::size_t reverseTranslate(const Byte* first, const Byte* last, char* out, bool crs, int before) {
+    const auto& table = translationTable();
+    std::size_t kept = 0;
+    if (!crs) {
+        while (last != first) {
+            const Byte b = *--last;
+            out[kept] = table[b];
+            kept += b != fillerByte;
+        }
+        return kept;
+    }
+    while (last != first) {
+        const Byte b = *--last;
+        const int previous = last != first ? last[-1] : before;
+        const bool terminator = b == '\r' || (b == '\n' && previous == '\r');
+        out[kept] = table[b];
+        kept += b != fillerByte && !terminator;
+    }
+    return kept;
+}
+
+} // namespace
+
+// Writes decoded segments and line ends into a BackgroundWriter's block.
+class SourceDecoder::Emitter {
+public:
+    explicit Emitter(ByteSink& sink) : out_(sink) {}
+
+    // The segment bytes [first, last), back to front.
+    void segment(const Byte* first, const Byte* last, bool crs, int before) {
+        while (last != first) {
+            const auto room = out_.room();
+            const auto n = static_cast<std::size_t>(
+                std::min<std::ptrdiff_t>(static_cast<std::ptrdiff_t>(room.size()), last - first));
+            const Byte* from = last - n;
+            const int byteBefore = from != first ? from[-1] : before;
+            out_.commit(reverseTranslate(from, last, room.data(), crs, byteBefore));
+            last = from;
+        }
+    }
+
+    void lineEnd(bool tab) {
+        char* out = out_.room(3).data();
+        std::size_t n = 0;
+        if (tab)
+            out[n++] = '\t';
+        out[n++] = '\r';
+        out[n++] = '\n';
+        out_.commit(n);
+    }
+
+    void finish() { out_.finish(); }
+
+private:
+    BackgroundWriter out_;
+};
+
+SourceDecoder::SourceDecoder(InputFile& source)
+    : source_(source), block_(reinterpret_cast<Byte*>(scratchBlock(ScratchRole::input))),
+      pos_(block_), end_(block_) {
+    // A file of no bytes has not even one line to read.
+    if (!readMore())
+        throw ConversionError(source_.path(), ENODATA);
+}
+
+// Keeps [pos_, end_), moved to the block's start, and reads after it; false
+// at the end of the file. The block must not be full.
+bool SourceDecoder::readMore() {
+    const auto keep = static_cast<std::size_t>(end_ - pos_);
+    if (pos_ != block_) {
+        std::memmove(block_, pos_, keep);
+        blockOffset_ += static_cast<std::size_t>(pos_ - block_);
+        pos_ = block_;
+        end_ = block_ + keep;
+    }
+    const std::size_t got =
+        source_.read(reinterpret_cast<char*>(block_) + keep, ioBlockSize - keep);
+    end_ += got;
+    bytesRead_ += got;
+    atEof_ = got == 0;
+    return got != 0;
+}
+
+// The block is full of one unfinished segment: reads on, a whole block at a
+// time, to the break byte that ends it. Returns that byte's place in the
+// block, or end_ at the end of the file; the bytes passed over are read
+// again later.
+const Byte* SourceDecoder::findLongSegmentEnd(bool& crs) {
+    const auto& classes = byteClasses();
+    for (;;) {
+        blockOffset_ += static_cast<std::size_t>(end_ - block_);
+        pos_ = end_ = block_;
+        if (!readMore())
+            return end_;
+        for (const Byte* scan = pos_; scan != end_; ++scan) {
+            const Byte c = classes[*scan];
+            if (c == breakByte)
+                return scan;
+            crs |= c == crByte;
+        }
+    }
+}
+
+std::uint64_t SourceDecoder::decodeTo(ByteSink& sink) {
+    const auto& classes = byteClasses();
+    Emitter emit(sink);
+    bool tabAfter = false; // set by the 252 that opened the current segment
+    for (;;) {
+        const Byte* scan = pos_;
+        bool crs = false;
+        bool longSegment = false;
+        std::uint64_t longStart = 0;
+        for (;;) {
+            while (scan != end_ && classes[*scan] == plainByte)
+                ++scan;
+            if (scan != end_ && classes[*scan] == crByte) {
+                crs = true;
+                ++scan;
+                continue;
+            }
+            if (scan != end_ || atEof_)
+                break;
+            if (pos_ == block_ && end_ == block_ + ioBlockSize) {
+                longSegment = true;
+                longStart = blockOffset_;
+                scan = findLongSegmentEnd(crs);
+                break;
+            }
+            const auto scanned = scan - pos_;
+            readMore();
+            scan = pos_ + scanned;
+        }
+        if (!longSegment) {
+            emit.segment(pos_, scan, crs, -1);
+        } else {
+            // Back to front through the file, a block at a time; each piece
+            // carries the byte before it, which decides a leading LF.
+            const std::uint64_t stop = blockOffset_ + static_cast<std::size_t>(scan - block_);
+            Byte* back = reinterpret_cast<Byte*>(scratchBlock(ScratchRole::backward));
+            for (std::uint64_t hi = stop; hi > longStart;) {
+                const std::uint64_t lo =
+                    hi - longStart > ioBlockSize - 1 ? hi - (ioBlockSize - 1) : longStart;
+                const std::uint64_t from = lo > longStart ? lo - 1 : lo;
+                const auto want = static_cast<std::size_t>(hi - from);
+                // The file shrank under us: the bytes counted are gone.
+                if (source_.readAt(reinterpret_cast<char*>(back), want, from) != want)
+                    throw ConversionError(source_.path(), ENODATA);
+                emit.segment(back + (lo - from), back + want, crs, lo > longStart ? back[0] : -1);
+                hi = lo;
+            }
+        }
+        emit.lineEnd(tabAfter);
+        if (scan == end_)
+            break; // only at the end of the file
+        tabAfter = *scan == tabBreakCode;
+        pos_ = scan + 1;
+    }
+    emit.lineEnd(false); // the decoded text file's closing CR LF
+    emit.finish();
+    return bytesRead_;
+}
+
+std::uint64_t decodeSourceToTextFile(InputFile& source, ByteSink& out) {
+    return SourceDecoder(source).decodeTo(out);
+}
+
+std::uint64_t decodeSourceToTextFile(const std::string& sourcePath, const std::string& textPath) {
+    InputFile source(sourcePath);
+    SourceDecoder decoder(source);
+    OutputFile text(textPath);
+    const std::uint64_t size = decoder.decodeTo(text);
+    text.close();
+    source.close();
+    return size;
+}
+
+} // namespace orv

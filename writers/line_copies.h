@@ -1,0 +1,18 @@
+#pragma once
+
+#include "decode/decoded_line_blocks.h"
+#include "io/background_writer.h"
+#include "io/byte_files.h"
+
+#include <string_view>
+
+namespace orv {
+
+// How the writers put one decoded line into their output, straight into the
+// output's block: as it is but RTF-escaped, or back to front. A line longer
+// than a block is read again from the decoded text file in pieces (back to
+// front for the reversal), so no line is ever held whole.
+void writeRtfEscaped(const DecodedLineBlocks::Line& line, InputFile& text, BackgroundWriter& out);
+void writeReversed(const DecodedLineBlocks::Line& line, InputFile& text, BackgroundWriter& out);
+
+} // namespace orv
