@@ -1,5 +1,6 @@
 #include "decode/source_decoder.h"
 
+#include "decode/byte_kernels.h"
 #include "decode/byte_tables.h"
 #include "decode/char_map.h"
 #include "io/background_writer.h"
@@ -16,21 +17,14 @@ namespace {
 
 using Byte = unsigned char;
 
-// Bytes [first, last) of a segment, last to first, translated into out;
-// fillers are left out, and when crs is set so is every CR and each LF
-// straight after a CR (before: the segment's byte before first, or -1).
-// Returns the bytes written.
-std::size_t reverseTranslate(const Byte* first, const Byte* last, char* out, bool crs, int before) {
+// Bytes [first, last) of a segment, last to first, translated into out,
+// leaving out fillers, every CR and each LF straight after a CR (before: the
+// segment's byte before first, or -1). Returns the bytes written. Sources
+// rarely hold terminators, so this plain loop only serves segments that do.
+std::size_t reverseTranslateWithTerminators(const Byte* first, const Byte* last, char* out,
+                                            int before) {
     const auto& table = translationTable();
     std::size_t kept = 0;
-    if (!crs) {
-        while (last != first) {
-            const Byte b = *--last;
-            out[kept] = table[b];
-            kept += b != fillerByte;
-        }
-        return kept;
-    }
     while (last != first) {
         const Byte b = *--last;
         const int previous = last != first ? last[-1] : before;
@@ -56,7 +50,8 @@ public:
                 std::min<std::ptrdiff_t>(static_cast<std::ptrdiff_t>(room.size()), last - first));
             const Byte* from = last - n;
             const int byteBefore = from != first ? from[-1] : before;
-            out_.commit(reverseTranslate(from, last, room.data(), crs, byteBefore));
+            out_.commit(crs ? reverseTranslateWithTerminators(from, last, room.data(), byteBefore)
+                            : reverseTranslate(from, last, room.data()));
             last = from;
         }
     }
@@ -114,11 +109,11 @@ const Byte* SourceDecoder::findLongSegmentEnd(bool& crs) {
         pos_ = end_ = block_;
         if (!readMore())
             return end_;
-        for (const Byte* scan = pos_; scan != end_; ++scan) {
-            const Byte c = classes[*scan];
-            if (c == breakByte)
+        for (const Byte* scan = findBreakOrCr(pos_, end_); scan != end_;
+             scan = findBreakOrCr(scan + 1, end_)) {
+            if (classes[*scan] == breakByte)
                 return scan;
-            crs |= c == crByte;
+            crs = true;
         }
     }
 }
@@ -133,8 +128,7 @@ std::uint64_t SourceDecoder::decodeTo(ByteSink& sink) {
         bool longSegment = false;
         std::uint64_t longStart = 0;
         for (;;) {
-            while (scan != end_ && classes[*scan] == plainByte)
-                ++scan;
+            scan = findBreakOrCr(scan, end_);
             if (scan != end_ && classes[*scan] == crByte) {
                 crs = true;
                 ++scan;

@@ -1,5 +1,6 @@
 #include "writers/line_copies.h"
 
+#include "decode/byte_kernels.h"
 #include "io/block_sizes.h"
 #include "io/conversion_error.h"
 #include "io/scratch_blocks.h"
@@ -11,18 +12,17 @@ namespace orv {
 namespace {
 
 void escapeRtf(std::string_view text, BackgroundWriter& out) {
-    while (!text.empty()) {
-        // Every byte may take two.
-        const auto room = out.room(2);
-        const std::size_t n = std::min(room.size() / 2, text.size());
-        char* o = room.data();
-        for (const char c : text.substr(0, n)) {
-            if (c == '\\' || c == '{' || c == '}') [[unlikely]]
-                *o++ = '\\';
-            *o++ = c;
-        }
-        out.commit(static_cast<std::size_t>(o - room.data()));
-        text.remove_prefix(n);
+    // Specials are rare: copy the runs between them whole.
+    const char* p = text.data();
+    const char* const end = p + text.size();
+    while (p != end) {
+        const char* special = findRtfSpecial(p, end);
+        out.write({p, static_cast<std::size_t>(special - p)});
+        if (special == end)
+            break;
+        const char escaped[] = {'\\', *special};
+        out.write({escaped, 2});
+        p = special + 1;
     }
 }
 
@@ -30,7 +30,7 @@ void reverse(std::string_view text, BackgroundWriter& out) {
     while (!text.empty()) {
         const auto room = out.room();
         const std::size_t n = std::min(room.size(), text.size());
-        std::reverse_copy(text.end() - n, text.end(), room.data());
+        reverseCopy(text.data() + text.size() - n, n, room.data());
         out.commit(n);
         text.remove_suffix(n);
     }

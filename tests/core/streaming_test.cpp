@@ -2,6 +2,7 @@
 // decodeContent(readSourceContent()), the writers against the plain line
 // reader, and the background writer against a string. The cases sit on the
 // block edges of whatever block sizes the build uses.
+#include "decode/byte_kernels.h"
 #include "decode/decoded_text_file.h"
 #include "decode/decoder.h"
 #include "decode/source_decoder.h"
@@ -117,6 +118,34 @@ TEST_F(StreamingTest, WritersRefuseAnEmptyDecodedTextFile) {
             ADD_FAILURE() << "an empty decoded text file was written out";
         } catch (const ConversionError& failure) {
             EXPECT_EQ(failure.errorNumber(), ENODATA);
+        }
+    }
+}
+
+// The SIMD kernels give what the plain loops give, on every length and
+// alignment around the vector width, with the bytes that matter to each.
+TEST(ByteKernels, MatchThePlainLoops) {
+    std::mt19937 rng(80);
+    const std::string_view alphabets[] = {plain, withTerminators, withBreaks, "\\{}ab\x83",
+                                          "abcdefghijklmnopqrstuvwxyz0123456789"};
+    for (const std::string_view alphabet : alphabets) {
+        for (std::size_t length = 0; length < 100; ++length) {
+            const std::string bytes = drawn(rng, length + 7, alphabet);
+            const auto* first = reinterpret_cast<const unsigned char*>(bytes.data()) + length % 7;
+            const auto* last = first + length;
+            EXPECT_EQ(findBreakOrCr(first, last), plain::findBreakOrCr(first, last));
+            const char* text = reinterpret_cast<const char*>(first);
+            EXPECT_EQ(findRtfSpecial(text, text + length),
+                      plain::findRtfSpecial(text, text + length));
+            std::string fast(length, '\0'), slow(length, '\0');
+            fast.resize(reverseTranslate(first, last, fast.data()));
+            slow.resize(plain::reverseTranslate(first, last, slow.data()));
+            EXPECT_EQ(fast, slow);
+            fast.assign(length, '\0');
+            slow.assign(length, '\0');
+            reverseCopy(text, length, fast.data());
+            plain::reverseCopy(text, length, slow.data());
+            EXPECT_EQ(fast, slow);
         }
     }
 }

@@ -1,0 +1,191 @@
+// Compiled once per SIMD target by Highway; the dispatching wrappers and the
+// plain loops are in the HWY_ONCE part at the end.
+#undef HWY_TARGET_INCLUDE
+#define HWY_TARGET_INCLUDE "decode/byte_kernels.cpp"
+#include <hwy/foreach_target.h> // IWYU pragma: keep
+
+#include <hwy/highway.h>
+
+#include "decode/byte_kernels.h"
+#include "decode/byte_tables.h"
+#include "decode/char_map.h"
+
+#include <algorithm>
+#include <cstdint>
+#include <cstring>
+
+HWY_BEFORE_NAMESPACE();
+namespace orv::HWY_NAMESPACE {
+namespace hn = hwy::HWY_NAMESPACE;
+
+#if HWY_TARGET == HWY_SCALAR
+// One lane gains nothing over the plain loops.
+const unsigned char* FindBreakOrCr(const unsigned char* p, const unsigned char* end) {
+    return plain::findBreakOrCr(p, end);
+}
+std::size_t ReverseTranslate(const unsigned char* first, const unsigned char* last, char* out) {
+    return plain::reverseTranslate(first, last, out);
+}
+void ReverseCopy(const char* p, std::size_t n, char* out) {
+    plain::reverseCopy(p, n, out);
+}
+const char* FindRtfSpecial(const char* p, const char* end) {
+    return plain::findRtfSpecial(p, end);
+}
+#else
+
+// 16-byte vectors on every target: byte shuffles stay within 16 bytes, and
+// lines and segments are short.
+using Bytes = hn::Full128<std::uint8_t>;
+constexpr std::size_t lanes = 16;
+
+hn::Vec<Bytes> reversed(hn::Vec<Bytes> v) {
+    const Bytes d;
+    alignas(16) static constexpr std::uint8_t order[lanes] = {15, 14, 13, 12, 11, 10, 9, 8,
+                                                              7,  6,  5,  4,  3,  2,  1, 0};
+    return hn::TableLookupBytes(v, hn::Load(d, order));
+}
+
+const unsigned char* FindBreakOrCr(const unsigned char* p, const unsigned char* end) {
+    const Bytes d;
+    for (; end - p >= static_cast<std::ptrdiff_t>(lanes); p += lanes) {
+        const auto v = hn::LoadU(d, p);
+        const auto hit = hn::Or(hn::Or(hn::Eq(v, hn::Set(d, std::uint8_t{3})),
+                                       hn::Eq(v, hn::Set(d, std::uint8_t{'\r'}))),
+                                hn::Or(hn::Or(hn::Eq(v, hn::Set(d, std::uint8_t{250})),
+                                              hn::Eq(v, hn::Set(d, std::uint8_t{252}))),
+                                       hn::Eq(v, hn::Set(d, std::uint8_t{254}))));
+        if (!hn::AllFalse(d, hit))
+            return p + hn::FindFirstTrue(d, hit);
+    }
+    return plain::findBreakOrCr(p, end);
+}
+
+// The table's rows of 16 that are not the identity: a row is one value of
+// the high nibble, looked up by the low nibble.
+struct Rows {
+    std::uint8_t count = 0;
+    std::uint8_t high[16] = {};
+};
+
+std::size_t ReverseTranslate(const unsigned char* first, const unsigned char* last, char* out) {
+    const Bytes d;
+    const auto& table = translationTable();
+    static const Rows rows = [&] {
+        Rows r;
+        for (int high = 0; high < 16; ++high) {
+            for (int low = 0; low < 16; ++low) {
+                if (static_cast<unsigned char>(table[high * 16 + low]) != high * 16 + low) {
+                    r.high[r.count++] = static_cast<std::uint8_t>(high);
+                    break;
+                }
+            }
+        }
+        return r;
+    }();
+    const auto* rowBytes = reinterpret_cast<const std::uint8_t*>(table.data());
+    std::size_t kept = 0;
+    while (last - first >= static_cast<std::ptrdiff_t>(lanes)) {
+        last -= lanes;
+        const auto v = hn::LoadU(d, last);
+        if (!hn::AllFalse(d, hn::Eq(v, hn::Set(d, fillerByte)))) {
+            kept += plain::reverseTranslate(last, last + lanes, out + kept);
+            continue;
+        }
+        const auto high = hn::ShiftRight<4>(v);
+        const auto low = hn::And(v, hn::Set(d, std::uint8_t{0x0F}));
+        auto translated = v;
+        for (std::uint8_t i = 0; i < rows.count; ++i) {
+            const auto row = hn::LoadU(d, rowBytes + rows.high[i] * lanes);
+            translated = hn::IfThenElse(hn::Eq(high, hn::Set(d, rows.high[i])),
+                                        hn::TableLookupBytes(row, low), translated);
+        }
+        hn::StoreU(reversed(translated), d, reinterpret_cast<std::uint8_t*>(out + kept));
+        kept += lanes;
+    }
+    return kept + plain::reverseTranslate(first, last, out + kept);
+}
+
+void ReverseCopy(const char* p, std::size_t n, char* out) {
+    const Bytes d;
+    for (; n >= lanes; n -= lanes, out += lanes) {
+        const auto v = hn::LoadU(d, reinterpret_cast<const std::uint8_t*>(p + n - lanes));
+        hn::StoreU(reversed(v), d, reinterpret_cast<std::uint8_t*>(out));
+    }
+    plain::reverseCopy(p, n, out);
+}
+
+const char* FindRtfSpecial(const char* p, const char* end) {
+    const Bytes d;
+    for (; end - p >= static_cast<std::ptrdiff_t>(lanes); p += lanes) {
+        const auto v = hn::LoadU(d, reinterpret_cast<const std::uint8_t*>(p));
+        const auto hit = hn::Or(hn::Eq(v, hn::Set(d, std::uint8_t{'\\'})),
+                                hn::Or(hn::Eq(v, hn::Set(d, std::uint8_t{'{'})),
+                                       hn::Eq(v, hn::Set(d, std::uint8_t{'}'}))));
+        if (!hn::AllFalse(d, hit))
+            return p + hn::FindFirstTrue(d, hit);
+    }
+    return plain::findRtfSpecial(p, end);
+}
+
+#endif
+} // namespace orv::HWY_NAMESPACE
+HWY_AFTER_NAMESPACE();
+
+#if HWY_ONCE
+namespace orv {
+
+HWY_EXPORT(FindBreakOrCr);
+HWY_EXPORT(ReverseTranslate);
+HWY_EXPORT(ReverseCopy);
+HWY_EXPORT(FindRtfSpecial);
+
+const unsigned char* findBreakOrCr(const unsigned char* p, const unsigned char* end) {
+    return HWY_DYNAMIC_DISPATCH(FindBreakOrCr)(p, end);
+}
+
+std::size_t reverseTranslate(const unsigned char* first, const unsigned char* last, char* out) {
+    return HWY_DYNAMIC_DISPATCH(ReverseTranslate)(first, last, out);
+}
+
+void reverseCopy(const char* p, std::size_t n, char* out) {
+    HWY_DYNAMIC_DISPATCH(ReverseCopy)(p, n, out);
+}
+
+const char* findRtfSpecial(const char* p, const char* end) {
+    return HWY_DYNAMIC_DISPATCH(FindRtfSpecial)(p, end);
+}
+
+namespace plain {
+
+const unsigned char* findBreakOrCr(const unsigned char* p, const unsigned char* end) {
+    const auto& classes = byteClasses();
+    while (p != end && classes[*p] == plainByte)
+        ++p;
+    return p;
+}
+
+std::size_t reverseTranslate(const unsigned char* first, const unsigned char* last, char* out) {
+    const auto& table = translationTable();
+    std::size_t kept = 0;
+    while (last != first) {
+        const unsigned char b = *--last;
+        out[kept] = table[b];
+        kept += b != fillerByte;
+    }
+    return kept;
+}
+
+void reverseCopy(const char* p, std::size_t n, char* out) {
+    std::reverse_copy(p, p + n, out);
+}
+
+const char* findRtfSpecial(const char* p, const char* end) {
+    while (p != end && *p != '\\' && *p != '{' && *p != '}')
+        ++p;
+    return p;
+}
+
+} // namespace plain
+} // namespace orv
+#endif
