@@ -70,8 +70,8 @@ struct Rows {
 
 std::size_t ReverseTranslate(const unsigned char* first, const unsigned char* last, char* out) {
     const Bytes d;
-    const auto& table = translationTable();
-    static const Rows rows = [&] {
+    static const auto& table = translationTable();
+    static const Rows rows = [] {
         Rows r;
         for (int high = 0; high < 16; ++high) {
             for (int low = 0; low < 16; ++low) {

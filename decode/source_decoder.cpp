@@ -19,18 +19,20 @@ using Byte = unsigned char;
 
 // Bytes [first, last) of a segment, last to first, translated into out,
 // leaving out fillers, every CR and each LF straight after a CR (before: the
-// segment's byte before first, or -1). Returns the bytes written. Sources
-// rarely hold terminators, so this plain loop only serves segments that do.
+// segment's byte before first, or -1). Returns the bytes written. The runs
+// between CRs go through the fast kernel whole.
 std::size_t reverseTranslateWithTerminators(const Byte* first, const Byte* last, char* out,
                                             int before) {
-    const auto& table = translationTable();
     std::size_t kept = 0;
     while (last != first) {
-        const Byte b = *--last;
-        const int previous = last != first ? last[-1] : before;
-        const bool terminator = b == '\r' || (b == '\n' && previous == '\r');
-        out[kept] = table[b];
-        kept += b != fillerByte && !terminator;
+        const auto* cr = static_cast<const Byte*>(::memrchr(first, '\r', last - first));
+        const Byte* start = cr != nullptr ? cr + 1 : first;
+        if (start != last && *start == '\n' && (cr != nullptr || before == '\r'))
+            ++start;
+        kept += reverseTranslate(start, last, out + kept);
+        if (cr == nullptr)
+            break;
+        last = cr;
     }
     return kept;
 }

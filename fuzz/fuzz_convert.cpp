@@ -5,6 +5,7 @@
 #include "decode/char_map.h"
 #include "decode/decoded_text_file.h"
 #include "decode/decoder.h"
+#include "decode/source_decoder.h"
 #include "decode/source_reader.h"
 #include "io/conversion_error.h"
 #include "writers/accent_writer.h"
@@ -178,6 +179,10 @@ void fuzzOne(std::string_view bytes) {
     const std::string text = path("FUZZ.ORV.txt");
     orv::decodeToTextFile(content, text);
     check(readFile(text) == decoded + "\r\n");
+    // The streaming decoder, straight from the raw bytes, writes the same file.
+    const std::string streamed = path("FUZZ.ORV.streamed.txt");
+    check(orv::decodeSourceToTextFile(source, streamed) == bytes.size());
+    check(readFile(streamed) == decoded + "\r\n");
 
     const std::vector<std::string_view> decodedLines = crLfLines(decoded);
     check(decodedLines.size() == breaks + 1);
