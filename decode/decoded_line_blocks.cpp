@@ -20,7 +20,8 @@ bool DecodedLineBlocks::readMore() {
         pos_ = block_;
         end_ = block_ + keep;
     }
-    const std::size_t got = file_.read(block_ + keep, ioBlockSize - keep);
+    const std::size_t asked = ioBlockSize - keep;
+    const std::size_t got = file_.read(block_ + keep, asked);
     if (skipLf_ && got != 0) {
         // Only set when a CR ended the block, so nothing was kept.
         skipLf_ = false;
@@ -28,7 +29,10 @@ bool DecodedLineBlocks::readMore() {
             ++pos_;
     }
     end_ += got;
-    atEof_ = got == 0;
+    // A regular file gives less than asked only at its end: once the size it
+    // had when opened is reached, a short read spares the read that gives 0.
+    atEof_ = got == 0 || (got < asked &&
+                          blockOffset_ + static_cast<std::size_t>(end_ - block_) >= file_.size());
     return got != 0;
 }
 

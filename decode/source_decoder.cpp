@@ -92,11 +92,13 @@ bool SourceDecoder::readMore() {
         pos_ = block_;
         end_ = block_ + keep;
     }
-    const std::size_t got =
-        source_.read(reinterpret_cast<char*>(block_) + keep, ioBlockSize - keep);
+    const std::size_t asked = ioBlockSize - keep;
+    const std::size_t got = source_.read(reinterpret_cast<char*>(block_) + keep, asked);
     end_ += got;
     bytesRead_ += got;
-    atEof_ = got == 0;
+    // A regular file gives less than asked only at its end: once the size it
+    // had when opened is reached, a short read spares the read that gives 0.
+    atEof_ = got == 0 || (got < asked && bytesRead_ >= source_.size());
     return got != 0;
 }
 
