@@ -69,8 +69,13 @@ bool DecodedLineBlocks::longLine(Line& line) {
 bool DecodedLineBlocks::next(Line& line) {
     std::size_t scanned = 0; // bytes of [pos_, end_) known to hold no CR
     for (;;) {
-        const auto* cr = static_cast<const char*>(
-            std::memchr(pos_ + scanned, '\r', static_cast<std::size_t>(end_ - pos_) - scanned));
+        const char* from = pos_ + scanned;
+        // An empty line is common enough (every break byte after another) to
+        // spare the call.
+        const auto* cr = from != end_ && *from == '\r'
+                             ? from
+                             : static_cast<const char*>(
+                                   std::memchr(from, '\r', static_cast<std::size_t>(end_ - from)));
         if (cr != nullptr) {
             line.inBlock = true;
             line.text = {pos_, static_cast<std::size_t>(cr - pos_)};

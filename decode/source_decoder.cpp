@@ -132,7 +132,9 @@ std::uint64_t SourceDecoder::decodeTo(ByteSink& sink) {
         bool longSegment = false;
         std::uint64_t longStart = 0;
         for (;;) {
-            scan = findBreakOrCr(scan, end_);
+            // A segment that is empty (a break after a break) spares the call.
+            if (scan != end_ && classes[*scan] == plainByte)
+                scan = findBreakOrCr(scan, end_);
             if (scan != end_ && classes[*scan] == crByte) {
                 crs = true;
                 ++scan;

@@ -24,7 +24,7 @@ BackgroundWriter::~BackgroundWriter() {
     }
 }
 
-void BackgroundWriter::write(std::string_view bytes) {
+void BackgroundWriter::writeAcross(std::string_view bytes) {
     while (!bytes.empty()) {
         const std::span<char> space = room();
         const std::size_t n = std::min(space.size(), bytes.size());

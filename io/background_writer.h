@@ -4,6 +4,7 @@
 
 #include <condition_variable>
 #include <cstddef>
+#include <cstring>
 #include <exception>
 #include <mutex>
 #include <span>
@@ -29,7 +30,15 @@ public:
     BackgroundWriter(const BackgroundWriter&) = delete;
     BackgroundWriter& operator=(const BackgroundWriter&) = delete;
 
-    void write(std::string_view bytes) override;
+    void write(std::string_view bytes) override {
+        // The common case, inline: a paragraph end or a header line that fits.
+        if (bytes.size() <= capacity_ - used_) {
+            std::memcpy(fill_ + used_, bytes.data(), bytes.size());
+            used_ += bytes.size();
+        } else {
+            writeAcross(bytes);
+        }
+    }
 
     // Filling in place: room() is where the next bytes go, at least minimum
     // of them (minimum at most ioBlockSize); commit(n) takes n of them.
@@ -45,6 +54,7 @@ public:
     void finish();
 
 private:
+    void writeAcross(std::string_view bytes);
     void handOff();
     void waitIdle(std::unique_lock<std::mutex>& lock);
     void rethrowFailure();
