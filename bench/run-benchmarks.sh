@@ -198,7 +198,7 @@ for shape in text breaks; do
     growth=$(ratio "${wall[$shape-96M]}" "${wall[$shape-12M]}")
     floorGrowth=$(ratio "${fwall[$shape-96M]}" "${fwall[$shape-12M]}")
     report "$shape 96M / 12M, wall time" "$growth" "$floorGrowth" "$growth" \
-        "$(awk -v f="$floorGrowth" 'BEGIN { printf "%.2f", f > 9 ? f : 9 }')"
+        "$(awk -v f="$floorGrowth" 'BEGIN { printf "%.2f", (f > 9 ? f : 9) }')"
 done
 row "break-only 96M, wall time" "${wall[breaks-96M]}s" "${fwall[breaks-96M]}s" \
     "$(ratio "${wall[breaks-96M]}" "${fwall[breaks-96M]}")" "" ""
