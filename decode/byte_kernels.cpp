@@ -166,7 +166,7 @@ const unsigned char* findBreakOrCr(const unsigned char* p, const unsigned char* 
 }
 
 std::size_t reverseTranslate(const unsigned char* first, const unsigned char* last, char* out) {
-    const auto& table = translationTable();
+    static const auto& table = translationTable();
     std::size_t kept = 0;
     while (last != first) {
         const unsigned char b = *--last;
