@@ -207,10 +207,14 @@ row "one 96M line, wall time" "${wall[line-96M]}s" "${fwall[line-96M]}s" \
 if ((${#jobs[@]})); then
     convGain=$(ratio "$smallWall" "$parallelWall")
     floorGain=$(ratio "$smallFloor" "$parallelFloor")
-    share=$(awk -v c="$convGain" -v f="$floorGain" 'BEGIN { printf "%.2f", (c - 1) / (f - 1) }')
     row "-j$cores gain over -j1 (floor: $cores processes)" "${convGain}x" "${floorGain}x" "" "" ""
-    row "  share of the floor's gain" "" "" "$share" ">=0.80" \
-        "$(awk -v s="$share" 'BEGIN { print (s >= 0.8 ? "ok" : "MISSED") }')"
+    if awk -v f="$floorGain" 'BEGIN { exit !(f > 1) }'; then
+        share=$(awk -v c="$convGain" -v f="$floorGain" 'BEGIN { printf "%.2f", (c - 1) / (f - 1) }')
+        row "  share of the floor's gain" "" "" "$share" ">=0.80" \
+            "$(awk -v s="$share" 'BEGIN { print (s >= 0.8 ? "ok" : "MISSED") }')"
+    else
+        row "  share of the floor's gain" "" "" "" ">=0.80" "n/a: the floor gained nothing"
+    fi
 else
     row "-jN against the floor on N processes" "" "" "" "" "skipped: orvconv has no --jobs"
 fi
