@@ -57,11 +57,12 @@ env -u DISPLAY -u WAYLAND_DISPLAY orvconverter --version
 man -w orvconv orvconverter
 test -s /usr/share/orv-converter/help.htm
 # The window's Help falls back to that very file (Qt may store the path as
-# UTF-16, hence both kinds of strings).
+# UTF-16, hence both kinds of strings; a byte stored just before it may read
+# as a character, hence no whole-line match).
 {
     strings -a /usr/bin/orvconverter
     strings -a -el /usr/bin/orvconverter
-} | grep -x /usr/share/orv-converter/help.htm
+} | grep -F /usr/share/orv-converter/help.htm
 test -s /usr/share/icons/hicolor/scalable/apps/orv-converter.svg
 
 # What the desktop gets: the type for *.ORV in either case, and the window as
