@@ -309,7 +309,8 @@ private Q_SLOTS:
         for (const char* output : {"LETTER.ORV.acc", "LETTER.ORV.rtf", "LETTER.ORV.txt"})
             earlier.append(contentOf(output));
         const QByteArrayList files = filesHere();
-        QVERIFY(write("LETTER.ORV", QByteArray(64 << 20, 'a')));
+        // Large enough that the run outlasts the progress bar's first tick by far.
+        QVERIFY(write("LETTER.ORV", QByteArray(256 << 20, 'a')));
         form_->setProgressDelay(0);
 
         convert("XXX-");
