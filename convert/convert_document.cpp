@@ -1,5 +1,7 @@
 #include "convert/convert_document.h"
 
+#include "convert/run_progress.h"
+#include "convert/writer_thread.h"
 #include "decode/source_decoder.h"
 #include "io/byte_files.h"
 #include "io/conversion_error.h"
@@ -7,7 +9,6 @@
 #include "writers/accent_writer.h"
 #include "writers/rtf_writer.h"
 
-#include <algorithm>
 #include <cerrno>
 #include <new>
 #include <optional>
@@ -15,26 +16,17 @@
 namespace orv {
 namespace {
 
-// The decoded text is read once by the decoder's side and once by each
-// writer; progress counts all of them against the source's size.
-class RunProgress {
-public:
-    RunProgress(FrontEnd& frontEnd, std::uint64_t sourceBytes, int passes)
-        : frontEnd_(frontEnd), total_(sourceBytes * static_cast<std::uint64_t>(passes)) {}
+// Below a block, a second thread costs more than writing the two documents
+// one after the other.
+constexpr std::uint64_t parallelWritersFrom = ioBlockSize;
 
-    void advance(std::size_t bytes) {
-        done_ = std::min(total_, done_ + bytes);
-        frontEnd_.progress(done_, total_);
-        if (frontEnd_.cancelled())
-            throw ConversionCancelled{};
-    }
-    void finish() { frontEnd_.progress(total_, total_); }
-
-private:
-    FrontEnd& frontEnd_;
-    std::uint64_t total_;
-    std::uint64_t done_ = 0;
-};
+// One document from the decoded text, read through the descriptor that wrote it.
+void writeDocument(WriterThread::Writer writer, const OutputFile& text, const std::string& path) {
+    InputFile decodedText(text);
+    OutputFile out(path);
+    writer(decodedText, out);
+    out.publish();
+}
 
 void noteFailure(ConversionOutcome& outcome, const ConversionError& failure) {
     outcome.error = failure.what();
@@ -70,15 +62,28 @@ ConversionOutcome runConversion(const ConversionJob& job, FrontEnd& frontEnd) {
         source.close();
         text->finish();
         textComplete = true;
-        if (job.accent) {
-            step = &accentPath;
-            writeAccentDocument(text->temporaryPath(), accentPath);
-            outcome.outputs.push_back(accentPath);
-        }
-        if (job.rtf) {
+        if (job.accent && job.rtf && source.size() >= parallelWritersFrom) {
+            // Both documents at once, on two threads; the Accent document
+            // still takes its name first, and its failure is the one told.
             step = &rtfPath;
-            writeRtfDocument(text->temporaryPath(), rtfPath);
+            WriterThread rtf(writeRtfDocument, *text, rtfPath, progress);
+            step = &accentPath;
+            writeDocument(writeAccentDocument, *text, accentPath);
+            outcome.outputs.push_back(accentPath);
+            step = &rtfPath;
+            rtf.publish();
             outcome.outputs.push_back(rtfPath);
+        } else {
+            if (job.accent) {
+                step = &accentPath;
+                writeDocument(writeAccentDocument, *text, accentPath);
+                outcome.outputs.push_back(accentPath);
+            }
+            if (job.rtf) {
+                step = &rtfPath;
+                writeDocument(writeRtfDocument, *text, rtfPath);
+                outcome.outputs.push_back(rtfPath);
+            }
         }
         step = &textPath;
         if (job.text) {

@@ -27,7 +27,7 @@ std::string temporaryPrefix(const std::string& path) {
 // Creates a new file under prefix plus six random letters, exclusively (so
 // never through a link), with the mode it is to keep: unlike mkostemp's
 // 0600, that needs no chmod afterwards.
-int createTemporary(const std::string& prefix, mode_t mode, std::string& name) {
+int createTemporary(const std::string& prefix, int flags, mode_t mode, std::string& name) {
     static constexpr char letters[] =
         "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789";
     thread_local std::mt19937_64 random{std::random_device{}()};
@@ -36,7 +36,7 @@ int createTemporary(const std::string& prefix, mode_t mode, std::string& name) {
         std::uint64_t bits = random();
         for (int i = 0; i < 6; ++i, bits /= 62)
             name.push_back(letters[bits % 62]);
-        const int fd = ::open(name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, mode);
+        const int fd = ::open(name.c_str(), flags | O_CREAT | O_EXCL | O_CLOEXEC, mode);
         if (fd >= 0 || errno != EEXIST)
             return fd;
     }
@@ -72,17 +72,23 @@ InputFile::InputFile(std::string path) : path_(std::move(path)) {
     permissions_ = info.st_mode & 07777;
 }
 
+InputFile::InputFile(const OutputFile& written)
+    : path_(written.temporary_), fd_(written.fd_), owned_(false), size_(written.written_),
+      permissions_(written.private_ ? 0600 : written.mode_) {}
+
 InputFile::~InputFile() {
-    if (fd_ >= 0)
+    if (fd_ >= 0 && owned_)
         ::close(fd_);
 }
 
 std::size_t InputFile::read(char* buffer, std::size_t size) {
     ssize_t got;
-    while ((got = ::read(fd_, buffer, size)) < 0) {
+    // pread, as a borrowed descriptor may be read by others at once.
+    while ((got = ::pread(fd_, buffer, size, static_cast<off_t>(offset_))) < 0) {
         if (errno != EINTR)
             throwLastError(path_);
     }
+    offset_ += static_cast<std::uint64_t>(got);
     noteBlockRead(static_cast<std::size_t>(got));
     return static_cast<std::size_t>(got);
 }
@@ -107,7 +113,8 @@ std::size_t InputFile::readAt(char* buffer, std::size_t size, std::uint64_t offs
 void InputFile::close() {
     const int fd = fd_;
     fd_ = -1;
-    closeOrThrow(fd, path_);
+    if (owned_)
+        closeOrThrow(fd, path_);
 }
 
 OutputFile::OutputFile(std::string path, Visibility visibility)
@@ -118,12 +125,13 @@ OutputFile::OutputFile(std::string path, Visibility visibility)
     if (::faccessat(AT_FDCWD, path_.c_str(), W_OK, AT_EACCESS | AT_SYMLINK_NOFOLLOW) != 0 &&
         errno != ENOENT)
         throwLastError(path_);
-    fd_ = createTemporary(temporaryPrefix(path_), private_ ? 0600 : mode_, temporary_);
+    // A private file is read back through the same descriptor.
+    fd_ = private_ ? createTemporary(temporaryPrefix(path_), O_RDWR, 0600, temporary_)
+                   : createTemporary(temporaryPrefix(path_), O_WRONLY, mode_, temporary_);
     if (fd_ < 0)
         throwLastError(path_);
     live_ = true;
     cleanupSlot_ = TemporaryFileList::remember(temporary_);
-    buffer_.reserve(ioBlockSize);
 }
 
 OutputFile::~OutputFile() {
@@ -140,12 +148,13 @@ void OutputFile::writeAll(const char* data, std::size_t size) {
             throwLastError(path_);
         data += done;
         size -= static_cast<std::size_t>(done);
+        written_ += static_cast<std::uint64_t>(done);
     }
 }
 
 void OutputFile::writeThrough(std::string_view bytes) {
     flushBuffer();
-    if (bytes.size() >= ioBlockSize)
+    if (bytes.size() >= directWriteBytes)
         writeAll(bytes.data(), bytes.size());
     else
         buffer_.append(bytes);
@@ -171,14 +180,25 @@ void OutputFile::close() {
 
 void OutputFile::finish() {
     flushBuffer();
+    if (!private_)
+        closeDescriptor();
+}
+
+void OutputFile::closeDescriptor() {
     const int fd = fd_;
     fd_ = -1;
     closeOrThrow(fd, path_);
 }
 
 void OutputFile::publish() {
-    if (private_ && ::chmod(temporary_.c_str(), mode_) != 0)
+    if (private_ && fd_ >= 0) {
+        // Still open from being read back.
+        if (::fchmod(fd_, mode_) != 0)
+            throwLastError(path_);
+        closeDescriptor();
+    } else if (private_ && ::chmod(temporary_.c_str(), mode_) != 0) {
         throwLastError(path_);
+    }
     if (::rename(temporary_.c_str(), path_.c_str()) != 0)
         throwLastError(path_);
     live_ = false;

@@ -26,6 +26,8 @@ private:
     std::string& target_;
 };
 
+class OutputFile;
+
 // A regular file opened for reading. Anything else (a folder, a FIFO, a
 // device, a link to one) is refused at once, without blocking on it. Every
 // failure throws ConversionError naming the path; the destructor closes a
@@ -33,6 +35,11 @@ private:
 class InputFile {
 public:
     explicit InputFile(std::string path);
+    // The bytes written to a finished OutputFile, read through its own
+    // descriptor from the start: no second open. Several readers, on
+    // several threads, may read one file at once; the file stays open
+    // until its owner publishes or discards it.
+    explicit InputFile(const OutputFile& written);
     ~InputFile();
     InputFile(const InputFile&) = delete;
     InputFile& operator=(const InputFile&) = delete;
@@ -50,6 +57,8 @@ public:
 private:
     std::string path_;
     int fd_;
+    bool owned_ = true;        // ours to close
+    std::uint64_t offset_ = 0; // where read() goes on
     std::uint64_t size_ = 0;
     mode_t permissions_ = 0;
 };
@@ -70,8 +79,9 @@ public:
     OutputFile& operator=(const OutputFile&) = delete;
 
     void write(std::string_view bytes) override {
-        // The common case, inline: the bytes fit in the block.
-        if (buffer_.size() + bytes.size() <= ioBlockSize)
+        // The common case, inline: a small piece gathered for one write.
+        // Larger ones, such as a BackgroundWriter's blocks, go straight out.
+        if (bytes.size() < directWriteBytes && buffer_.size() + bytes.size() < ioBlockSize)
             buffer_.append(bytes);
         else
             writeThrough(bytes);
@@ -82,10 +92,11 @@ public:
     void close();
 
     // The steps of close(), for a file that is read back before it is kept
-    // or dropped: finish() writes out and closes the hidden file, publish()
-    // gives it its final name, discard() removes it instead. A file made
+    // or dropped: finish() writes out the hidden file, publish() gives it
+    // its final name, discard() removes it instead. A file made
     // privateUntilPublished has mode 0600 until publish() gives it the
-    // output's mode.
+    // output's mode, and stays open after finish() to be read back
+    // (InputFile(const OutputFile&)) until publish() or discard().
     void finish();
     void publish();
     void discard();
@@ -96,13 +107,19 @@ public:
     const std::string& temporaryPath() const { return temporary_; }
 
 private:
+    friend class InputFile;
+    // Pieces at least this large are not worth a copy into the buffer.
+    static constexpr std::size_t directWriteBytes = 4096;
+
     void flushBuffer();
+    void closeDescriptor();
     void writeThrough(std::string_view bytes);
     void writeAll(const char* data, std::size_t size);
 
     std::string path_;
     std::string temporary_;
     int fd_ = -1;
+    std::uint64_t written_ = 0;
     int cleanupSlot_ = -1;
     bool live_ = false; // the hidden file exists and is ours to remove
     mode_t mode_;

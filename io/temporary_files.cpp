@@ -17,7 +17,7 @@ struct Slot {
     std::atomic<int> state{freeSlot};
     char path[PATH_MAX];
 };
-// Two temporaries a run at most (the intermediate and one output).
+// Three temporaries a run at most (the intermediate and two outputs).
 constexpr std::size_t slotCount = 512;
 std::array<Slot, slotCount> slots;
 

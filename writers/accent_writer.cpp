@@ -35,8 +35,14 @@ constexpr std::string_view trailer = "</P></R></SECT>";
 
 void writeAccentDocument(const std::string& decodedTextPath, const std::string& outputPath) {
     InputFile text(decodedTextPath);
-    DecodedLineBlocks lines(text);
     OutputFile file(outputPath);
+    writeAccentDocument(text, file);
+    file.publish();
+    text.close();
+}
+
+void writeAccentDocument(InputFile& text, OutputFile& file) {
+    DecodedLineBlocks lines(text);
     {
         BackgroundWriter out(file);
         for (const auto line : header) {
@@ -46,7 +52,7 @@ void writeAccentDocument(const std::string& decodedTextPath, const std::string& 
         DecodedLineBlocks::Line line;
         // The preamble never reaches the document, but it must be there.
         if (!lines.next(line))
-            throw ConversionError(decodedTextPath, ENODATA);
+            throw ConversionError(text.path(), ENODATA);
         while (lines.next(line)) {
             writeReversed(line, text, out); // back into source order
             out.write(paragraphEnd);
@@ -55,8 +61,7 @@ void writeAccentDocument(const std::string& decodedTextPath, const std::string& 
         out.write(lineEnd);
         out.finish();
     }
-    file.close();
-    text.close();
+    file.finish();
 }
 
 } // namespace orv

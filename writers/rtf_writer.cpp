@@ -37,8 +37,14 @@ void appendRtfText(std::string_view text, std::string& out) {
 
 void writeRtfDocument(const std::string& decodedTextPath, const std::string& outputPath) {
     InputFile text(decodedTextPath);
-    DecodedLineBlocks lines(text);
     OutputFile file(outputPath);
+    writeRtfDocument(text, file);
+    file.publish();
+    text.close();
+}
+
+void writeRtfDocument(InputFile& text, OutputFile& file) {
+    DecodedLineBlocks lines(text);
     {
         BackgroundWriter out(file);
         out.write(headerLine1);
@@ -48,7 +54,7 @@ void writeRtfDocument(const std::string& decodedTextPath, const std::string& out
         DecodedLineBlocks::Line line;
         // The preamble never reaches the document, but it must be there.
         if (!lines.next(line))
-            throw ConversionError(decodedTextPath, ENODATA);
+            throw ConversionError(text.path(), ENODATA);
         while (lines.next(line)) {
             writeRtfEscaped(line, text, out);
             out.write(paragraphEnd);
@@ -56,8 +62,7 @@ void writeRtfDocument(const std::string& decodedTextPath, const std::string& out
         out.write(closingLines);
         out.finish();
     }
-    file.close();
-    text.close();
+    file.finish();
 }
 
 } // namespace orv

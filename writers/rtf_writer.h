@@ -1,5 +1,7 @@
 #pragma once
 
+#include "io/byte_files.h"
+
 #include <string>
 #include <string_view>
 
@@ -9,6 +11,9 @@ namespace orv {
 // lines, one paragraph per line after the preamble, and the closing lines.
 // Throws ConversionError on failure.
 void writeRtfDocument(const std::string& decodedTextPath, const std::string& outputPath);
+// The same from a decoded text file already open, into out, which is
+// finished but left for the caller to publish or discard.
+void writeRtfDocument(InputFile& decodedText, OutputFile& out);
 
 // Body text as RTF shows it literally: \, { and } escaped, every other byte
 // (TAB and 128 to 255 included) as it is. Appends to out.

@@ -1,4 +1,5 @@
 #include "convert/convert_document.h"
+#include "io/block_sizes.h"
 #include "tests/core/test_support.h"
 
 #include <csignal>
@@ -237,6 +238,94 @@ TEST_F(ConvertDocumentTest, ACancelledRunLeavesEarlierOutputsAsTheyWere) {
     EXPECT_EQ(frontEnd.events, "");
     EXPECT_EQ(listing(), (Names{"D.ORV", "D.ORV.acc", "D.ORV.rtf", "D.ORV.txt"}));
     for (const char* ext : {".acc", ".rtf", ".txt"})
+        EXPECT_EQ(readFile(path(std::string("D.ORV") + ext)), "earlier");
+}
+
+// A source of more than a block has its Accent and RTF documents written at
+// once: the same bytes as each written alone, the Accent document named
+// first, and its failure the one told.
+std::string sideBySideSource() {
+    std::string source = "HDR";
+    for (std::size_t i = 0; source.size() < 2 * ioBlockSize + 100; ++i)
+        source += std::string(1 + i % 97, static_cast<char>('a' + i % 26)) + "{\\}\3\xfc\r"[i % 6];
+    return source;
+}
+
+TEST_F(ConvertDocumentTest, DocumentsWrittenSideBySideFollowTheFixedOrder) {
+    writeFile(path("D.ORV"), sideBySideSource());
+    std::map<std::string, std::string> alone;
+    for (const char* formats : {"a", "r"}) {
+        EXPECT_EQ(convert("D.ORV", formats), success(path("D.ORV"), formats));
+        const std::string name = formats == std::string("a") ? "D.ORV.acc" : "D.ORV.rtf";
+        alone[name] = readFile(path(name));
+        fs::remove(path(name));
+    }
+    const struct {
+        std::string directories, outcome; // outputs in the way, what the run says
+        Names files;
+    } runs[] = {
+        {"", success(path("D.ORV"), "ar"), {"D.ORV", "D.ORV.acc", "D.ORV.rtf"}},
+        {"D.ORV.acc",
+         path("D.ORV.acc") + ": Is a directory\n",
+         {"D.ORV", "D.ORV.acc/", "D.ORV.rtf", "D.ORV.txt"}},
+        {"D.ORV.rtf",
+         path("D.ORV.rtf") + ": Is a directory\n",
+         {"D.ORV", "D.ORV.acc", "D.ORV.rtf/", "D.ORV.txt"}},
+        {"D.ORV.acc D.ORV.rtf",
+         path("D.ORV.acc") + ": Is a directory\n",
+         {"D.ORV", "D.ORV.acc/", "D.ORV.rtf/", "D.ORV.txt"}},
+    };
+    for (const auto& run : runs) {
+        // An earlier run's documents, where no folder stands in the way.
+        for (const char* name : {"D.ORV.acc", "D.ORV.rtf"}) {
+            if (run.directories.find(name) != std::string::npos)
+                fs::create_directory(path(name));
+            else
+                writeFile(path(name), "earlier");
+        }
+        EXPECT_EQ(convert("D.ORV", "ar"), run.outcome) << run.directories;
+        EXPECT_EQ(listing(), run.files) << run.directories;
+        const bool failed = !run.directories.empty();
+        for (const auto& [name, bytes] : alone) {
+            if (fs::is_regular_file(path(name))) {
+                EXPECT_TRUE(readFile(path(name)) ==
+                            (failed && name == "D.ORV.rtf" ? "earlier" : bytes))
+                    << run.directories << " " << name;
+            }
+        }
+        for (const auto& entry : fs::directory_iterator(dir))
+            if (entry.path().filename() != "D.ORV")
+                fs::remove_all(entry.path());
+    }
+}
+
+// Stopped while both documents are being written, the run leaves the
+// earlier ones as they were and no hidden file behind.
+TEST_F(ConvertDocumentTest, ACancelStopsBothDocumentsWrittenSideBySide) {
+    const std::string source = sideBySideSource();
+    writeFile(path("D.ORV"), source);
+    for (const char* ext : {".acc", ".rtf"})
+        writeFile(path(std::string("D.ORV") + ext), "earlier");
+    struct Cancelling final : FrontEnd {
+        void reportSuccess(const std::string& m) override { events += m; }
+        void reportFailure(const std::string& m) override { events += m; }
+        void openDocument(const std::string& m) override { events += m; }
+        void progress(std::uint64_t done, std::uint64_t total) override {
+            EXPECT_LE(done, total);
+            passed = done;
+        }
+        // Once the decoder's pass is over.
+        bool cancelled() override { return passed > sourceBytes; }
+        std::uint64_t sourceBytes = 0, passed = 0;
+        std::string events;
+    } frontEnd;
+    frontEnd.sourceBytes = source.size();
+    const ConversionOutcome outcome =
+        runConversion({path("D.ORV"), path("D.ORV"), true, true, false, true}, frontEnd);
+    EXPECT_EQ(outcome.status, ConversionOutcome::Status::Cancelled);
+    EXPECT_EQ(frontEnd.events, "");
+    EXPECT_EQ(listing(), (Names{"D.ORV", "D.ORV.acc", "D.ORV.rtf"}));
+    for (const char* ext : {".acc", ".rtf"})
         EXPECT_EQ(readFile(path(std::string("D.ORV") + ext)), "earlier");
 }
 

@@ -112,7 +112,9 @@ TEST_F(StreamingTest, WritersWriteWhatThePlainLineReaderReads) {
 
 TEST_F(StreamingTest, WritersRefuseAnEmptyDecodedTextFile) {
     writeFile(path("D.txt"), "");
-    for (const auto writer : {writeAccentDocument, writeRtfDocument}) {
+    using Writer = void (*)(const std::string&, const std::string&);
+    for (const Writer writer :
+         std::initializer_list<Writer>{writeAccentDocument, writeRtfDocument}) {
         try {
             writer(path("D.txt"), path("D.out"));
             ADD_FAILURE() << "an empty decoded text file was written out";

@@ -1,0 +1,65 @@
+#include "convert/writer_thread.h"
+
+#include "io/run_context.h"
+
+#include <chrono>
+#include <system_error>
+#include <utility>
+
+namespace orv {
+
+WriterThread::WriterThread(Writer writer, const OutputFile& decodedText, std::string outputPath,
+                           RunProgress& progress)
+    : writer_(writer), text_(decodedText), outputPath_(std::move(outputPath)), progress_(progress) {
+    const mode_t mode = currentOutputMode();
+    try {
+        thread_ = std::thread([this, mode] { run(mode); });
+    } catch (const std::system_error&) {
+        // No thread to be had: publish() writes it on the caller's thread.
+    }
+}
+
+WriterThread::~WriterThread() {
+    if (thread_.joinable()) {
+        progress_.stop();
+        thread_.join();
+    }
+}
+
+void WriterThread::run(mode_t outputMode) {
+    std::exception_ptr failure;
+    try {
+        const ScopedRunContext context(
+            {outputMode, [this](std::size_t n) { progress_.advanceElsewhere(n); }});
+        out_.emplace(outputPath_);
+        writer_(text_, *out_);
+    } catch (...) {
+        failure = std::current_exception();
+        out_.reset();
+    }
+    const std::lock_guard lock(mutex_);
+    failure_ = failure;
+    done_ = true;
+    changed_.notify_all();
+}
+
+void WriterThread::publish() {
+    if (thread_.joinable()) {
+        std::unique_lock lock(mutex_);
+        while (!changed_.wait_for(lock, std::chrono::milliseconds(50), [this] { return done_; })) {
+            lock.unlock();
+            progress_.poll();
+            lock.lock();
+        }
+        lock.unlock();
+        thread_.join();
+    } else if (!done_) {
+        run(currentOutputMode());
+    }
+    progress_.poll();
+    if (failure_)
+        std::rethrow_exception(failure_);
+    out_->publish();
+}
+
+} // namespace orv

@@ -1,0 +1,51 @@
+#pragma once
+
+#include "convert/run_progress.h"
+#include "io/byte_files.h"
+
+#include <condition_variable>
+#include <exception>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <thread>
+
+namespace orv {
+
+// One writer run on a thread of its own, from the decoded text file, while
+// the run's thread writes another document from it. Its output is finished
+// but not published until the caller says so, so the documents still take
+// their names in the fixed order, and a failure of the caller's writer
+// leaves this one's earlier output as it was.
+class WriterThread {
+public:
+    using Writer = void (*)(InputFile& decodedText, OutputFile& out);
+
+    // Starts at once; the output gets the mode of the calling thread's run.
+    WriterThread(Writer writer, const OutputFile& decodedText, std::string outputPath,
+                 RunProgress& progress);
+    // Stops the writer if it is still going and removes an output not published.
+    ~WriterThread();
+    WriterThread(const WriterThread&) = delete;
+    WriterThread& operator=(const WriterThread&) = delete;
+
+    // Waits for the writer, telling the front end how far it is; rethrows its
+    // failure, then gives the output its name.
+    void publish();
+
+private:
+    void run(mode_t outputMode);
+
+    Writer writer_;
+    InputFile text_;
+    std::string outputPath_;
+    RunProgress& progress_;
+    std::optional<OutputFile> out_;
+    std::exception_ptr failure_;
+    std::mutex mutex_;
+    std::condition_variable changed_;
+    bool done_ = false;
+    std::thread thread_;
+};
+
+} // namespace orv
