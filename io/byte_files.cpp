@@ -4,7 +4,9 @@
 #include "io/run_context.h"
 #include "io/temporary_files.h"
 
+#include <atomic>
 #include <cerrno>
+#include <climits>
 #include <cstdio>
 #include <fcntl.h>
 #include <random>
@@ -24,23 +26,67 @@ std::string temporaryPrefix(const std::string& path) {
     return path.substr(0, nameStart) + "." + path.substr(nameStart, keptNameBytes) + ".";
 }
 
-// Creates a new file under prefix plus six random letters, exclusively (so
-// never through a link), with the mode it is to keep: unlike mkostemp's
-// 0600, that needs no chmod afterwards.
-int createTemporary(const std::string& prefix, int flags, mode_t mode, std::string& name) {
+// prefix plus six random letters.
+std::string randomName(const std::string& prefix) {
     static constexpr char letters[] =
         "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789";
     thread_local std::mt19937_64 random{std::random_device{}()};
+    std::string name = prefix;
+    std::uint64_t bits = random();
+    for (int i = 0; i < 6; ++i, bits /= 62)
+        name.push_back(letters[bits % 62]);
+    return name;
+}
+
+// Creates a new file under a random name, exclusively (so never through a
+// link), with the mode it is to keep: unlike mkostemp's 0600, that needs no
+// chmod afterwards.
+int createTemporary(const std::string& prefix, int flags, mode_t mode, std::string& name) {
     for (int attempt = 0; attempt < 100; ++attempt) {
-        name = prefix;
-        std::uint64_t bits = random();
-        for (int i = 0; i < 6; ++i, bits /= 62)
-            name.push_back(letters[bits % 62]);
+        name = randomName(prefix);
         const int fd = ::open(name.c_str(), flags | O_CREAT | O_EXCL | O_CLOEXEC, mode);
         if (fd >= 0 || errno != EEXIST)
             return fd;
     }
     return -1; // errno is EEXIST
+}
+
+// The folder an output goes into, for a file without a name there.
+std::string folderOf(const std::string& path) {
+    const std::size_t slash = path.rfind('/');
+    if (slash == std::string::npos)
+        return ".";
+    return slash == 0 ? "/" : path.substr(0, slash);
+}
+
+std::atomic<bool> namedTemporariesOnly{false};
+// Linking by descriptor needs a privilege most users lack; once refused, the
+// descriptor's /proc name is used instead, which needs none.
+std::atomic<bool> emptyPathRefused{false};
+
+// Gives the unnamed file open on fd the name path, which must not exist yet.
+int linkUnnamed(int fd, const std::string& path) {
+    if (!emptyPathRefused.load(std::memory_order_relaxed)) {
+        if (::linkat(fd, "", AT_FDCWD, path.c_str(), AT_EMPTY_PATH) == 0)
+            return 0;
+        if (errno != ENOENT)
+            return -1;
+    }
+    char procName[40];
+    std::snprintf(procName, sizeof procName, "/proc/self/fd/%d", fd);
+    if (::linkat(AT_FDCWD, procName, AT_FDCWD, path.c_str(), AT_SYMLINK_FOLLOW) != 0)
+        return -1;
+    emptyPathRefused.store(true, std::memory_order_relaxed);
+    return 0;
+}
+
+// Fails unless an existing file of that name may be replaced: one that we
+// may not write is kept, as writing over it would fail. A link is judged by
+// itself, since the rename replaces it.
+void checkReplaceable(const std::string& path) {
+    if (::faccessat(AT_FDCWD, path.c_str(), W_OK, AT_EACCESS | AT_SYMLINK_NOFOLLOW) != 0 &&
+        errno != ENOENT)
+        throwLastError(path);
 }
 
 // Closes fd; a close that reports an error still releases it.
@@ -120,18 +166,38 @@ void InputFile::close() {
 OutputFile::OutputFile(std::string path, Visibility visibility)
     : path_(std::move(path)), mode_(currentOutputMode()),
       private_(visibility == Visibility::privateUntilPublished) {
-    // A file of that name that we may not write is kept, as writing over it
-    // would fail; a link is judged by itself, since the rename replaces it.
-    if (::faccessat(AT_FDCWD, path_.c_str(), W_OK, AT_EACCESS | AT_SYMLINK_NOFOLLOW) != 0 &&
-        errno != ENOENT)
-        throwLastError(path_);
     // A private file is read back through the same descriptor.
-    fd_ = private_ ? createTemporary(temporaryPrefix(path_), O_RDWR, 0600, temporary_)
-                   : createTemporary(temporaryPrefix(path_), O_WRONLY, mode_, temporary_);
+    const int access = private_ ? O_RDWR : O_WRONLY;
+    if (!namedTemporariesOnly.load(std::memory_order_relaxed)) {
+        // A file without a name in the output's folder: nobody can open it,
+        // nothing is left of it whatever ends the run, and it costs the
+        // folder nothing until it is linked in under its final name.
+        // The name is only used at the end: one too long must fail now, as a
+        // file made under it would have.
+        if (path_.size() - path_.rfind('/') - 1 > NAME_MAX)
+            throw ConversionError(path_, ENAMETOOLONG);
+        fd_ = ::open(folderOf(path_).c_str(), O_TMPFILE | access | O_CLOEXEC, mode_);
+        if (fd_ >= 0) {
+            unnamed_ = true;
+            live_ = true;
+            temporary_ = path_;
+            return;
+        }
+        // Where the file system (or the kernel) has no such files, a hidden name will do.
+        if (errno != EOPNOTSUPP && errno != EISDIR && errno != EINVAL)
+            throwLastError(path_);
+    }
+    checkReplaceable(path_);
+    fd_ = private_ ? createTemporary(temporaryPrefix(path_), access, 0600, temporary_)
+                   : createTemporary(temporaryPrefix(path_), access, mode_, temporary_);
     if (fd_ < 0)
         throwLastError(path_);
     live_ = true;
     cleanupSlot_ = TemporaryFileList::remember(temporary_);
+}
+
+void OutputFile::useNamedTemporariesOnly(bool only) {
+    namedTemporariesOnly.store(only, std::memory_order_relaxed);
 }
 
 OutputFile::~OutputFile() {
@@ -180,7 +246,8 @@ void OutputFile::close() {
 
 void OutputFile::finish() {
     flushBuffer();
-    if (!private_)
+    // An unnamed file is linked in through its descriptor, so it stays open.
+    if (!private_ && !unnamed_)
         closeDescriptor();
 }
 
@@ -191,6 +258,10 @@ void OutputFile::closeDescriptor() {
 }
 
 void OutputFile::publish() {
+    if (unnamed_) {
+        publishUnnamed();
+        return;
+    }
     if (private_ && fd_ >= 0) {
         // Still open from being read back.
         if (::fchmod(fd_, mode_) != 0)
@@ -205,11 +276,46 @@ void OutputFile::publish() {
     TemporaryFileList::forget(cleanupSlot_);
 }
 
+void OutputFile::publishUnnamed() {
+    // Written out completely by now: write() has reported every error that a
+    // local file system gives, and those are the only ones with such files.
+    if (linkUnnamed(fd_, path_) != 0) {
+        if (errno != EEXIST)
+            throwLastError(path_);
+        // The name is taken: linked in under a hidden name first, then renamed
+        // over it, so that the name never holds anything but a whole file.
+        checkReplaceable(path_);
+        const std::string prefix = temporaryPrefix(path_);
+        std::string hidden;
+        bool linked = false;
+        for (int attempt = 0; attempt < 100 && !linked; ++attempt) {
+            hidden = randomName(prefix);
+            linked = linkUnnamed(fd_, hidden) == 0;
+            if (!linked && errno != EEXIST)
+                break;
+        }
+        if (!linked)
+            throwLastError(path_);
+        const int slot = TemporaryFileList::remember(hidden);
+        const int renamed = ::rename(hidden.c_str(), path_.c_str());
+        const int error = errno;
+        if (renamed != 0)
+            ::unlink(hidden.c_str());
+        TemporaryFileList::forget(slot);
+        if (renamed != 0)
+            throw ConversionError(path_, error);
+    }
+    closeDescriptor();
+    live_ = false;
+}
+
 void OutputFile::discard() {
     if (fd_ >= 0)
         ::close(fd_);
     fd_ = -1;
     live_ = false;
+    if (unnamed_)
+        return; // gone with its descriptor
     ::unlink(temporary_.c_str());
     TemporaryFileList::forget(cleanupSlot_);
 }

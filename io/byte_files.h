@@ -64,12 +64,14 @@ private:
 };
 
 // An output that replaces the file of its name only once it is complete.
-// The bytes go to a new hidden file beside it, created exclusively under an
-// unpredictable name; close() checks every error and only then renames it
-// over the final name, replacing a link there rather than what it points to.
-// A file of that name that may not be written is not replaced either. Until then the final name
-// keeps whatever it held; a failure, or the destructor, removes the hidden file again. Errors name
-// the final path.
+// The bytes go to a new file in the same folder that has no name at all
+// (where the file system has such files), or else a hidden one created
+// exclusively under an unpredictable name. close() checks every error and
+// only then links it in under the final name, or renames it over a file of
+// that name, replacing a link there rather than what it points to. A file
+// of that name that may not be written is not replaced. Until then the final
+// name keeps whatever it held; a failure, or the destructor, drops the new
+// file again. Errors name the final path.
 class OutputFile final : public ByteSink {
 public:
     enum class Visibility { asOutput, privateUntilPublished };
@@ -95,7 +97,8 @@ public:
     // or dropped: finish() writes out the hidden file, publish() gives it
     // its final name, discard() removes it instead. A file made
     // privateUntilPublished has mode 0600 until publish() gives it the
-    // output's mode, and stays open after finish() to be read back
+    // output's mode (a file without a name has it from the start, as
+    // nobody can open it), and stays open after finish() to be read back
     // (InputFile(const OutputFile&)) until publish() or discard().
     void finish();
     void publish();
@@ -106,6 +109,10 @@ public:
     const std::string& path() const { return path_; }
     const std::string& temporaryPath() const { return temporary_; }
 
+    // Hidden names only, never files without a name: what file systems
+    // without those get, for the tests to reach.
+    static void useNamedTemporariesOnly(bool only);
+
 private:
     friend class InputFile;
     // Pieces at least this large are not worth a copy into the buffer.
@@ -115,13 +122,15 @@ private:
     void closeDescriptor();
     void writeThrough(std::string_view bytes);
     void writeAll(const char* data, std::size_t size);
+    void publishUnnamed();
 
     std::string path_;
     std::string temporary_;
     int fd_ = -1;
     std::uint64_t written_ = 0;
     int cleanupSlot_ = -1;
-    bool live_ = false; // the hidden file exists and is ours to remove
+    bool live_ = false;    // the new file exists and is ours to drop
+    bool unnamed_ = false; // it has no name until published
     mode_t mode_;
     bool private_;
     std::string buffer_;
