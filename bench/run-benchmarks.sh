@@ -6,10 +6,11 @@
 #   - 20,000 small sources (1 to 8 KiB) with -j1, per file;
 #   - linear growth, 8 times the size, text-like and break-only;
 #   - -jN against the floor split over N processes (when orvconv has --jobs).
-# Every timed run works on a fresh copy of its sources, and nothing is
-# deleted while timing: on ext4 without a journal, creating files stays slow
-# for a while after mass deletion. The copies of many small sources all go at
-# the end; a large source's copies go after each run, which is cheap.
+# Every timed run works on a fresh copy of its sources on a place of its
+# own: as root a new ext4 without a journal in a loop file, dropped whole
+# after the run; elsewhere a new folder, with nothing deleted while timing
+# (on ext4 without a journal, creating files stays slow for a while after
+# mass deletion, and a folder that many runs have filled slows them all).
 #   bench/run-benchmarks.sh [--micro]   --micro also runs the Google Benchmark
 # ORV_BENCH_RUNS sets the runs per figure (default 5; medians are reported).
 set -euo pipefail
@@ -103,36 +104,69 @@ floorParallel() {
     done
 }
 
-# Times the converter and the floor, alternately, on fresh copies of a set of
-# sources ($1: a file or a folder), with the converter's extra arguments
-# after it. Sets convWall convCpu convRss floorWall floorCpu (medians; the
-# RSS is the largest seen).
+# Every timed run gets a place of its own: as root, a new ext4 file system
+# without a journal (like this machine's) in a loop file, so that no run
+# inherits what earlier ones left in the directories, the inode tables or
+# the write-back queue, and a place is dropped whole, deleting no files.
+# Elsewhere a new folder on the disk, and nothing deleted while timing.
+loopPlaces=false
+if [[ $(id -u) == 0 ]] && command -v mkfs.ext4 >/dev/null && losetup -f >/dev/null 2>&1; then
+    loopPlaces=true
+fi
+# Makes $1 an empty folder on a place of its own, holding a copy of the
+# sources $2 (a file, or a folder's *.ORV).
+freshPlace() {
+    local dir=$1 set=$2
+    mkdir -p "$dir"
+    if $loopPlaces; then
+        truncate -s 4G "$dir.img"
+        mkfs.ext4 -q -F -O ^has_journal "$dir.img"
+        mount -o loop "$dir.img" "$dir"
+    fi
+    if [[ -d $set ]]; then
+        cp "$set"/*.ORV "$dir"/
+    else
+        cp "$set" "$dir"/
+    fi
+    sync
+}
+dropPlace() {
+    if $loopPlaces; then
+        umount "$1"
+        rm -f "$1.img"
+        rmdir "$1"
+    fi
+}
+dropAllPlaces() {
+    local target
+    findmnt -rn -o TARGET | grep "^$work/" | while read -r target; do umount "$target"; done
+    rm -rf "$work" "$cpuLog"
+}
+trap dropAllPlaces EXIT
+
+# Times the converter and the floor, alternately, each run on a fresh place
+# with a copy of a set of sources ($1: a file or a folder), with the
+# converter's extra arguments after it. Sets convWall convCpu convRss
+# floorWall floorCpu (medians; the RSS is the largest seen).
 timePair() {
     local set=$1 label=$2 split=$3
     shift 3
     local walls=() cpus=() rsses=() fWalls=() fCpus=() lists=() wall cpu rss run dir i
     for ((run = 0; run < runs; run++)); do
         dir=$work/$label-$run
-        mkdir -p "$dir"/conv "$dir"/floor
-        if [[ -d $set ]]; then
-            cp "$set"/*.ORV "$dir"/conv/
-            cp "$set"/*.ORV "$dir"/floor/
-        else
-            cp "$set" "$dir"/conv/
-            cp "$set" "$dir"/floor/
-        fi
-        sync
+        freshPlace "$dir"/conv "$set"
         read -r wall cpu rss < <(measure "${converter[@]}" "$@" "$dir"/conv/*.ORV)
         walls+=("$wall")
         cpus+=("$cpu")
         rsses+=("$rss")
         floorList "$dir"/conv "$dir"/floor >"$dir"/list
+        dropPlace "$dir"/conv
         lists=()
         for ((i = 0; i < split; i++)); do
             awk -v n="$split" -v i="$i" 'NR % n == i' "$dir"/list >"$dir/list.$i"
             lists+=("$dir/list.$i")
         done
-        sync
+        freshPlace "$dir"/floor "$set"
         if ((split == 1)); then
             read -r wall cpu rss < <(measure "$floor" "$dir"/list)
         else
@@ -141,9 +175,10 @@ timePair() {
         fi
         fWalls+=("$wall")
         fCpus+=("$cpu")
+        dropPlace "$dir"/floor
         # A few large outputs left in the cache would crowd out the next runs'
         # writes; removing them is cheap, unlike removing many small files.
-        if [[ ! -d $set ]]; then
+        if [[ ! -d $set ]] && ! $loopPlaces; then
             rm -rf "$dir"
             sync
         fi
