@@ -139,7 +139,9 @@ dropPlace() {
 }
 dropAllPlaces() {
     local target
-    findmnt -rn -o TARGET | grep "^$work/" | while read -r target; do umount "$target"; done
+    findmnt -rn -o TARGET | { grep "^$work/" || true; } | while read -r target; do
+        umount "$target"
+    done
     rm -rf "$work" "$cpuLog"
 }
 trap dropAllPlaces EXIT

@@ -28,6 +28,19 @@ void writeDocument(WriterThread::Writer writer, const OutputFile& text, const st
     out.publish();
 }
 
+// Leaving the writers' scope before the text is finished (a failure, a
+// cancel) wakes the writers waiting for more of it, so that they stop.
+class ReadersReleased {
+public:
+    explicit ReadersReleased(OutputFile& text) : text_(text) {}
+    ~ReadersReleased() { text_.releaseReaders(); }
+    ReadersReleased(const ReadersReleased&) = delete;
+    ReadersReleased& operator=(const ReadersReleased&) = delete;
+
+private:
+    OutputFile& text_;
+};
+
 void noteFailure(ConversionOutcome& outcome, const ConversionError& failure) {
     outcome.error = failure.what();
     outcome.errorPath = failure.path();
@@ -58,22 +71,39 @@ ConversionOutcome runConversion(const ConversionJob& job, FrontEnd& frontEnd) {
             {newFileMode(source.permissions()), [&](std::size_t n) { progress.advance(n); }});
         step = &textPath;
         text.emplace(textPath, OutputFile::Visibility::privateUntilPublished);
-        decodeSourceToTextFile(source, *text);
-        source.close();
-        text->finish();
-        textComplete = true;
-        if (job.accent && job.rtf && source.size() >= parallelWritersFrom) {
-            // Both documents at once, on two threads; the Accent document
-            // still takes its name first, and its failure is the one told.
-            step = &rtfPath;
-            WriterThread rtf(writeRtfDocument, *text, rtfPath, progress);
-            step = &accentPath;
-            writeDocument(writeAccentDocument, *text, accentPath);
-            outcome.outputs.push_back(accentPath);
-            step = &rtfPath;
-            rtf.publish();
-            outcome.outputs.push_back(rtfPath);
+        if ((job.accent || job.rtf) && source.size() >= parallelWritersFrom) {
+            // The documents are written while the text is decoded, each
+            // writer on a thread of its own reading the text as it grows.
+            // They take their names in the fixed order once the text is
+            // complete, so what remains after a failure is what the steps
+            // one after the other would leave: a failed decode leaves no
+            // document, and the Accent document's failure is the one told.
+            std::optional<WriterThread> accent, rtf;
+            if (job.accent)
+                accent.emplace(WriterThread::Writer{writeAccentDocument}, *text, accentPath,
+                               progress);
+            if (job.rtf)
+                rtf.emplace(WriterThread::Writer{writeRtfDocument}, *text, rtfPath, progress);
+            const ReadersReleased released(*text);
+            decodeSourceToTextFile(source, *text);
+            source.close();
+            text->finish();
+            textComplete = true;
+            if (accent) {
+                step = &accentPath;
+                accent->publish();
+                outcome.outputs.push_back(accentPath);
+            }
+            if (rtf) {
+                step = &rtfPath;
+                rtf->publish();
+                outcome.outputs.push_back(rtfPath);
+            }
         } else {
+            decodeSourceToTextFile(source, *text);
+            source.close();
+            text->finish();
+            textComplete = true;
             if (job.accent) {
                 step = &accentPath;
                 writeDocument(writeAccentDocument, *text, accentPath);

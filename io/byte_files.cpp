@@ -7,6 +7,7 @@
 #include <atomic>
 #include <cerrno>
 #include <climits>
+#include <cstdint>
 #include <cstdio>
 #include <fcntl.h>
 #include <random>
@@ -120,7 +121,29 @@ InputFile::InputFile(std::string path) : path_(std::move(path)) {
 
 InputFile::InputFile(const OutputFile& written)
     : path_(written.temporary_), fd_(written.fd_), owned_(false), size_(written.written_),
-      permissions_(written.private_ ? 0600 : written.mode_) {}
+      permissions_(written.private_ ? 0600 : written.mode_) {
+    if (written.growing_ && !written.growing_->finished.load(std::memory_order_acquire))
+        growing_ = written.growing_.get();
+}
+
+std::uint64_t InputFile::size() const {
+    if (growing_ == nullptr)
+        return size_;
+    return growing_->finished.load(std::memory_order_acquire)
+               ? growing_->written.load(std::memory_order_acquire)
+               : UINT64_MAX;
+}
+
+// Until bytes up to end are written, or the file is finished.
+void InputFile::waitFor(std::uint64_t end) {
+    std::unique_lock lock(growing_->mutex);
+    growing_->grown.wait(lock, [&] {
+        return growing_->abandoned || growing_->finished.load(std::memory_order_relaxed) ||
+               growing_->written.load(std::memory_order_relaxed) >= end;
+    });
+    if (growing_->abandoned)
+        throw ConversionCancelled{};
+}
 
 InputFile::~InputFile() {
     if (fd_ >= 0 && owned_)
@@ -128,6 +151,8 @@ InputFile::~InputFile() {
 }
 
 std::size_t InputFile::read(char* buffer, std::size_t size) {
+    if (growing_)
+        waitFor(offset_ + size);
     ssize_t got;
     // pread, as a borrowed descriptor may be read by others at once.
     while ((got = ::pread(fd_, buffer, size, static_cast<off_t>(offset_))) < 0) {
@@ -140,6 +165,8 @@ std::size_t InputFile::read(char* buffer, std::size_t size) {
 }
 
 std::size_t InputFile::readAt(char* buffer, std::size_t size, std::uint64_t offset) {
+    if (growing_)
+        waitFor(offset + size);
     std::size_t done = 0;
     while (done < size) {
         const ssize_t got =
@@ -168,6 +195,8 @@ OutputFile::OutputFile(std::string path, Visibility visibility)
       private_(visibility == Visibility::privateUntilPublished) {
     // A private file is read back through the same descriptor.
     const int access = private_ ? O_RDWR : O_WRONLY;
+    if (private_)
+        growing_ = std::make_unique<GrowingFile>();
     if (!namedTemporariesOnly.load(std::memory_order_relaxed)) {
         // A file without a name in the output's folder: nobody can open it,
         // nothing is left of it whatever ends the run, and it costs the
@@ -216,6 +245,11 @@ void OutputFile::writeAll(const char* data, std::size_t size) {
         size -= static_cast<std::size_t>(done);
         written_ += static_cast<std::uint64_t>(done);
     }
+    if (growing_) {
+        const std::lock_guard lock(growing_->mutex);
+        growing_->written.store(written_, std::memory_order_release);
+        growing_->grown.notify_all();
+    }
 }
 
 void OutputFile::writeThrough(std::string_view bytes) {
@@ -246,6 +280,11 @@ void OutputFile::close() {
 
 void OutputFile::finish() {
     flushBuffer();
+    if (growing_) {
+        const std::lock_guard lock(growing_->mutex);
+        growing_->finished.store(true, std::memory_order_release);
+        growing_->grown.notify_all();
+    }
     // An unnamed file is linked in through its descriptor, so it stays open.
     if (!private_ && !unnamed_)
         closeDescriptor();
@@ -309,7 +348,17 @@ void OutputFile::publishUnnamed() {
     live_ = false;
 }
 
+void OutputFile::releaseReaders() {
+    if (!growing_)
+        return;
+    const std::lock_guard lock(growing_->mutex);
+    if (!growing_->finished.load(std::memory_order_relaxed))
+        growing_->abandoned = true;
+    growing_->grown.notify_all();
+}
+
 void OutputFile::discard() {
+    releaseReaders();
     if (fd_ >= 0)
         ::close(fd_);
     fd_ = -1;

@@ -2,8 +2,12 @@
 
 #include "io/block_sizes.h"
 
+#include <atomic>
+#include <condition_variable>
 #include <cstddef>
 #include <cstdint>
+#include <memory>
+#include <mutex>
 #include <string>
 #include <string_view>
 #include <sys/types.h>
@@ -28,6 +32,16 @@ private:
 
 class OutputFile;
 
+// How far a file that is read back has been written, for readers that start
+// before it is finished: they wait for the bytes they ask for, or its end.
+struct GrowingFile {
+    std::mutex mutex;
+    std::condition_variable grown;
+    std::atomic<std::uint64_t> written{0};
+    std::atomic<bool> finished{false};
+    bool abandoned = false; // the writer gave up: readers stop
+};
+
 // A regular file opened for reading. Anything else (a folder, a FIFO, a
 // device, a link to one) is refused at once, without blocking on it. Every
 // failure throws ConversionError naming the path; the destructor closes a
@@ -35,10 +49,12 @@ class OutputFile;
 class InputFile {
 public:
     explicit InputFile(std::string path);
-    // The bytes written to a finished OutputFile, read through its own
+    // The bytes written to a private OutputFile, read through its own
     // descriptor from the start: no second open. Several readers, on
     // several threads, may read one file at once; the file stays open
-    // until its owner publishes or discards it.
+    // until its owner publishes or discards it. A reader made before the
+    // file is finished waits for the bytes it asks for; should the writer
+    // give up, it throws ConversionCancelled.
     explicit InputFile(const OutputFile& written);
     ~InputFile();
     InputFile(const InputFile&) = delete;
@@ -50,8 +66,9 @@ public:
     std::size_t readAt(char* buffer, std::size_t size, std::uint64_t offset);
     void close();
     const std::string& path() const { return path_; }
-    // The size and permission bits when the file was opened.
-    std::uint64_t size() const { return size_; }
+    // The size and permission bits when the file was opened; a file still
+    // being written has no size yet (the largest value) until it is finished.
+    std::uint64_t size() const;
     mode_t permissions() const { return permissions_; }
 
 private:
@@ -60,6 +77,9 @@ private:
     bool owned_ = true;        // ours to close
     std::uint64_t offset_ = 0; // where read() goes on
     std::uint64_t size_ = 0;
+    GrowingFile* growing_ = nullptr; // the file's progress, while it is written
+
+    void waitFor(std::uint64_t end);
     mode_t permissions_ = 0;
 };
 
@@ -103,6 +123,8 @@ public:
     void finish();
     void publish();
     void discard();
+    // Readers waiting for more of a file that will not be finished stop.
+    void releaseReaders();
     // True until the hidden file has been published or discarded.
     bool pending() const { return live_; }
 
@@ -134,6 +156,7 @@ private:
     mode_t mode_;
     bool private_;
     std::string buffer_;
+    std::unique_ptr<GrowingFile> growing_; // for a file read back
 };
 
 // Removes path if it is there; a missing file is no failure.

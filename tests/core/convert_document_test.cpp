@@ -300,6 +300,25 @@ TEST_F(ConvertDocumentTest, DocumentsWrittenSideBySideFollowTheFixedOrder) {
     }
 }
 
+// The documents are written while the text is decoded; a decode that fails
+// part-way (here at a file size limit) stops them, and the run leaves what
+// the steps one after the other would: the text's failure, no new document.
+TEST_F(ConvertDocumentTest, ADecodeFailingPartWayStopsTheDocumentsAlreadyGoing) {
+    const std::string source = sideBySideSource();
+    writeFile(path("D.ORV"), source);
+    for (const char* formats : {"ar", "a", "r"}) {
+        for (const char* ext : {".acc", ".rtf"})
+            writeFile(path(std::string("D.ORV") + ext), "earlier");
+        {
+            const FileSizeLimit limit(source.size() / 2);
+            EXPECT_EQ(convert("D.ORV", formats), path("D.ORV.txt") + ": File too large\n");
+        }
+        EXPECT_EQ(listing(), (Names{"D.ORV", "D.ORV.acc", "D.ORV.rtf"})) << formats;
+        for (const char* ext : {".acc", ".rtf"})
+            EXPECT_EQ(readFile(path(std::string("D.ORV") + ext)), "earlier") << formats;
+    }
+}
+
 // Stopped while both documents are being written, the run leaves the
 // earlier ones as they were and no hidden file behind.
 TEST_F(ConvertDocumentTest, ACancelStopsBothDocumentsWrittenSideBySide) {
