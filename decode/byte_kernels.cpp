@@ -46,15 +46,27 @@ hn::Vec<Bytes> reversed(hn::Vec<Bytes> v) {
     return hn::TableLookupBytes(v, hn::Load(d, order));
 }
 
+// Where bytes are only compared, the target's full width serves: a scan
+// runs to the end of a whole segment in one or two steps.
+template <class D> hn::Mask<D> BreakOrCrIn(D d, hn::Vec<D> v) {
+    return hn::Or(
+        hn::Or(hn::Eq(v, hn::Set(d, std::uint8_t{3})), hn::Eq(v, hn::Set(d, std::uint8_t{'\r'}))),
+        hn::Or(hn::Or(hn::Eq(v, hn::Set(d, std::uint8_t{250})),
+                      hn::Eq(v, hn::Set(d, std::uint8_t{252}))),
+               hn::Eq(v, hn::Set(d, std::uint8_t{254}))));
+}
+
 const unsigned char* FindBreakOrCr(const unsigned char* p, const unsigned char* end) {
+    const hn::ScalableTag<std::uint8_t> wide;
+    const auto wideLanes = static_cast<std::ptrdiff_t>(hn::Lanes(wide));
+    for (; end - p >= wideLanes; p += wideLanes) {
+        const auto hit = BreakOrCrIn(wide, hn::LoadU(wide, p));
+        if (!hn::AllFalse(wide, hit))
+            return p + hn::FindFirstTrue(wide, hit);
+    }
     const Bytes d;
     for (; end - p >= static_cast<std::ptrdiff_t>(lanes); p += lanes) {
-        const auto v = hn::LoadU(d, p);
-        const auto hit = hn::Or(hn::Or(hn::Eq(v, hn::Set(d, std::uint8_t{3})),
-                                       hn::Eq(v, hn::Set(d, std::uint8_t{'\r'}))),
-                                hn::Or(hn::Or(hn::Eq(v, hn::Set(d, std::uint8_t{250})),
-                                              hn::Eq(v, hn::Set(d, std::uint8_t{252}))),
-                                       hn::Eq(v, hn::Set(d, std::uint8_t{254}))));
+        const auto hit = BreakOrCrIn(d, hn::LoadU(d, p));
         if (!hn::AllFalse(d, hit))
             return p + hn::FindFirstTrue(d, hit);
     }
