@@ -13,13 +13,7 @@ DecodedLineBlocks::DecodedLineBlocks(InputFile& file)
 // Keeps [pos_, end_), moved to the block's start, and reads after it; false
 // at the end of the file. The block must not be full.
 bool DecodedLineBlocks::readMore() {
-    const auto keep = static_cast<std::size_t>(end_ - pos_);
-    if (pos_ != block_) {
-        std::memmove(block_, pos_, keep);
-        blockOffset_ += static_cast<std::size_t>(pos_ - block_);
-        pos_ = block_;
-        end_ = block_ + keep;
-    }
+    const std::size_t keep = keepUnread(block_, pos_, end_, blockOffset_);
     const std::size_t asked = ioBlockSize - keep;
     const std::size_t got = file_.read(block_ + keep, asked);
     if (skipLf_ && got != 0) {

@@ -85,13 +85,7 @@ SourceDecoder::SourceDecoder(InputFile& source)
 // Keeps [pos_, end_), moved to the block's start, and reads after it; false
 // at the end of the file. The block must not be full.
 bool SourceDecoder::readMore() {
-    const auto keep = static_cast<std::size_t>(end_ - pos_);
-    if (pos_ != block_) {
-        std::memmove(block_, pos_, keep);
-        blockOffset_ += static_cast<std::size_t>(pos_ - block_);
-        pos_ = block_;
-        end_ = block_ + keep;
-    }
+    const std::size_t keep = keepUnread(block_, pos_, end_, blockOffset_);
     const std::size_t asked = ioBlockSize - keep;
     const std::size_t got = source_.read(reinterpret_cast<char*>(block_) + keep, asked);
     end_ += got;

@@ -1,6 +1,8 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
+#include <cstring>
 
 namespace orv {
 
@@ -17,5 +19,20 @@ enum class ScratchRole {
 };
 
 char* scratchBlock(ScratchRole role);
+
+// Before a block read forward is filled again: moves its unread bytes
+// [pos, end) to its start, counts the bytes dropped into offset (where
+// block[0] stands in the file), and returns how many were kept.
+template <class Byte>
+std::size_t keepUnread(Byte* block, const Byte*& pos, const Byte*& end, std::uint64_t& offset) {
+    const auto keep = static_cast<std::size_t>(end - pos);
+    if (pos != block) {
+        std::memmove(block, pos, keep);
+        offset += static_cast<std::size_t>(pos - block);
+        pos = block;
+        end = block + keep;
+    }
+    return keep;
+}
 
 } // namespace orv

@@ -206,34 +206,39 @@ TEST_F(ConvertDocumentTest, ReplacesNamesNeverWritesThroughThemAndReadsOnlyDocum
     }
 }
 
+// A front end that records what it is told, asks to stop once the run has
+// done more than stopAfter bytes of its work, and notes the modes of the
+// hidden files it sees in folder on the way.
+struct CancellingFrontEnd final : FrontEnd {
+    CancellingFrontEnd(std::uint64_t stopAfter, std::string folder)
+        : stopAfter(stopAfter), folder(std::move(folder)) {}
+    void reportSuccess(const std::string& m) override { events += m; }
+    void reportFailure(const std::string& m) override { events += m; }
+    void openDocument(const std::string& m) override { events += m; }
+    void progress(std::uint64_t done, std::uint64_t total) override {
+        EXPECT_LE(done, total);
+        passed = done;
+        for (const auto& entry : fs::directory_iterator(folder))
+            if (entry.path().filename().string().starts_with("."))
+                hiddenModes.insert(entry.status().permissions());
+    }
+    bool cancelled() override { return passed > stopAfter; }
+    std::uint64_t stopAfter, passed = 0;
+    std::string folder, events;
+    std::set<fs::perms> hiddenModes;
+};
+
 // Whoever started a run may stop it between blocks: nothing is reported, and
 // every earlier output stays exactly as it was, with no hidden file left.
 TEST_F(ConvertDocumentTest, ACancelledRunLeavesEarlierOutputsAsTheyWere) {
     writeFile(path("D.ORV"), exampleSource);
     for (const char* ext : {".acc", ".rtf", ".txt"})
         writeFile(path(std::string("D.ORV") + ext), "earlier");
-    struct Cancelling final : FrontEnd {
-        void reportSuccess(const std::string& m) override { events += m; }
-        void reportFailure(const std::string& m) override { events += m; }
-        void openDocument(const std::string& m) override { events += m; }
-        void progress(std::uint64_t done, std::uint64_t total) override {
-            EXPECT_LE(done, total);
-            ++calls;
-            // The intermediate has no name yet, or a hidden one private to its owner.
-            for (const auto& entry : fs::directory_iterator(folder))
-                if (entry.path().filename().string().starts_with("."))
-                    hiddenModes.insert(entry.status().permissions());
-        }
-        bool cancelled() override { return calls >= 1; }
-        std::string folder;
-        std::string events;
-        int calls = 0;
-        std::set<fs::perms> hiddenModes;
-    } frontEnd;
-    frontEnd.folder = dir;
+    CancellingFrontEnd frontEnd(0, dir); // at the first block
     const ConversionOutcome outcome =
         runConversion({path("D.ORV"), path("D.ORV"), true, true, true, true}, frontEnd);
     EXPECT_EQ(outcome.status, ConversionOutcome::Status::Cancelled);
+    // The intermediate has no name yet, or a hidden one private to its owner.
     for (const fs::perms mode : frontEnd.hiddenModes)
         EXPECT_EQ(mode, fs::perms(0600));
     EXPECT_EQ(frontEnd.events, "");
@@ -326,20 +331,8 @@ TEST_F(ConvertDocumentTest, ACancelStopsBothDocumentsWrittenSideBySide) {
     writeFile(path("D.ORV"), source);
     for (const char* ext : {".acc", ".rtf"})
         writeFile(path(std::string("D.ORV") + ext), "earlier");
-    struct Cancelling final : FrontEnd {
-        void reportSuccess(const std::string& m) override { events += m; }
-        void reportFailure(const std::string& m) override { events += m; }
-        void openDocument(const std::string& m) override { events += m; }
-        void progress(std::uint64_t done, std::uint64_t total) override {
-            EXPECT_LE(done, total);
-            passed = done;
-        }
-        // Once the decoder's pass is over.
-        bool cancelled() override { return passed > sourceBytes; }
-        std::uint64_t sourceBytes = 0, passed = 0;
-        std::string events;
-    } frontEnd;
-    frontEnd.sourceBytes = source.size();
+    // Once more than a pass over the source is done, the documents are under way.
+    CancellingFrontEnd frontEnd(source.size(), dir);
     const ConversionOutcome outcome =
         runConversion({path("D.ORV"), path("D.ORV"), true, true, false, true}, frontEnd);
     EXPECT_EQ(outcome.status, ConversionOutcome::Status::Cancelled);
