@@ -16,17 +16,9 @@
 namespace orv {
 namespace {
 
-// Below a block, a second thread costs more than writing the two documents
-// one after the other.
+// Below a block, threads cost more than writing the documents one after the
+// other.
 constexpr std::uint64_t parallelWritersFrom = ioBlockSize;
-
-// One document from the decoded text, read through the descriptor that wrote it.
-void writeDocument(WriterThread::Writer writer, const OutputFile& text, const std::string& path) {
-    InputFile decodedText(text);
-    OutputFile out(path);
-    writer(decodedText, out);
-    out.publish();
-}
 
 // Leaving the writers' scope before the text is finished (a failure, a
 // cancel) wakes the writers waiting for more of it, so that they stop.
@@ -71,49 +63,36 @@ ConversionOutcome runConversion(const ConversionJob& job, FrontEnd& frontEnd) {
             {newFileMode(source.permissions()), [&](std::size_t n) { progress.advance(n); }});
         step = &textPath;
         text.emplace(textPath, OutputFile::Visibility::privateUntilPublished);
-        if ((job.accent || job.rtf) && source.size() >= parallelWritersFrom) {
-            // The documents are written while the text is decoded, each
-            // writer on a thread of its own reading the text as it grows.
-            // They take their names in the fixed order once the text is
-            // complete, so what remains after a failure is what the steps
-            // one after the other would leave: a failed decode leaves no
-            // document, and the Accent document's failure is the one told.
-            std::optional<WriterThread> accent, rtf;
-            if (job.accent)
-                accent.emplace(WriterThread::Writer{writeAccentDocument}, *text, accentPath,
-                               progress);
-            if (job.rtf)
-                rtf.emplace(WriterThread::Writer{writeRtfDocument}, *text, rtfPath, progress);
-            const ReadersReleased released(*text);
-            decodeSourceToTextFile(source, *text);
-            source.close();
-            text->finish();
-            textComplete = true;
-            if (accent) {
-                step = &accentPath;
-                accent->publish();
-                outcome.outputs.push_back(accentPath);
-            }
-            if (rtf) {
-                step = &rtfPath;
-                rtf->publish();
-                outcome.outputs.push_back(rtfPath);
-            }
-        } else {
-            decodeSourceToTextFile(source, *text);
-            source.close();
-            text->finish();
-            textComplete = true;
-            if (job.accent) {
-                step = &accentPath;
-                writeDocument(writeAccentDocument, *text, accentPath);
-                outcome.outputs.push_back(accentPath);
-            }
-            if (job.rtf) {
-                step = &rtfPath;
-                writeDocument(writeRtfDocument, *text, rtfPath);
-                outcome.outputs.push_back(rtfPath);
-            }
+        // From a block on, the documents are written while the text is
+        // decoded, each writer on a thread of its own reading the text as it
+        // grows; below that, one after the other once it is complete. Either
+        // way they take their names in the fixed order once the text is
+        // complete, so what remains after a failure is what the steps one
+        // after the other would leave: a failed decode leaves no document,
+        // and the Accent document's failure is the one told.
+        const auto start = source.size() >= parallelWritersFrom
+                               ? WriterThread::Start::now
+                               : WriterThread::Start::whenPublished;
+        std::optional<WriterThread> accent, rtf;
+        if (job.accent)
+            accent.emplace(WriterThread::Writer{writeAccentDocument}, *text, accentPath, progress,
+                           start);
+        if (job.rtf)
+            rtf.emplace(WriterThread::Writer{writeRtfDocument}, *text, rtfPath, progress, start);
+        const ReadersReleased released(*text);
+        decodeSourceToTextFile(source, *text);
+        source.close();
+        text->finish();
+        textComplete = true;
+        if (accent) {
+            step = &accentPath;
+            accent->publish();
+            outcome.outputs.push_back(accentPath);
+        }
+        if (rtf) {
+            step = &rtfPath;
+            rtf->publish();
+            outcome.outputs.push_back(rtfPath);
         }
         step = &textPath;
         if (job.text) {

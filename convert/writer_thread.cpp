@@ -9,8 +9,10 @@
 namespace orv {
 
 WriterThread::WriterThread(Writer writer, const OutputFile& decodedText, std::string outputPath,
-                           RunProgress& progress)
+                           RunProgress& progress, Start start)
     : writer_(writer), text_(decodedText), outputPath_(std::move(outputPath)), progress_(progress) {
+    if (start == Start::whenPublished)
+        return;
     const mode_t mode = currentOutputMode();
     try {
         thread_ = std::thread([this, mode] { run(mode); });
@@ -53,12 +55,14 @@ void WriterThread::publish() {
         }
         lock.unlock();
         thread_.join();
-    } else if (!done_) {
-        run(currentOutputMode());
+        progress_.poll();
+        if (failure_)
+            std::rethrow_exception(failure_);
+    } else {
+        // On the run's own thread, which tells the front end as it goes.
+        out_.emplace(outputPath_);
+        writer_(text_, *out_);
     }
-    progress_.poll();
-    if (failure_)
-        std::rethrow_exception(failure_);
     out_->publish();
 }
 

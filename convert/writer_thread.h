@@ -12,25 +12,27 @@
 
 namespace orv {
 
-// One writer run on a thread of its own, from the decoded text file, while
-// the run's thread writes another document from it. Its output is finished
-// but not published until the caller says so, so the documents still take
-// their names in the fixed order, and a failure of the caller's writer
-// leaves this one's earlier output as it was.
+// One writer of a document from the decoded text file, on a thread of its
+// own from the start (while the run's thread does other work), or on the
+// run's thread when published. Its output is finished but not published
+// until the caller says so, so the documents still take their names in the
+// fixed order, and an earlier failure leaves this one's earlier output as
+// it was.
 class WriterThread {
 public:
     using Writer = void (*)(InputFile& decodedText, OutputFile& out);
+    enum class Start { now, whenPublished };
 
-    // Starts at once; the output gets the mode of the calling thread's run.
+    // The output gets the mode of the calling thread's run.
     WriterThread(Writer writer, const OutputFile& decodedText, std::string outputPath,
-                 RunProgress& progress);
+                 RunProgress& progress, Start start);
     // Stops the writer if it is still going and removes an output not published.
     ~WriterThread();
     WriterThread(const WriterThread&) = delete;
     WriterThread& operator=(const WriterThread&) = delete;
 
-    // Waits for the writer, telling the front end how far it is; rethrows its
-    // failure, then gives the output its name.
+    // Waits for the writer (or writes the document now), telling the front
+    // end how far it is; rethrows its failure, then gives the output its name.
     void publish();
 
 private:
