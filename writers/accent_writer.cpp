@@ -1,12 +1,9 @@
 #include "writers/accent_writer.h"
 
-#include "decode/decoded_line_blocks.h"
 #include "io/background_writer.h"
 #include "io/byte_files.h"
-#include "io/conversion_error.h"
 #include "writers/line_copies.h"
 
-#include <cerrno>
 #include <string_view>
 
 namespace orv {
@@ -42,21 +39,13 @@ void writeAccentDocument(const std::string& decodedTextPath, const std::string& 
 }
 
 void writeAccentDocument(InputFile& text, OutputFile& file) {
-    DecodedLineBlocks lines(text);
     {
         BackgroundWriter out(file);
         for (const auto line : header) {
             out.write(line);
             out.write(lineEnd);
         }
-        DecodedLineBlocks::Line line;
-        // The preamble never reaches the document, but it must be there.
-        if (!lines.next(line))
-            throw ConversionError(text.path(), ENODATA);
-        while (lines.next(line)) {
-            writeReversed(line, text, out); // back into source order
-            out.write(paragraphEnd);
-        }
+        writeParagraphs(text, out, writeReversed, paragraphEnd); // back into source order
         out.write(trailer);
         out.write(lineEnd);
         out.finish();

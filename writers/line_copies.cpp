@@ -69,4 +69,16 @@ void writeReversed(const DecodedLineBlocks::Line& line, InputFile& text, Backgro
     }
 }
 
+void writeParagraphs(InputFile& text, BackgroundWriter& out, LineWriter writeLine,
+                     std::string_view paragraphEnd) {
+    DecodedLineBlocks lines(text);
+    DecodedLineBlocks::Line line;
+    if (!lines.next(line))
+        throw ConversionError(text.path(), ENODATA);
+    while (lines.next(line)) {
+        writeLine(line, text, out);
+        out.write(paragraphEnd);
+    }
+}
+
 } // namespace orv

@@ -15,4 +15,11 @@ namespace orv {
 void writeRtfEscaped(const DecodedLineBlocks::Line& line, InputFile& text, BackgroundWriter& out);
 void writeReversed(const DecodedLineBlocks::Line& line, InputFile& text, BackgroundWriter& out);
 
+// The body both documents share: every line of the decoded text after the
+// first (the preamble, which never reaches a document but must be there),
+// each put in by writeLine and followed by paragraphEnd.
+using LineWriter = void (*)(const DecodedLineBlocks::Line&, InputFile&, BackgroundWriter&);
+void writeParagraphs(InputFile& text, BackgroundWriter& out, LineWriter writeLine,
+                     std::string_view paragraphEnd);
+
 } // namespace orv

@@ -1,12 +1,8 @@
 #include "writers/rtf_writer.h"
 
-#include "decode/decoded_line_blocks.h"
 #include "io/background_writer.h"
 #include "io/byte_files.h"
-#include "io/conversion_error.h"
 #include "writers/line_copies.h"
-
-#include <cerrno>
 
 namespace orv {
 namespace {
@@ -44,21 +40,13 @@ void writeRtfDocument(const std::string& decodedTextPath, const std::string& out
 }
 
 void writeRtfDocument(InputFile& text, OutputFile& file) {
-    DecodedLineBlocks lines(text);
     {
         BackgroundWriter out(file);
         out.write(headerLine1);
         out.write(lineEnd);
         out.write(headerLine2);
         out.write(lineEnd);
-        DecodedLineBlocks::Line line;
-        // The preamble never reaches the document, but it must be there.
-        if (!lines.next(line))
-            throw ConversionError(text.path(), ENODATA);
-        while (lines.next(line)) {
-            writeRtfEscaped(line, text, out);
-            out.write(paragraphEnd);
-        }
+        writeParagraphs(text, out, writeRtfEscaped, paragraphEnd);
         out.write(closingLines);
         out.finish();
     }
