@@ -95,6 +95,13 @@ int convertAll(const orv::cli::Options& options) {
     std::size_t counts[3] = {}; // converted, failed, skipped
     std::uint64_t bytesDone = 0;
     bool reportFailed = false;
+    // The report's first failure is told once, on a line of its own.
+    const auto reportTrouble = [&](int error) {
+        if (error == 0 || reportFailed)
+            return;
+        reportFailed = true;
+        progress.printLine("orvconv: " + quotedName(options.report) + ": " + std::strerror(error));
+    };
     const std::function<void(std::uint64_t)> progressed = [&](std::uint64_t bytes) {
         progress.addBytes(bytes);
     };
@@ -115,14 +122,9 @@ int convertAll(const orv::cli::Options& options) {
             ++counts[static_cast<int>(result.status)];
             bytesDone += result.bytes;
             progress.fileDone();
-            const int error = report.write(
-                {items[i].source, statusName(result.status), result.outputs,
-                 result.failure.any() ? result.failure.text() : "", result.bytes, result.seconds});
-            if (error != 0 && !reportFailed) {
-                reportFailed = true;
-                progress.printLine("orvconv: " + quotedName(options.report) + ": " +
-                                   std::strerror(error));
-            }
+            reportTrouble(report.write({items[i].source, statusName(result.status), result.outputs,
+                                        result.failure.any() ? result.failure.text() : "",
+                                        result.bytes, result.seconds}));
         },
         [&](std::size_t i) {
             if (results[i].failure.any())
@@ -134,10 +136,7 @@ int convertAll(const orv::cli::Options& options) {
             toOpen[i] = {};
         });
 
-    if (const int error = report.close(); error != 0 && !reportFailed) {
-        reportFailed = true;
-        progress.printLine("orvconv: " + quotedName(options.report) + ": " + std::strerror(error));
-    }
+    reportTrouble(report.close());
     progress.finish(items.size() > 1
                         ? summary(items.size(), counts, bytesDone, progress.elapsedSeconds())
                         : "");
