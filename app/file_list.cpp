@@ -1,13 +1,15 @@
 #include "app/file_list.h"
 
 #include "app/directory_listing.h"
+#include "convert/convert_document.h"
 
 #include <QStringListModel>
 
 namespace orv {
 
 bool isSourceName(const QByteArray& name) {
-    return name.size() >= 4 && qstrnicmp(name.constData() + name.size() - 4, ".orv", 4) == 0;
+    return isOrvDocumentName(
+        std::string_view(name.constData(), static_cast<std::size_t>(name.size())));
 }
 
 FileList::FileList(QWidget* parent) : QListView(parent), model_(new QStringListModel(this)) {

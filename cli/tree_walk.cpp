@@ -1,5 +1,7 @@
 #include "cli/tree_walk.h"
 
+#include "convert/convert_document.h"
+
 #include <algorithm>
 #include <cerrno>
 #include <dirent.h>
@@ -53,26 +55,15 @@ void walkBelow(const std::string& top, const std::string& relative,
     if (const int error = readFolder(folder, entries); error != 0)
         failed(folder, error);
     for (const Entry& entry : entries) {
-        const std::string below = relative.empty() ? entry.name : relative + "/" + entry.name;
+        const std::string below = joinPath(relative, entry.name);
         if (entry.isFolder)
             walkBelow(top, below, found, failed);
-        else if (hasOrvExtension(entry.name))
+        else if (isOrvDocumentName(entry.name))
             found(below);
     }
 }
 
 } // namespace
-
-bool hasOrvExtension(const std::string& name) {
-    static constexpr std::string_view extension = ".orv";
-    if (name.size() < extension.size())
-        return false;
-    const std::string_view tail = std::string_view(name).substr(name.size() - extension.size());
-    // ASCII letters only: a file name is bytes, whatever the locale.
-    return std::equal(tail.begin(), tail.end(), extension.begin(), [](char a, char b) {
-        return (a >= 'A' && a <= 'Z' ? static_cast<char>(a - 'A' + 'a') : a) == b;
-    });
-}
 
 void walkTree(const std::string& top, const std::function<void(const std::string&)>& found,
               const std::function<void(const std::string&, int)>& failed) {

@@ -5,9 +5,6 @@
 
 namespace orv::cli {
 
-// True when name ends in ".orv" in any letter case.
-bool hasOrvExtension(const std::string& name);
-
 // Calls found(relative) for every entry below top whose name ends in ".orv"
 // in any letter case and that is not a folder, in byte order of the names
 // within each folder, going depth first. relative is the path below top

@@ -9,6 +9,7 @@
 #include "writers/accent_writer.h"
 #include "writers/rtf_writer.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <new>
 #include <optional>
@@ -40,6 +41,16 @@ void noteFailure(ConversionOutcome& outcome, const ConversionError& failure) {
 }
 
 } // namespace
+
+bool isOrvDocumentName(std::string_view name) {
+    static constexpr std::string_view extension = ".orv";
+    if (name.size() < extension.size())
+        return false;
+    const std::string_view tail = name.substr(name.size() - extension.size());
+    return std::equal(tail.begin(), tail.end(), extension.begin(), [](char a, char b) {
+        return (a >= 'A' && a <= 'Z' ? static_cast<char>(a - 'A' + 'a') : a) == b;
+    });
+}
 
 ConversionPaths conversionPaths(const std::string& folder, const std::string& name) {
     const std::string source = folder + "/" + name;

@@ -4,11 +4,16 @@
 
 #include <cstdint>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace orv {
 
 inline constexpr const char* successMessage = "Successfully converted!";
+
+// Whether a file name is an ORV document's: it ends in ".orv" in any letter
+// case. ASCII letters only, as a name is bytes whatever the locale.
+bool isOrvDocumentName(std::string_view name);
 
 // The files one conversion of folder/name reads and writes. The separator is
 // always added, so a root folder gives "//name", which the system accepts.
