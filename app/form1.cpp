@@ -342,7 +342,7 @@ void Form1::Command1_Click() {
     if (converting())
         return;
     const std::string source =
-        conversionPaths(file1_->path().toStdString(), file1_->fileName().toStdString()).source;
+        sourcePath(file1_->path().toStdString(), file1_->fileName().toStdString());
     ConversionJob job;
     job.source = job.outputBase = source;
     job.accent = optFormatAccent_->checkState() == Qt::Checked;

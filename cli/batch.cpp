@@ -75,13 +75,14 @@ int makeParentFolders(const std::string& path, std::string& failedFolder) {
 } // namespace
 
 std::vector<std::string> selectedOutputs(const Options& options, const std::string& outputBase) {
+    auto [text, accent, rtf] = outputPaths(outputBase);
     std::vector<std::string> outputs;
     if (options.accent)
-        outputs.push_back(outputBase + ".acc");
+        outputs.push_back(std::move(accent));
     if (options.rtf)
-        outputs.push_back(outputBase + ".rtf");
+        outputs.push_back(std::move(rtf));
     if (options.text)
-        outputs.push_back(outputBase + ".txt");
+        outputs.push_back(std::move(text));
     return outputs;
 }
 

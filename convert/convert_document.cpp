@@ -52,14 +52,16 @@ bool isOrvDocumentName(std::string_view name) {
     });
 }
 
-ConversionPaths conversionPaths(const std::string& folder, const std::string& name) {
-    const std::string source = folder + "/" + name;
-    return {source, source + ".txt", source + ".acc", source + ".rtf"};
+std::string sourcePath(const std::string& folder, const std::string& name) {
+    return folder + "/" + name;
+}
+
+OutputPaths outputPaths(const std::string& outputBase) {
+    return {outputBase + ".txt", outputBase + ".acc", outputBase + ".rtf"};
 }
 
 ConversionOutcome runConversion(const ConversionJob& job, FrontEnd& frontEnd) {
-    const std::string textPath = job.outputBase + ".txt", accentPath = job.outputBase + ".acc",
-                      rtfPath = job.outputBase + ".rtf";
+    const auto [textPath, accentPath, rtfPath] = outputPaths(job.outputBase);
     ConversionOutcome outcome;
     // The private intermediate: a hidden file beside the outputs that the
     // writers read back, and that becomes the text output only at the end.
@@ -156,7 +158,7 @@ ConversionOutcome runConversion(const ConversionJob& job, FrontEnd& frontEnd) {
 
 void convertDocument(const std::string& folder, const std::string& name, bool accent, bool rtf,
                      bool text, bool openAfter, FrontEnd& frontEnd) {
-    const std::string source = conversionPaths(folder, name).source;
+    const std::string source = sourcePath(folder, name);
     runConversion({source, source, accent, rtf, text, openAfter}, frontEnd);
 }
 

@@ -15,15 +15,17 @@ inline constexpr const char* successMessage = "Successfully converted!";
 // case. ASCII letters only, as a name is bytes whatever the locale.
 bool isOrvDocumentName(std::string_view name);
 
-// The files one conversion of folder/name reads and writes. The separator is
-// always added, so a root folder gives "//name", which the system accepts.
-struct ConversionPaths {
-    std::string source;
-    std::string text;
-    std::string accent;
-    std::string rtf;
+// The source folder/name. The separator is always added, so a root folder
+// gives "//name", which the system accepts.
+std::string sourcePath(const std::string& folder, const std::string& name);
+
+// The outputs a conversion names after outputBase.
+struct OutputPaths {
+    std::string text;   // outputBase + ".txt"
+    std::string accent; // outputBase + ".acc"
+    std::string rtf;    // outputBase + ".rtf"
 };
-ConversionPaths conversionPaths(const std::string& folder, const std::string& name);
+OutputPaths outputPaths(const std::string& outputBase);
 
 // One conversion: what is read, where the outputs go, which are wanted.
 // Outputs are named outputBase + ".txt", ".acc" and ".rtf"; beside the
