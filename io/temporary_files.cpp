@@ -15,11 +15,12 @@ namespace {
 enum SlotState : int { freeSlot, busySlot, liveSlot };
 struct Slot {
     std::atomic<int> state{freeSlot};
-    char path[PATH_MAX];
+    char path[PATH_MAX] = {};
 };
 // Three temporaries a run at most (the intermediate and two outputs).
 constexpr std::size_t slotCount = 512;
-std::array<Slot, slotCount> slots;
+// All zero bytes, made by the loader: no start-up code touches the 2 MiB.
+constinit std::array<Slot, slotCount> slots{};
 
 constexpr int cleanedSignals[] = {SIGINT, SIGTERM, SIGHUP};
 
