@@ -121,7 +121,7 @@ InputFile::InputFile(std::string path) : path_(std::move(path)) {
 
 InputFile::InputFile(const OutputFile& written)
     : path_(written.temporary_), fd_(written.fd_), owned_(false), size_(written.written_),
-      permissions_(written.private_ ? 0600 : written.mode_) {
+      permissions_(written.private_ && !written.unnamed_ ? 0600 : written.mode_) {
     if (written.growing_ && !written.growing_->finished.load(std::memory_order_acquire))
         growing_ = written.growing_.get();
 }
