@@ -1,5 +1,10 @@
 // Compiled once per SIMD target by Highway; the dispatching wrappers and the
 // plain loops are in the HWY_ONCE part at the end.
+// The processors with whole-vector byte permutes (AVX3_DL) get code of
+// their own; Highway leaves that target out unless asked.
+#ifndef HWY_WANT_AVX3_DL
+#define HWY_WANT_AVX3_DL
+#endif
 #undef HWY_TARGET_INCLUDE
 #define HWY_TARGET_INCLUDE "decode/byte_kernels.cpp"
 #include <hwy/foreach_target.h> // IWYU pragma: keep
@@ -9,6 +14,7 @@
 #include "decode/byte_kernels.h"
 #include "decode/byte_tables.h"
 #include "decode/char_map.h"
+#include "decode/kernel_loops.h"
 
 #include <algorithm>
 #include <cstdint>
@@ -26,11 +32,23 @@ const unsigned char* FindBreakOrCr(const unsigned char* p, const unsigned char* 
 std::size_t ReverseTranslate(const unsigned char* first, const unsigned char* last, char* out) {
     return plain::reverseTranslate(first, last, out);
 }
+std::size_t ReverseTranslateSegment(const unsigned char* first, const unsigned char* last,
+                                    char* out, int before) {
+    return plain::reverseTranslateSegment(first, last, out, before);
+}
+DecodedRun DecodeWholeSegments(const unsigned char* p, const unsigned char* end, char* out,
+                               std::size_t room, bool tabAfter) {
+    return plain::decodeWholeSegments(p, end, out, room, tabAfter);
+}
 void ReverseCopy(const char* p, std::size_t n, char* out) {
     plain::reverseCopy(p, n, out);
 }
 const char* FindRtfSpecial(const char* p, const char* end) {
     return plain::findRtfSpecial(p, end);
+}
+LineRun WriteWholeLines(const char* p, const char* end, char* out, std::size_t room, LineForm form,
+                        std::string_view paragraphEnd) {
+    return plain::writeWholeLines(p, end, out, room, form, paragraphEnd);
 }
 #else
 
@@ -56,22 +74,35 @@ template <class D> hn::Mask<D> BreakOrCrIn(D d, hn::Vec<D> v) {
                hn::Eq(v, hn::Set(d, std::uint8_t{254}))));
 }
 
-const unsigned char* FindBreakOrCr(const unsigned char* p, const unsigned char* end) {
+// The first byte in [p, end) that match(d, v) marks, or end; the rest of
+// a whole vector goes to plainFind.
+template <class Match, class PlainFind>
+const std::uint8_t* FindFirst(const std::uint8_t* p, const std::uint8_t* end, Match match,
+                              PlainFind plainFind) {
     const hn::ScalableTag<std::uint8_t> wide;
     const auto wideLanes = static_cast<std::ptrdiff_t>(hn::Lanes(wide));
     for (; end - p >= wideLanes; p += wideLanes) {
-        const auto hit = BreakOrCrIn(wide, hn::LoadU(wide, p));
+        const auto hit = match(wide, hn::LoadU(wide, p));
         if (!hn::AllFalse(wide, hit))
             return p + hn::FindFirstTrue(wide, hit);
     }
     const Bytes d;
     for (; end - p >= static_cast<std::ptrdiff_t>(lanes); p += lanes) {
-        const auto hit = BreakOrCrIn(d, hn::LoadU(d, p));
+        const auto hit = match(d, hn::LoadU(d, p));
         if (!hn::AllFalse(d, hit))
             return p + hn::FindFirstTrue(d, hit);
     }
-    return plain::findBreakOrCr(p, end);
+    return plainFind(p, end);
 }
+
+const unsigned char* FindBreakOrCr(const unsigned char* p, const unsigned char* end) {
+    return FindFirst(
+        p, end, [](auto d, auto v) { return BreakOrCrIn(d, v); }, plain::findBreakOrCr);
+}
+
+#if HWY_TARGET == HWY_AVX3_DL
+#include "decode/vbmi_kernels-inl.h"
+#else
 
 // The table's rows of 16 that are not the identity: a row is one value of
 // the high nibble, looked up by the low nibble.
@@ -118,6 +149,21 @@ std::size_t ReverseTranslate(const unsigned char* first, const unsigned char* la
     return kept + plain::reverseTranslate(first, last, out + kept);
 }
 
+std::size_t ReverseTranslateSegment(const unsigned char* first, const unsigned char* last,
+                                    char* out, int before) {
+    return kernel_loops::withTerminators(first, last, out, before, ReverseTranslate);
+}
+
+DecodedRun DecodeWholeSegments(const unsigned char* p, const unsigned char* end, char* out,
+                               std::size_t room, bool tabAfter) {
+    return kernel_loops::wholeSegments(
+        p, end, out, room, tabAfter, FindBreakOrCr,
+        [](const unsigned char* first, const unsigned char* last, char* to, bool crs) {
+            return crs ? ReverseTranslateSegment(first, last, to, -1)
+                       : ReverseTranslate(first, last, to);
+        });
+}
+
 void ReverseCopy(const char* p, std::size_t n, char* out) {
     const Bytes d;
     for (; n >= lanes; n -= lanes, out += lanes) {
@@ -127,18 +173,30 @@ void ReverseCopy(const char* p, std::size_t n, char* out) {
     plain::reverseCopy(p, n, out);
 }
 
+#endif // HWY_TARGET == HWY_AVX3_DL
+
 const char* FindRtfSpecial(const char* p, const char* end) {
-    const Bytes d;
-    for (; end - p >= static_cast<std::ptrdiff_t>(lanes); p += lanes) {
-        const auto v = hn::LoadU(d, reinterpret_cast<const std::uint8_t*>(p));
-        const auto hit = hn::Or(hn::Eq(v, hn::Set(d, std::uint8_t{'\\'})),
-                                hn::Or(hn::Eq(v, hn::Set(d, std::uint8_t{'{'})),
-                                       hn::Eq(v, hn::Set(d, std::uint8_t{'}'}))));
-        if (!hn::AllFalse(d, hit))
-            return p + hn::FindFirstTrue(d, hit);
-    }
-    return plain::findRtfSpecial(p, end);
+    const auto* at = FindFirst(
+        reinterpret_cast<const std::uint8_t*>(p), reinterpret_cast<const std::uint8_t*>(end),
+        [](auto d, auto v) {
+            return hn::Or(hn::Eq(v, hn::Set(d, std::uint8_t{'\\'})),
+                          hn::Or(hn::Eq(v, hn::Set(d, std::uint8_t{'{'})),
+                                 hn::Eq(v, hn::Set(d, std::uint8_t{'}'}))));
+        },
+        [](const std::uint8_t* from, const std::uint8_t* to) {
+            return reinterpret_cast<const std::uint8_t*>(plain::findRtfSpecial(
+                reinterpret_cast<const char*>(from), reinterpret_cast<const char*>(to)));
+        });
+    return reinterpret_cast<const char*>(at);
 }
+
+#if HWY_TARGET != HWY_AVX3_DL
+LineRun WriteWholeLines(const char* p, const char* end, char* out, std::size_t room, LineForm form,
+                        std::string_view paragraphEnd) {
+    return kernel_loops::wholeLines(p, end, out, room, form, paragraphEnd, ReverseCopy,
+                                    FindRtfSpecial);
+}
+#endif
 
 #endif
 } // namespace orv::HWY_NAMESPACE
@@ -149,8 +207,11 @@ namespace orv {
 
 HWY_EXPORT(FindBreakOrCr);
 HWY_EXPORT(ReverseTranslate);
+HWY_EXPORT(ReverseTranslateSegment);
+HWY_EXPORT(DecodeWholeSegments);
 HWY_EXPORT(ReverseCopy);
 HWY_EXPORT(FindRtfSpecial);
+HWY_EXPORT(WriteWholeLines);
 
 const unsigned char* findBreakOrCr(const unsigned char* p, const unsigned char* end) {
     return HWY_DYNAMIC_DISPATCH(FindBreakOrCr)(p, end);
@@ -160,12 +221,27 @@ std::size_t reverseTranslate(const unsigned char* first, const unsigned char* la
     return HWY_DYNAMIC_DISPATCH(ReverseTranslate)(first, last, out);
 }
 
+std::size_t reverseTranslateSegment(const unsigned char* first, const unsigned char* last,
+                                    char* out, int before) {
+    return HWY_DYNAMIC_DISPATCH(ReverseTranslateSegment)(first, last, out, before);
+}
+
+DecodedRun decodeWholeSegments(const unsigned char* p, const unsigned char* end, char* out,
+                               std::size_t room, bool tabAfter) {
+    return HWY_DYNAMIC_DISPATCH(DecodeWholeSegments)(p, end, out, room, tabAfter);
+}
+
 void reverseCopy(const char* p, std::size_t n, char* out) {
     HWY_DYNAMIC_DISPATCH(ReverseCopy)(p, n, out);
 }
 
 const char* findRtfSpecial(const char* p, const char* end) {
     return HWY_DYNAMIC_DISPATCH(FindRtfSpecial)(p, end);
+}
+
+LineRun writeWholeLines(const char* p, const char* end, char* out, std::size_t room, LineForm form,
+                        std::string_view paragraphEnd) {
+    return HWY_DYNAMIC_DISPATCH(WriteWholeLines)(p, end, out, room, form, paragraphEnd);
 }
 
 namespace plain {
@@ -188,6 +264,21 @@ std::size_t reverseTranslate(const unsigned char* first, const unsigned char* la
     return kept;
 }
 
+std::size_t reverseTranslateSegment(const unsigned char* first, const unsigned char* last,
+                                    char* out, int before) {
+    return kernel_loops::withTerminators(first, last, out, before, reverseTranslate);
+}
+
+DecodedRun decodeWholeSegments(const unsigned char* p, const unsigned char* end, char* out,
+                               std::size_t room, bool tabAfter) {
+    return kernel_loops::wholeSegments(
+        p, end, out, room, tabAfter, findBreakOrCr,
+        [](const unsigned char* first, const unsigned char* last, char* to, bool crs) {
+            return crs ? reverseTranslateSegment(first, last, to, -1)
+                       : reverseTranslate(first, last, to);
+        });
+}
+
 void reverseCopy(const char* p, std::size_t n, char* out) {
     std::reverse_copy(p, p + n, out);
 }
@@ -196,6 +287,12 @@ const char* findRtfSpecial(const char* p, const char* end) {
     while (p != end && *p != '\\' && *p != '{' && *p != '}')
         ++p;
     return p;
+}
+
+LineRun writeWholeLines(const char* p, const char* end, char* out, std::size_t room, LineForm form,
+                        std::string_view paragraphEnd) {
+    return kernel_loops::wholeLines(p, end, out, room, form, paragraphEnd, reverseCopy,
+                                    findRtfSpecial);
 }
 
 } // namespace plain

@@ -31,6 +31,12 @@ public:
     // terminators included, has been consumed.
     bool next(Line& line);
 
+    // The bytes read but not yet taken as lines, for a caller that takes
+    // whole lines itself; skipTo(p) takes those before p, which must be the
+    // start of a line.
+    std::string_view unread() const { return {pos_, static_cast<std::size_t>(end_ - pos_)}; }
+    void skipTo(const char* p) { pos_ = p; }
+
 private:
     bool readMore();
     void takeLine(const char* cr);

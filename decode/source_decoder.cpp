@@ -13,31 +13,7 @@
 #include <cstring>
 
 namespace orv {
-namespace {
-
 using Byte = unsigned char;
-
-// Bytes [first, last) of a segment, last to first, translated into out,
-// leaving out fillers, every CR and each LF straight after a CR (before: the
-// segment's byte before first, or -1). Returns the bytes written. The runs
-// between CRs go through the fast kernel whole.
-std::size_t reverseTranslateWithTerminators(const Byte* first, const Byte* last, char* out,
-                                            int before) {
-    std::size_t kept = 0;
-    while (last != first) {
-        const auto* cr = static_cast<const Byte*>(::memrchr(first, '\r', last - first));
-        const Byte* start = cr != nullptr ? cr + 1 : first;
-        if (start != last && *start == '\n' && (cr != nullptr || before == '\r'))
-            ++start;
-        kept += reverseTranslate(start, last, out + kept);
-        if (cr == nullptr)
-            break;
-        last = cr;
-    }
-    return kept;
-}
-
-} // namespace
 
 // Writes decoded segments and line ends into a BackgroundWriter's block.
 class SourceDecoder::Emitter {
@@ -52,10 +28,20 @@ public:
                 std::min<std::ptrdiff_t>(static_cast<std::ptrdiff_t>(room.size()), last - first));
             const Byte* from = last - n;
             const int byteBefore = from != first ? from[-1] : before;
-            out_.commit(crs ? reverseTranslateWithTerminators(from, last, room.data(), byteBefore)
+            out_.commit(crs ? reverseTranslateSegment(from, last, room.data(), byteBefore)
                             : reverseTranslate(from, last, room.data()));
             last = from;
         }
+    }
+
+    // As many whole segments from p as the block has room for, with their
+    // line ends; returns where they stop.
+    const Byte* wholeSegments(const Byte* p, const Byte* end, bool& tabAfter) {
+        const auto room = out_.room();
+        const DecodedRun run = decodeWholeSegments(p, end, room.data(), room.size(), tabAfter);
+        out_.commit(run.written);
+        tabAfter = run.tabAfter;
+        return run.next;
     }
 
     void lineEnd(bool tab) {
@@ -121,6 +107,9 @@ std::uint64_t SourceDecoder::decodeTo(ByteSink& sink) {
     Emitter emit(sink);
     bool tabAfter = false; // set by the 252 that opened the current segment
     for (;;) {
+        // Most segments lie whole in the block: they go in one call, and only
+        // the one that does not (or does not fit) takes the steps below.
+        pos_ = emit.wholeSegments(pos_, end_, tabAfter);
         const Byte* scan = pos_;
         bool crs = false;
         bool longSegment = false;

@@ -45,7 +45,7 @@ void writeAccentDocument(InputFile& text, OutputFile& file) {
             out.write(line);
             out.write(lineEnd);
         }
-        writeParagraphs(text, out, writeReversed, paragraphEnd); // back into source order
+        writeParagraphs(text, out, LineForm::reversed, paragraphEnd); // back into source order
         out.write(trailer);
         out.write(lineEnd);
         out.finish();

@@ -45,8 +45,6 @@ std::string_view readAgain(InputFile& text, std::uint64_t from, std::size_t size
     return {block, size};
 }
 
-} // namespace
-
 void writeRtfEscaped(const DecodedLineBlocks::Line& line, InputFile& text, BackgroundWriter& out) {
     if (line.inBlock)
         return escapeRtf(line.text, out);
@@ -69,14 +67,29 @@ void writeReversed(const DecodedLineBlocks::Line& line, InputFile& text, Backgro
     }
 }
 
-void writeParagraphs(InputFile& text, BackgroundWriter& out, LineWriter writeLine,
+} // namespace
+
+void writeParagraphs(InputFile& text, BackgroundWriter& out, LineForm form,
                      std::string_view paragraphEnd) {
     DecodedLineBlocks lines(text);
     DecodedLineBlocks::Line line;
     if (!lines.next(line))
         throw ConversionError(text.path(), ENODATA);
-    while (lines.next(line)) {
-        writeLine(line, text, out);
+    for (;;) {
+        // Most lines lie whole in the block: they go in one call, and only
+        // the one that does not (or does not fit) is taken line by line.
+        const auto unread = lines.unread();
+        const auto room = out.room();
+        const LineRun run = writeWholeLines(unread.data(), unread.data() + unread.size(),
+                                            room.data(), room.size(), form, paragraphEnd);
+        out.commit(run.written);
+        lines.skipTo(run.next);
+        if (!lines.next(line))
+            break;
+        if (form == LineForm::reversed)
+            writeReversed(line, text, out);
+        else
+            writeRtfEscaped(line, text, out);
         out.write(paragraphEnd);
     }
 }

@@ -46,7 +46,7 @@ void writeRtfDocument(InputFile& text, OutputFile& file) {
         out.write(lineEnd);
         out.write(headerLine2);
         out.write(lineEnd);
-        writeParagraphs(text, out, writeRtfEscaped, paragraphEnd);
+        writeParagraphs(text, out, LineForm::rtfEscaped, paragraphEnd);
         out.write(closingLines);
         out.finish();
     }

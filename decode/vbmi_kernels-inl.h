@@ -1,0 +1,191 @@
+// The kernels for processors with whole-vector byte permutes and byte
+// compress (AVX3_DL): a chunk of 64 bytes is translated through all 256
+// entries of the table, freed of the bytes it drops and turned round in a
+// handful of instructions, with no tail loop. Highway has no 8-bit lookup
+// across a whole vector, so the permutes are the processor's own.
+// Included by byte_kernels.cpp inside the target's namespace; no guard.
+
+constexpr std::size_t chunk = 64;
+
+// The first n of a chunk's 64 lanes (n at most 64).
+HWY_INLINE __mmask64 FirstLanes(std::size_t n) {
+    return _bzhi_u64(~0ULL, static_cast<unsigned>(n));
+}
+
+// Lane i holds i.
+HWY_INLINE __m512i Iota() {
+    alignas(64) static constexpr std::uint8_t lanes[chunk] = {
+        0,  1,  2,  3,  4,  5,  6,  7,  8,  9,  10, 11, 12, 13, 14, 15, 16, 17, 18, 19, 20, 21,
+        22, 23, 24, 25, 26, 27, 28, 29, 30, 31, 32, 33, 34, 35, 36, 37, 38, 39, 40, 41, 42, 43,
+        44, 45, 46, 47, 48, 49, 50, 51, 52, 53, 54, 55, 56, 57, 58, 59, 60, 61, 62, 63};
+    return _mm512_load_si512(lanes);
+}
+
+// The translation table as four vectors of 64 entries.
+struct Quarters {
+    __m512i q[4];
+};
+
+HWY_INLINE Quarters LoadTable() {
+    const char* t = translationTable().data();
+    return {{_mm512_loadu_si512(t), _mm512_loadu_si512(t + 64), _mm512_loadu_si512(t + 128),
+             _mm512_loadu_si512(t + 192)}};
+}
+
+HWY_INLINE __m512i Translated(const Quarters& t, __m512i v) {
+    // Bits 0-6 pick one of 128 entries in each half; bit 7 picks the half.
+    const __m512i low = _mm512_permutex2var_epi8(t.q[0], v, t.q[1]);
+    const __m512i high = _mm512_permutex2var_epi8(t.q[2], v, t.q[3]);
+    return _mm512_mask_blend_epi8(_mm512_movepi8_mask(v), low, high);
+}
+
+// The first n lanes of packed, back to front, stored at out.
+HWY_INLINE void StoreReversed(__m512i packed, std::size_t n, char* out) {
+    const __m512i order = _mm512_sub_epi8(_mm512_set1_epi8(static_cast<char>(n - 1)), Iota());
+    _mm512_mask_storeu_epi8(out, FirstLanes(n), _mm512_permutexvar_epi8(order, packed));
+}
+
+// Bytes [first, last) back to front, translated, fillers left out; with
+// terminators, also every CR and each LF straight after a CR (before: the
+// byte before first, or -1). A chunk at a time from the end.
+template <bool terminators>
+std::size_t ReverseTranslateChunks(const unsigned char* first, const unsigned char* last, char* out,
+                                   int before, const Quarters& table) {
+    std::size_t kept = 0;
+    while (last != first) {
+        const auto n = std::min(chunk, static_cast<std::size_t>(last - first));
+        const unsigned char* from = last - n;
+        const __mmask64 valid = FirstLanes(n);
+        const __m512i v = _mm512_maskz_loadu_epi8(valid, from);
+        __mmask64 dropped =
+            _mm512_cmpeq_epi8_mask(v, _mm512_set1_epi8(static_cast<char>(fillerByte)));
+        if constexpr (terminators) {
+            const __mmask64 cr = _mm512_cmpeq_epi8_mask(v, _mm512_set1_epi8('\r'));
+            const int byteBefore = from != first ? from[-1] : before;
+            const __mmask64 afterCr = (cr << 1) | (byteBefore == '\r' ? 1U : 0U);
+            dropped |= cr | (_mm512_cmpeq_epi8_mask(v, _mm512_set1_epi8('\n')) & afterCr);
+        }
+        const __mmask64 keep = valid & ~dropped;
+        const auto k = static_cast<std::size_t>(_mm_popcnt_u64(keep));
+        StoreReversed(_mm512_maskz_compress_epi8(keep, Translated(table, v)), k, out + kept);
+        kept += k;
+        last = from;
+    }
+    return kept;
+}
+
+std::size_t ReverseTranslate(const unsigned char* first, const unsigned char* last, char* out) {
+    return ReverseTranslateChunks<false>(first, last, out, -1, LoadTable());
+}
+
+std::size_t ReverseTranslateSegment(const unsigned char* first, const unsigned char* last,
+                                    char* out, int before) {
+    return ReverseTranslateChunks<true>(first, last, out, before, LoadTable());
+}
+
+HWY_INLINE __mmask64 BreaksIn(__m512i v) {
+    return _mm512_cmpeq_epi8_mask(v, _mm512_set1_epi8(3)) |
+           _mm512_cmpeq_epi8_mask(v, _mm512_set1_epi8(static_cast<char>(250))) |
+           _mm512_cmpeq_epi8_mask(v, _mm512_set1_epi8(static_cast<char>(252))) |
+           _mm512_cmpeq_epi8_mask(v, _mm512_set1_epi8(static_cast<char>(254)));
+}
+
+DecodedRun DecodeWholeSegments(const unsigned char* p, const unsigned char* end, char* out,
+                               std::size_t room, bool tabAfter) {
+    const Quarters table = LoadTable();
+    std::size_t written = 0;
+    for (;;) {
+        // CRs need no stop here: the segment kernel drops them itself.
+        const unsigned char* brk = nullptr;
+        for (const unsigned char* q = p; q != end;) {
+            const auto n = std::min(chunk, static_cast<std::size_t>(end - q));
+            const __mmask64 hits = BreaksIn(_mm512_maskz_loadu_epi8(FirstLanes(n), q));
+            if (hits != 0) {
+                brk = q + _tzcnt_u64(hits);
+                break;
+            }
+            q += n;
+        }
+        if (brk == nullptr || static_cast<std::size_t>(brk - p) + 3 > room - written)
+            break;
+        written += ReverseTranslateChunks<true>(p, brk, out + written, -1, table);
+        if (tabAfter)
+            out[written++] = '\t';
+        out[written++] = '\r';
+        out[written++] = '\n';
+        tabAfter = *brk == tabBreakCode;
+        p = brk + 1;
+    }
+    return {p, written, tabAfter};
+}
+
+void ReverseCopy(const char* p, std::size_t n, char* out) {
+    while (n != 0) {
+        const auto k = std::min(chunk, n);
+        n -= k;
+        StoreReversed(_mm512_maskz_loadu_epi8(FirstLanes(k), p + n), k, out);
+        out += k;
+    }
+}
+
+HWY_INLINE __mmask64 RtfSpecialsIn(__m512i v) {
+    return _mm512_cmpeq_epi8_mask(v, _mm512_set1_epi8('\\')) |
+           _mm512_cmpeq_epi8_mask(v, _mm512_set1_epi8('{')) |
+           _mm512_cmpeq_epi8_mask(v, _mm512_set1_epi8('}'));
+}
+
+// [p, end) with a backslash before each special; returns the bytes written.
+// Specials are rare: a chunk is stored whole up to the first of them.
+HWY_INLINE std::size_t EscapeRtf(const char* p, const char* end, char* out) {
+    std::size_t written = 0;
+    while (p != end) {
+        const auto n = std::min(chunk, static_cast<std::size_t>(end - p));
+        const __m512i v = _mm512_maskz_loadu_epi8(FirstLanes(n), p);
+        const __mmask64 specials = RtfSpecialsIn(v);
+        const std::size_t run = specials != 0 ? _tzcnt_u64(specials) : n;
+        _mm512_mask_storeu_epi8(out + written, FirstLanes(run), v);
+        written += run;
+        p += run;
+        if (specials != 0) {
+            out[written++] = '\\';
+            out[written++] = *p++;
+        }
+    }
+    return written;
+}
+
+LineRun WriteWholeLines(const char* p, const char* end, char* out, std::size_t room, LineForm form,
+                        std::string_view paragraphEnd) {
+    const __mmask64 endLanes = FirstLanes(paragraphEnd.size());
+    const __m512i ending = _mm512_maskz_loadu_epi8(endLanes, paragraphEnd.data());
+    std::size_t written = 0;
+    for (;;) {
+        const char* cr = nullptr;
+        for (const char* q = p; q != end;) {
+            const auto n = std::min(chunk, static_cast<std::size_t>(end - q));
+            const __mmask64 hits = _mm512_cmpeq_epi8_mask(_mm512_maskz_loadu_epi8(FirstLanes(n), q),
+                                                          _mm512_set1_epi8('\r'));
+            if (hits != 0) {
+                cr = q + _tzcnt_u64(hits);
+                break;
+            }
+            q += n;
+        }
+        if (cr == nullptr || cr + 1 == end)
+            break;
+        const auto length = static_cast<std::size_t>(cr - p);
+        const std::size_t most = form == LineForm::reversed ? length : 2 * length;
+        if (most + paragraphEnd.size() > room - written)
+            break;
+        if (form == LineForm::reversed) {
+            ReverseCopy(p, length, out + written);
+            written += length;
+        } else {
+            written += EscapeRtf(p, cr, out + written);
+        }
+        _mm512_mask_storeu_epi8(out + written, endLanes, ending);
+        written += paragraphEnd.size();
+        p = cr[1] == '\n' ? cr + 2 : cr + 1;
+    }
+    return {p, written};
+}
