@@ -90,31 +90,69 @@ HWY_INLINE __mmask64 BreaksIn(__m512i v) {
            _mm512_cmpeq_epi8_mask(v, _mm512_set1_epi8(static_cast<char>(254)));
 }
 
+// What a chunk of source bytes loses on its way to the text: fillers, CRs
+// and each LF straight after a CR in the chunk.
+HWY_INLINE __mmask64 DroppedIn(__m512i v) {
+    const __mmask64 cr = _mm512_cmpeq_epi8_mask(v, _mm512_set1_epi8('\r'));
+    return _mm512_cmpeq_epi8_mask(v, _mm512_set1_epi8(static_cast<char>(fillerByte))) | cr |
+           (_mm512_cmpeq_epi8_mask(v, _mm512_set1_epi8('\n')) & (cr << 1));
+}
+
+// One chunk is loaded at the first segment's start, and every segment that
+// ends in it is taken from the register: no load, no call per segment,
+// which is what a text of short lines (or of breaks alone) is made of.
 DecodedRun DecodeWholeSegments(const unsigned char* p, const unsigned char* end, char* out,
                                std::size_t room, bool tabAfter) {
     const Quarters table = LoadTable();
     std::size_t written = 0;
-    for (;;) {
-        // CRs need no stop here: the segment kernel drops them itself.
-        const unsigned char* brk = nullptr;
-        for (const unsigned char* q = p; q != end;) {
-            const auto n = std::min(chunk, static_cast<std::size_t>(end - q));
-            const __mmask64 hits = BreaksIn(_mm512_maskz_loadu_epi8(FirstLanes(n), q));
-            if (hits != 0) {
-                brk = q + _tzcnt_u64(hits);
-                break;
+    while (p != end) {
+        const unsigned char* base = p;
+        const auto n = std::min(chunk, static_cast<std::size_t>(end - base));
+        const __m512i v = _mm512_maskz_loadu_epi8(FirstLanes(n), base);
+        __mmask64 breaks = BreaksIn(v);
+        if (breaks == 0) {
+            if (n < chunk)
+                break; // no break before end
+            // A segment longer than a chunk: found, then turned a chunk at a time.
+            const unsigned char* brk = nullptr;
+            for (const unsigned char* q = base + chunk; q != end && brk == nullptr;) {
+                const auto m = std::min(chunk, static_cast<std::size_t>(end - q));
+                const __mmask64 hits = BreaksIn(_mm512_maskz_loadu_epi8(FirstLanes(m), q));
+                brk = hits != 0 ? q + _tzcnt_u64(hits) : nullptr;
+                q += m;
             }
-            q += n;
+            if (brk == nullptr || static_cast<std::size_t>(brk - p) + 3 > room - written)
+                break;
+            written += ReverseTranslateChunks<true>(p, brk, out + written, -1, table);
+            if (tabAfter)
+                out[written++] = '\t';
+            out[written++] = '\r';
+            out[written++] = '\n';
+            tabAfter = *brk == tabBreakCode;
+            p = brk + 1;
+            continue;
         }
-        if (brk == nullptr || static_cast<std::size_t>(brk - p) + 3 > room - written)
-            break;
-        written += ReverseTranslateChunks<true>(p, brk, out + written, -1, table);
-        if (tabAfter)
-            out[written++] = '\t';
-        out[written++] = '\r';
-        out[written++] = '\n';
-        tabAfter = *brk == tabBreakCode;
-        p = brk + 1;
+        // A segment starts after a break, so the chunk's first byte has no
+        // CR before it and the shifted CRs tell every LF that goes.
+        const __mmask64 kept = ~DroppedIn(v);
+        const __m512i translated = Translated(table, v);
+        do {
+            const auto at = static_cast<std::size_t>(_tzcnt_u64(breaks));
+            const auto from = static_cast<std::size_t>(p - base);
+            if (at - from + 3 > room - written)
+                return {p, written, tabAfter};
+            const __mmask64 keep = kept & FirstLanes(at) & ~FirstLanes(from);
+            const auto k = static_cast<std::size_t>(_mm_popcnt_u64(keep));
+            StoreReversed(_mm512_maskz_compress_epi8(keep, translated), k, out + written);
+            written += k;
+            if (tabAfter)
+                out[written++] = '\t';
+            out[written++] = '\r';
+            out[written++] = '\n';
+            tabAfter = base[at] == tabBreakCode;
+            p = base + at + 1;
+            breaks &= breaks - 1;
+        } while (breaks != 0);
     }
     return {p, written, tabAfter};
 }
@@ -154,38 +192,78 @@ HWY_INLINE std::size_t EscapeRtf(const char* p, const char* end, char* out) {
     return written;
 }
 
+// As DecodeWholeSegments does with segments: every line that ends in the
+// chunk loaded at the first line's start is taken from the register.
 LineRun WriteWholeLines(const char* p, const char* end, char* out, std::size_t room, LineForm form,
                         std::string_view paragraphEnd) {
     const __mmask64 endLanes = FirstLanes(paragraphEnd.size());
     const __m512i ending = _mm512_maskz_loadu_epi8(endLanes, paragraphEnd.data());
+    const bool reversed = form == LineForm::reversed;
     std::size_t written = 0;
-    for (;;) {
-        const char* cr = nullptr;
-        for (const char* q = p; q != end;) {
-            const auto n = std::min(chunk, static_cast<std::size_t>(end - q));
-            const __mmask64 hits = _mm512_cmpeq_epi8_mask(_mm512_maskz_loadu_epi8(FirstLanes(n), q),
-                                                          _mm512_set1_epi8('\r'));
-            if (hits != 0) {
-                cr = q + _tzcnt_u64(hits);
-                break;
+    while (p != end) {
+        const char* base = p;
+        const auto n = std::min(chunk, static_cast<std::size_t>(end - base));
+        const __m512i v = _mm512_maskz_loadu_epi8(FirstLanes(n), base);
+        __mmask64 crs = _mm512_cmpeq_epi8_mask(v, _mm512_set1_epi8('\r'));
+        if (crs == 0) {
+            if (n < chunk)
+                break; // no CR before end
+            // A line longer than a chunk: found, then copied from memory.
+            const char* cr = nullptr;
+            for (const char* q = base + chunk; q != end && cr == nullptr;) {
+                const auto m = std::min(chunk, static_cast<std::size_t>(end - q));
+                const __mmask64 hits = _mm512_cmpeq_epi8_mask(
+                    _mm512_maskz_loadu_epi8(FirstLanes(m), q), _mm512_set1_epi8('\r'));
+                cr = hits != 0 ? q + _tzcnt_u64(hits) : nullptr;
+                q += m;
             }
-            q += n;
+            if (cr == nullptr || cr + 1 == end)
+                break;
+            const auto length = static_cast<std::size_t>(cr - p);
+            if ((reversed ? length : 2 * length) + paragraphEnd.size() > room - written)
+                break;
+            if (reversed) {
+                ReverseCopy(p, length, out + written);
+                written += length;
+            } else {
+                written += EscapeRtf(p, cr, out + written);
+            }
+            _mm512_mask_storeu_epi8(out + written, endLanes, ending);
+            written += paragraphEnd.size();
+            p = cr[1] == '\n' ? cr + 2 : cr + 1;
+            continue;
         }
-        if (cr == nullptr || cr + 1 == end)
-            break;
-        const auto length = static_cast<std::size_t>(cr - p);
-        const std::size_t most = form == LineForm::reversed ? length : 2 * length;
-        if (most + paragraphEnd.size() > room - written)
-            break;
-        if (form == LineForm::reversed) {
-            ReverseCopy(p, length, out + written);
-            written += length;
-        } else {
-            written += EscapeRtf(p, cr, out + written);
-        }
-        _mm512_mask_storeu_epi8(out + written, endLanes, ending);
-        written += paragraphEnd.size();
-        p = cr[1] == '\n' ? cr + 2 : cr + 1;
+        const __mmask64 specials = reversed ? 0 : RtfSpecialsIn(v);
+        do {
+            const auto at = static_cast<std::size_t>(_tzcnt_u64(crs));
+            const auto from = static_cast<std::size_t>(p - base);
+            const char* cr = base + at;
+            if (cr + 1 == end)
+                return {p, written};
+            const std::size_t length = at - from;
+            if ((reversed ? length : 2 * length) + paragraphEnd.size() > room - written)
+                return {p, written};
+            if (reversed) {
+                // Lane i takes the line's byte at - 1 - i: back to front.
+                const __m512i order =
+                    _mm512_sub_epi8(_mm512_set1_epi8(static_cast<char>(at - 1)), Iota());
+                _mm512_mask_storeu_epi8(out + written, FirstLanes(length),
+                                        _mm512_permutexvar_epi8(order, v));
+                written += length;
+            } else if ((specials & FirstLanes(at) & ~FirstLanes(from)) == 0) {
+                _mm512_mask_storeu_epi8(
+                    out + written, FirstLanes(length),
+                    _mm512_permutexvar_epi8(
+                        _mm512_add_epi8(Iota(), _mm512_set1_epi8(static_cast<char>(from))), v));
+                written += length;
+            } else {
+                written += EscapeRtf(p, cr, out + written);
+            }
+            _mm512_mask_storeu_epi8(out + written, endLanes, ending);
+            written += paragraphEnd.size();
+            p = cr[1] == '\n' ? cr + 2 : cr + 1;
+            crs &= crs - 1;
+        } while (crs != 0);
     }
     return {p, written};
 }

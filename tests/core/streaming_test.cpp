@@ -185,11 +185,13 @@ TEST(ByteKernels, MatchThePlainLoops) {
 TEST(ByteKernels, WholeSegmentsAndLinesMatchThePlainLoops) {
     onEveryTarget([] {
         std::mt19937 rng(81);
-        const std::string_view lineBytes = "ab\\{}\r\r\n\n\t\xfc";
+        // Lines mostly shorter than a vector, and mostly longer.
+        const std::string_view lineBytes[] = {"ab\\{}\r\r\n\n\t\xfc",
+                                              "abcdefghijklmnopqrstuvwxyz{}\\\r\n"};
         for (int round = 0; round < 40; ++round) {
             const std::size_t size = rng() % 400;
             const std::string source = drawn(rng, size, round % 2 == 0 ? withBreaks : plain);
-            const std::string text = drawn(rng, size, lineBytes);
+            const std::string text = drawn(rng, size, lineBytes[round % 2]);
             for (const std::size_t room : {std::size_t{0}, std::size_t{5}, std::size_t{70},
                                            std::size_t{150}, 3 * size + 20}) {
                 const auto* p = reinterpret_cast<const unsigned char*>(source.data());
