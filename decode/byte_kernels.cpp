@@ -1,5 +1,12 @@
-// Compiled once per SIMD target by Highway; the dispatching wrappers and the
-// plain loops are in the HWY_ONCE part at the end.
+// Compiled once per SIMD target by Highway; the dispatch and the plain
+// loops are in the HWY_ONCE part at the end.
+//
+// Only Highway's headers are used, not its library: loading that library
+// calibrates a timer, which cost every process some 4 ms of CPU and 13 ms
+// of wall time before main, more than converting a small document. So the
+// dispatch is our own, and Highway's debug checks (which call into the
+// library) stay off; the tests check every target against the plain loops.
+#define HWY_IS_DEBUG_BUILD 0
 // The processors with whole-vector byte permutes (AVX3_DL) get code of
 // their own; Highway leaves that target out unless asked.
 #ifndef HWY_WANT_AVX3_DL
@@ -15,10 +22,29 @@
 #include "decode/byte_tables.h"
 #include "decode/char_map.h"
 #include "decode/kernel_loops.h"
+#include "decode/kernel_targets.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cstdint>
 #include <cstring>
+#include <iterator>
+
+#ifndef ORV_KERNEL_TABLE_DEFINED
+#define ORV_KERNEL_TABLE_DEFINED
+namespace orv {
+// One target's kernels.
+struct KernelTable {
+    decltype(&orv::findBreakOrCr) findBreakOrCr;
+    decltype(&orv::reverseTranslate) reverseTranslate;
+    decltype(&orv::reverseTranslateSegment) reverseTranslateSegment;
+    decltype(&orv::decodeWholeSegments) decodeWholeSegments;
+    decltype(&orv::reverseCopy) reverseCopy;
+    decltype(&orv::findRtfSpecial) findRtfSpecial;
+    decltype(&orv::writeWholeLines) writeWholeLines;
+};
+} // namespace orv
+#endif
 
 HWY_BEFORE_NAMESPACE();
 namespace orv::HWY_NAMESPACE {
@@ -199,49 +225,177 @@ LineRun WriteWholeLines(const char* p, const char* end, char* out, std::size_t r
 #endif
 
 #endif
+
+const KernelTable kernelTable = {FindBreakOrCr,       ReverseTranslate, ReverseTranslateSegment,
+                                 DecodeWholeSegments, ReverseCopy,      FindRtfSpecial,
+                                 WriteWholeLines};
 } // namespace orv::HWY_NAMESPACE
 HWY_AFTER_NAMESPACE();
 
 #if HWY_ONCE
+#if HWY_ARCH_X86
+#include <cpuid.h>
+#endif
+
 namespace orv {
 
-HWY_EXPORT(FindBreakOrCr);
-HWY_EXPORT(ReverseTranslate);
-HWY_EXPORT(ReverseTranslateSegment);
-HWY_EXPORT(DecodeWholeSegments);
-HWY_EXPORT(ReverseCopy);
-HWY_EXPORT(FindRtfSpecial);
-HWY_EXPORT(WriteWholeLines);
+namespace {
+
+#if HWY_ARCH_X86
+// The processor's features as cpuid tells them, and whether the system saves
+// the AVX and AVX-512 registers (xgetbv); our own, as neither compiler knows
+// every feature name that the targets need.
+struct X86Features {
+    bool ssse3 = false, sse4 = false, avx2 = false, avx3 = false, avx3dl = false;
+};
+
+X86Features x86Features() {
+    X86Features has;
+    unsigned a = 0, b = 0, c = 0, d = 0;
+    if (__get_cpuid(1, &a, &b, &c, &d) == 0)
+        return has;
+    const auto bit = [](unsigned word, int n) { return ((word >> n) & 1U) != 0; };
+    const unsigned leaf1 = c;
+    has.ssse3 = bit(leaf1, 9);
+    // SSE4.1, SSE4.2, PCLMUL, AES
+    has.sse4 = has.ssse3 && bit(leaf1, 19) && bit(leaf1, 20) && bit(leaf1, 1) && bit(leaf1, 25);
+    if (!bit(leaf1, 27)) // no OSXSAVE: no wider registers
+        return has;
+    unsigned xcr0 = 0, xcr0High = 0;
+    __asm__("xgetbv" : "=a"(xcr0), "=d"(xcr0High) : "c"(0));
+    if (__get_cpuid_count(7, 0, &a, &b, &c, &d) == 0)
+        return has;
+    // AVX state; AVX2, BMI, BMI2, FMA, F16C
+    has.avx2 = has.sse4 && (xcr0 & 0x6U) == 0x6U && bit(leaf1, 28) && bit(b, 5) && bit(b, 3) &&
+               bit(b, 8) && bit(leaf1, 12) && bit(leaf1, 29);
+    // AVX-512 state; F, DQ, BW, VL
+    has.avx3 =
+        has.avx2 && (xcr0 & 0xE6U) == 0xE6U && bit(b, 16) && bit(b, 17) && bit(b, 30) && bit(b, 31);
+    // VBMI, VBMI2, VAES, VPCLMULQDQ, VNNI, BITALG, VPOPCNTDQ
+    has.avx3dl = has.avx3 && bit(c, 1) && bit(c, 6) && bit(c, 9) && bit(c, 10) && bit(c, 11) &&
+                 bit(c, 12) && bit(c, 14);
+    return has;
+}
+
+const X86Features& x86() {
+    static const X86Features features = x86Features();
+    return features;
+}
+
+bool hasSsse3() {
+    return x86().ssse3;
+}
+bool hasSse4() {
+    return x86().sse4;
+}
+bool hasAvx2() {
+    return x86().avx2;
+}
+bool hasAvx3() {
+    return x86().avx3;
+}
+bool hasAvx3Dl() {
+    return x86().avx3dl;
+}
+#endif
+
+bool always() {
+    return true;
+}
+
+struct Target {
+    std::string_view name;
+    bool (*available)();
+    const KernelTable* table;
+};
+
+// The targets built in, best first; the last one runs anywhere.
+constexpr Target targets[] = {
+#if HWY_ARCH_X86 && (HWY_TARGETS & HWY_AVX3_DL)
+    {"AVX3_DL", hasAvx3Dl, &N_AVX3_DL::kernelTable},
+#endif
+#if HWY_ARCH_X86 && (HWY_TARGETS & HWY_AVX3)
+    {"AVX3", hasAvx3, &N_AVX3::kernelTable},
+#endif
+#if HWY_ARCH_X86 && (HWY_TARGETS & HWY_AVX2)
+    {"AVX2", hasAvx2, &N_AVX2::kernelTable},
+#endif
+#if HWY_ARCH_X86 && (HWY_TARGETS & HWY_SSE4)
+    {"SSE4", hasSse4, &N_SSE4::kernelTable},
+#endif
+#if HWY_ARCH_X86 && (HWY_TARGETS & HWY_SSSE3)
+    {"SSSE3", hasSsse3, &N_SSSE3::kernelTable},
+#endif
+    // The build's own baseline, which runs wherever the program does.
+    {"baseline", always, &HWY_NAMESPACE::kernelTable},
+};
+
+const KernelTable* best() {
+    for (const Target& target : targets) {
+        if (target.available())
+            return target.table;
+    }
+    return targets[std::size(targets) - 1].table;
+}
+
+std::atomic<const KernelTable*>& chosen() {
+    static std::atomic<const KernelTable*> table{best()};
+    return table;
+}
+
+const KernelTable& kernels() {
+    return *chosen().load(std::memory_order_relaxed);
+}
+
+} // namespace
+
+std::vector<std::string_view> kernelTargets() {
+    std::vector<std::string_view> names;
+    for (const Target& target : targets) {
+        if (target.available())
+            names.push_back(target.name);
+    }
+    return names;
+}
+
+void useKernelTarget(std::string_view name) {
+    const KernelTable* table = best();
+    for (const Target& target : targets) {
+        if (target.name == name && target.available())
+            table = target.table;
+    }
+    chosen().store(table, std::memory_order_relaxed);
+}
 
 const unsigned char* findBreakOrCr(const unsigned char* p, const unsigned char* end) {
-    return HWY_DYNAMIC_DISPATCH(FindBreakOrCr)(p, end);
+    return kernels().findBreakOrCr(p, end);
 }
 
 std::size_t reverseTranslate(const unsigned char* first, const unsigned char* last, char* out) {
-    return HWY_DYNAMIC_DISPATCH(ReverseTranslate)(first, last, out);
+    return kernels().reverseTranslate(first, last, out);
 }
 
 std::size_t reverseTranslateSegment(const unsigned char* first, const unsigned char* last,
                                     char* out, int before) {
-    return HWY_DYNAMIC_DISPATCH(ReverseTranslateSegment)(first, last, out, before);
+    return kernels().reverseTranslateSegment(first, last, out, before);
 }
 
 DecodedRun decodeWholeSegments(const unsigned char* p, const unsigned char* end, char* out,
                                std::size_t room, bool tabAfter) {
-    return HWY_DYNAMIC_DISPATCH(DecodeWholeSegments)(p, end, out, room, tabAfter);
+    return kernels().decodeWholeSegments(p, end, out, room, tabAfter);
 }
 
 void reverseCopy(const char* p, std::size_t n, char* out) {
-    HWY_DYNAMIC_DISPATCH(ReverseCopy)(p, n, out);
+    kernels().reverseCopy(p, n, out);
 }
 
 const char* findRtfSpecial(const char* p, const char* end) {
-    return HWY_DYNAMIC_DISPATCH(FindRtfSpecial)(p, end);
+    return kernels().findRtfSpecial(p, end);
 }
 
 LineRun writeWholeLines(const char* p, const char* end, char* out, std::size_t room, LineForm form,
                         std::string_view paragraphEnd) {
-    return HWY_DYNAMIC_DISPATCH(WriteWholeLines)(p, end, out, room, form, paragraphEnd);
+    return kernels().writeWholeLines(p, end, out, room, form, paragraphEnd);
 }
 
 namespace plain {

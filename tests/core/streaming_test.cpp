@@ -5,6 +5,7 @@
 #include "decode/byte_kernels.h"
 #include "decode/decoded_text_file.h"
 #include "decode/decoder.h"
+#include "decode/kernel_targets.h"
 #include "decode/source_decoder.h"
 #include "decode/source_reader.h"
 #include "io/background_writer.h"
@@ -13,8 +14,6 @@
 #include "tests/core/test_support.h"
 #include "writers/accent_writer.h"
 #include "writers/rtf_writer.h"
-
-#include <hwy/targets.h>
 
 #include <cerrno>
 #include <cstdint>
@@ -130,15 +129,12 @@ TEST_F(StreamingTest, WritersRefuseAnEmptyDecodedTextFile) {
 // Runs check once for each SIMD target this processor has, as dispatch would
 // pick it on a processor that had no better one.
 template <class Check> void onEveryTarget(Check check) {
-    const auto supported = static_cast<std::uint64_t>(hwy::SupportedTargets());
-    for (std::uint64_t target = 1; target != 0; target <<= 1) {
-        if ((supported & target) == 0)
-            continue;
-        hwy::SetSupportedTargetsForTest(static_cast<std::int64_t>(target));
-        SCOPED_TRACE(hwy::TargetName(static_cast<std::int64_t>(target)));
+    for (const std::string_view target : kernelTargets()) {
+        useKernelTarget(target);
+        SCOPED_TRACE(target);
         check();
     }
-    hwy::SetSupportedTargetsForTest(0);
+    useKernelTarget("");
 }
 
 // The SIMD kernels give what the plain loops give, on every length and

@@ -1,0 +1,15 @@
+#pragma once
+
+#include <string_view>
+#include <vector>
+
+namespace orv {
+
+// The SIMD code the byte kernels run is the best this processor has, unless
+// a test asks for another: kernelTargets() names each one built in that the
+// processor has, best first, and useKernelTarget(name) picks one (an
+// unknown name, or "", the best again).
+std::vector<std::string_view> kernelTargets();
+void useKernelTarget(std::string_view name);
+
+} // namespace orv
