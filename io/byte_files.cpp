@@ -2,13 +2,16 @@
 
 #include "io/conversion_error.h"
 #include "io/run_context.h"
+#include "io/scratch_blocks.h"
 #include "io/temporary_files.h"
 
 #include <atomic>
 #include <cerrno>
+#include <algorithm>
 #include <climits>
 #include <cstdint>
 #include <cstdio>
+#include <cstring>
 #include <fcntl.h>
 #include <random>
 #include <sys/stat.h>
@@ -145,14 +148,27 @@ void InputFile::waitFor(std::uint64_t end) {
         throw ConversionCancelled{};
 }
 
+const char* InputFile::finishedCopy() const {
+    // Once finished, the writer no longer touches copy.
+    if (!growing_->finished.load(std::memory_order_acquire))
+        return nullptr;
+    return growing_->copy;
+}
+
 InputFile::~InputFile() {
     if (fd_ >= 0 && owned_)
         ::close(fd_);
 }
 
 std::size_t InputFile::read(char* buffer, std::size_t size) {
-    if (growing_)
+    if (growing_) {
         waitFor(offset_ + size);
+        if (finishedCopy() != nullptr) {
+            const std::size_t got = readAt(buffer, size, offset_);
+            offset_ += got;
+            return got;
+        }
+    }
     ssize_t got;
     // pread, as a borrowed descriptor may be read by others at once.
     while ((got = ::pread(fd_, buffer, size, static_cast<off_t>(offset_))) < 0) {
@@ -165,8 +181,17 @@ std::size_t InputFile::read(char* buffer, std::size_t size) {
 }
 
 std::size_t InputFile::readAt(char* buffer, std::size_t size, std::uint64_t offset) {
-    if (growing_)
+    if (growing_) {
         waitFor(offset + size);
+        if (const char* copy = finishedCopy()) {
+            const std::uint64_t length = growing_->written.load(std::memory_order_relaxed);
+            const auto got = static_cast<std::size_t>(
+                offset < length ? std::min<std::uint64_t>(size, length - offset) : 0);
+            std::memcpy(buffer, copy + offset, got);
+            noteBlockRead(got);
+            return got;
+        }
+    }
     std::size_t done = 0;
     while (done < size) {
         const ssize_t got =
@@ -195,8 +220,11 @@ OutputFile::OutputFile(std::string path, Visibility visibility)
       private_(visibility == Visibility::privateUntilPublished) {
     // A private file is read back through the same descriptor.
     const int access = private_ ? O_RDWR : O_WRONLY;
-    if (private_)
+    if (private_) {
         growing_ = std::make_unique<GrowingFile>();
+        // The thread's block: its last run's readers are done by now.
+        growing_->copy = scratchBlock(ScratchRole::copy);
+    }
     if (!namedTemporariesOnly.load(std::memory_order_relaxed)) {
         // A file without a name in the output's folder: nobody can open it,
         // nothing is left of it whatever ends the run, and it costs the
@@ -235,6 +263,12 @@ OutputFile::~OutputFile() {
 }
 
 void OutputFile::writeAll(const char* data, std::size_t size) {
+    if (growing_ && growing_->copy != nullptr) {
+        if (written_ + size <= GrowingFile::copyBytes)
+            std::memcpy(growing_->copy + written_, data, size);
+        else
+            growing_->copy = nullptr; // too large to keep: read back from the file
+    }
     while (size != 0) {
         const ssize_t done = ::write(fd_, data, size);
         if (done < 0 && errno == EINTR)

@@ -34,12 +34,17 @@ class OutputFile;
 
 // How far a file that is read back has been written, for readers that start
 // before it is finished: they wait for the bytes they ask for, or its end.
+// A small file is also kept in memory as it is written, so that once it is
+// finished its readers take it from there rather than with a system call
+// per read.
 struct GrowingFile {
     std::mutex mutex;
     std::condition_variable grown;
     std::atomic<std::uint64_t> written{0};
     std::atomic<bool> finished{false};
     bool abandoned = false; // the writer gave up: readers stop
+    char* copy = nullptr;   // every byte written, while they fit in copyBytes
+    static constexpr std::size_t copyBytes = ioBlockSize < 65536 ? ioBlockSize : 65536;
 };
 
 // A regular file opened for reading. Anything else (a folder, a FIFO, a
@@ -50,7 +55,8 @@ class InputFile {
 public:
     explicit InputFile(std::string path);
     // The bytes written to a private OutputFile, read through its own
-    // descriptor from the start: no second open. Several readers, on
+    // descriptor from the start (no second open), or from memory when it
+    // is small and finished. Several readers, on
     // several threads, may read one file at once; the file stays open
     // until its owner publishes or discards it. A reader made before the
     // file is finished waits for the bytes it asks for; should the writer
@@ -80,6 +86,8 @@ private:
     GrowingFile* growing_ = nullptr; // the file's progress, while it is written
 
     void waitFor(std::uint64_t end);
+    // The whole file from memory, once it is finished, if it was kept.
+    const char* finishedCopy() const;
     mode_t permissions_ = 0;
 };
 

@@ -15,6 +15,7 @@ enum class ScratchRole {
     backward, // a long segment or line read again, back to front
     fillA,    // the two halves of a BackgroundWriter
     fillB,
+    copy, // a small private file's bytes, kept while it is read back
     count,
 };
 
