@@ -71,7 +71,7 @@ void BackgroundWriter::run() {
         lock.unlock();
         std::exception_ptr failed;
         try {
-            downstream_.write(block);
+            downstream_.writeBlock(block);
         } catch (...) {
             failed = std::current_exception();
         }
@@ -97,7 +97,7 @@ void BackgroundWriter::finish() {
     }
     // The last, partial block is written here: the thread is gone by now.
     if (used_ != 0) {
-        downstream_.write({fill_, used_});
+        downstream_.writeBlock({fill_, used_});
         used_ = 0;
     }
 }

@@ -5,9 +5,9 @@
 #include "io/scratch_blocks.h"
 #include "io/temporary_files.h"
 
+#include <algorithm>
 #include <atomic>
 #include <cerrno>
-#include <algorithm>
 #include <climits>
 #include <cstdint>
 #include <cstdio>

@@ -19,6 +19,9 @@ class ByteSink {
 public:
     virtual ~ByteSink() = default;
     virtual void write(std::string_view bytes) = 0;
+    // A whole block, however small, that no piece will join: a sink that
+    // gathers small pieces need not copy it.
+    virtual void writeBlock(std::string_view bytes) { write(bytes); }
 };
 
 class StringSink final : public ByteSink {
@@ -115,6 +118,10 @@ public:
             buffer_.append(bytes);
         else
             writeThrough(bytes);
+    }
+    void writeBlock(std::string_view bytes) override {
+        flushBuffer();
+        writeAll(bytes.data(), bytes.size());
     }
     // The bytes given, then CR LF.
     void writeLine(std::string_view bytes);
