@@ -182,12 +182,8 @@ std::size_t ReverseTranslateSegment(const unsigned char* first, const unsigned c
 
 DecodedRun DecodeWholeSegments(const unsigned char* p, const unsigned char* end, char* out,
                                std::size_t room, bool tabAfter) {
-    return kernel_loops::wholeSegments(
-        p, end, out, room, tabAfter, FindBreakOrCr,
-        [](const unsigned char* first, const unsigned char* last, char* to, bool crs) {
-            return crs ? ReverseTranslateSegment(first, last, to, -1)
-                       : ReverseTranslate(first, last, to);
-        });
+    return kernel_loops::wholeSegmentsOver(p, end, out, room, tabAfter, FindBreakOrCr,
+                                           ReverseTranslate);
 }
 
 void ReverseCopy(const char* p, std::size_t n, char* out) {
@@ -425,12 +421,8 @@ std::size_t reverseTranslateSegment(const unsigned char* first, const unsigned c
 
 DecodedRun decodeWholeSegments(const unsigned char* p, const unsigned char* end, char* out,
                                std::size_t room, bool tabAfter) {
-    return kernel_loops::wholeSegments(
-        p, end, out, room, tabAfter, findBreakOrCr,
-        [](const unsigned char* first, const unsigned char* last, char* to, bool crs) {
-            return crs ? reverseTranslateSegment(first, last, to, -1)
-                       : reverseTranslate(first, last, to);
-        });
+    return kernel_loops::wholeSegmentsOver(p, end, out, room, tabAfter, findBreakOrCr,
+                                           reverseTranslate);
 }
 
 void reverseCopy(const char* p, std::size_t n, char* out) {

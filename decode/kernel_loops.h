@@ -58,6 +58,18 @@ DecodedRun wholeSegments(const unsigned char* p, const unsigned char* end, char*
     return {p, written, tabAfter};
 }
 
+// decodeWholeSegments over findBreakOrCr and reverseTranslate alone.
+template <class Find, class Translate>
+DecodedRun wholeSegmentsOver(const unsigned char* p, const unsigned char* end, char* out,
+                             std::size_t room, bool tabAfter, Find find, Translate translate) {
+    return wholeSegments(
+        p, end, out, room, tabAfter, find,
+        [translate](const unsigned char* first, const unsigned char* last, char* to, bool crs) {
+            return crs ? withTerminators(first, last, to, -1, translate)
+                       : translate(first, last, to);
+        });
+}
+
 // writeWholeLines over reverseCopy and findRtfSpecial.
 template <class ReverseCopy, class FindSpecial>
 LineRun wholeLines(const char* p, const char* end, char* out, std::size_t room, LineForm form,

@@ -206,6 +206,15 @@ LineRun WriteWholeLines(const char* p, const char* end, char* out, std::size_t r
     const __m512i ending = _mm512_maskz_loadu_epi8(endLanes, paragraphEnd.data());
     const bool reversed = form == LineForm::reversed;
     std::size_t written = 0;
+    const auto fits = [&](std::size_t length) {
+        return (reversed ? length : 2 * length) + paragraphEnd.size() <= room - written;
+    };
+    // The paragraph end after the line that ends at cr, and on to the next.
+    const auto endLine = [&](const char* cr) {
+        _mm512_mask_storeu_epi8(out + written, endLanes, ending);
+        written += paragraphEnd.size();
+        p = cr[1] == '\n' ? cr + 2 : cr + 1;
+    };
     while (p != end) {
         const char* base = p;
         const auto n = std::min(chunk, static_cast<std::size_t>(end - base));
@@ -223,20 +232,15 @@ LineRun WriteWholeLines(const char* p, const char* end, char* out, std::size_t r
                 cr = hits != 0 ? q + _tzcnt_u64(hits) : nullptr;
                 q += m;
             }
-            if (cr == nullptr || cr + 1 == end)
-                break;
-            const auto length = static_cast<std::size_t>(cr - p);
-            if ((reversed ? length : 2 * length) + paragraphEnd.size() > room - written)
+            if (cr == nullptr || cr + 1 == end || !fits(static_cast<std::size_t>(cr - p)))
                 break;
             if (reversed) {
-                ReverseCopy(p, length, out + written);
-                written += length;
+                ReverseCopy(p, static_cast<std::size_t>(cr - p), out + written);
+                written += static_cast<std::size_t>(cr - p);
             } else {
                 written += EscapeRtf(p, cr, out + written);
             }
-            _mm512_mask_storeu_epi8(out + written, endLanes, ending);
-            written += paragraphEnd.size();
-            p = cr[1] == '\n' ? cr + 2 : cr + 1;
+            endLine(cr);
             continue;
         }
         const __mmask64 specials = reversed ? 0 : RtfSpecialsIn(v);
@@ -244,10 +248,8 @@ LineRun WriteWholeLines(const char* p, const char* end, char* out, std::size_t r
             const auto at = static_cast<std::size_t>(_tzcnt_u64(crs));
             const auto from = static_cast<std::size_t>(p - base);
             const char* cr = base + at;
-            if (cr + 1 == end)
-                return {p, written};
             const std::size_t length = at - from;
-            if ((reversed ? length : 2 * length) + paragraphEnd.size() > room - written)
+            if (cr + 1 == end || !fits(length))
                 return {p, written};
             if (reversed) {
                 // Lane i takes the line's byte at - 1 - i: back to front.
@@ -265,9 +267,7 @@ LineRun WriteWholeLines(const char* p, const char* end, char* out, std::size_t r
             } else {
                 written += EscapeRtf(p, cr, out + written);
             }
-            _mm512_mask_storeu_epi8(out + written, endLanes, ending);
-            written += paragraphEnd.size();
-            p = cr[1] == '\n' ? cr + 2 : cr + 1;
+            endLine(cr);
             crs &= crs - 1;
         } while (crs != 0);
     }
