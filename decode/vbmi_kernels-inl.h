@@ -103,8 +103,9 @@ HWY_INLINE __mmask64 DroppedIn(__m512i v) {
 HWY_INLINE std::size_t StoreLineEnd(bool tab, char* out) {
     alignas(16) static constexpr char ends[16] = {'\t', '\r', '\n'};
     const __m128i end = _mm_loadu_si128(reinterpret_cast<const __m128i*>(ends + !tab));
-    _mm_mask_storeu_epi8(out, static_cast<__mmask16>(tab ? 0x7 : 0x3), end);
-    return 2 + std::size_t{tab};
+    const unsigned extra = tab; // 0 or 1, kept as a number so that no branch comes of it
+    _mm_mask_storeu_epi8(out, _cvtu32_mask16(0x3U | (extra << 2)), end);
+    return 2 + extra;
 }
 
 // One chunk is loaded at the first segment's start, and every segment that
