@@ -101,7 +101,8 @@ HWY_INLINE __mmask64 DroppedIn(__m512i v) {
 // A line end, TAB CR LF or CR LF, without a branch: which one comes is as
 // good as random in most texts. Returns the bytes written.
 HWY_INLINE std::size_t StoreLineEnd(bool tab, char* out) {
-    alignas(16) static constexpr char ends[16] = {'\t', '\r', '\n'};
+    // 17 bytes at least: the 16 loaded may start at the second.
+    alignas(16) static constexpr char ends[32] = {'\t', '\r', '\n'};
     const __m128i end = _mm_loadu_si128(reinterpret_cast<const __m128i*>(ends + !tab));
     const unsigned extra = tab; // 0 or 1, kept as a number so that no branch comes of it
     _mm_mask_storeu_epi8(out, _cvtu32_mask16(0x3U | (extra << 2)), end);
