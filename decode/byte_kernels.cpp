@@ -126,6 +126,21 @@ const unsigned char* FindBreakOrCr(const unsigned char* p, const unsigned char* 
         p, end, [](auto d, auto v) { return BreakOrCrIn(d, v); }, plain::findBreakOrCr);
 }
 
+const char* FindRtfSpecial(const char* p, const char* end) {
+    const auto* at = FindFirst(
+        reinterpret_cast<const std::uint8_t*>(p), reinterpret_cast<const std::uint8_t*>(end),
+        [](auto d, auto v) {
+            return hn::Or(hn::Eq(v, hn::Set(d, std::uint8_t{'\\'})),
+                          hn::Or(hn::Eq(v, hn::Set(d, std::uint8_t{'{'})),
+                                 hn::Eq(v, hn::Set(d, std::uint8_t{'}'}))));
+        },
+        [](const std::uint8_t* from, const std::uint8_t* to) {
+            return reinterpret_cast<const std::uint8_t*>(plain::findRtfSpecial(
+                reinterpret_cast<const char*>(from), reinterpret_cast<const char*>(to)));
+        });
+    return reinterpret_cast<const char*>(at);
+}
+
 #if HWY_TARGET == HWY_AVX3_DL
 #include "decode/vbmi_kernels-inl.h"
 #else
@@ -182,8 +197,8 @@ std::size_t ReverseTranslateSegment(const unsigned char* first, const unsigned c
 
 DecodedRun DecodeWholeSegments(const unsigned char* p, const unsigned char* end, char* out,
                                std::size_t room, bool tabAfter) {
-    return kernel_loops::wholeSegmentsOver(p, end, out, room, tabAfter, FindBreakOrCr,
-                                           ReverseTranslate);
+    return kernel_loops::wholeSegments(p, end, out, room, tabAfter, FindBreakOrCr,
+                                       ReverseTranslate);
 }
 
 void ReverseCopy(const char* p, std::size_t n, char* out) {
@@ -195,30 +210,13 @@ void ReverseCopy(const char* p, std::size_t n, char* out) {
     plain::reverseCopy(p, n, out);
 }
 
-#endif // HWY_TARGET == HWY_AVX3_DL
-
-const char* FindRtfSpecial(const char* p, const char* end) {
-    const auto* at = FindFirst(
-        reinterpret_cast<const std::uint8_t*>(p), reinterpret_cast<const std::uint8_t*>(end),
-        [](auto d, auto v) {
-            return hn::Or(hn::Eq(v, hn::Set(d, std::uint8_t{'\\'})),
-                          hn::Or(hn::Eq(v, hn::Set(d, std::uint8_t{'{'})),
-                                 hn::Eq(v, hn::Set(d, std::uint8_t{'}'}))));
-        },
-        [](const std::uint8_t* from, const std::uint8_t* to) {
-            return reinterpret_cast<const std::uint8_t*>(plain::findRtfSpecial(
-                reinterpret_cast<const char*>(from), reinterpret_cast<const char*>(to)));
-        });
-    return reinterpret_cast<const char*>(at);
-}
-
-#if HWY_TARGET != HWY_AVX3_DL
 LineRun WriteWholeLines(const char* p, const char* end, char* out, std::size_t room, LineForm form,
                         std::string_view paragraphEnd) {
     return kernel_loops::wholeLines(p, end, out, room, form, paragraphEnd, ReverseCopy,
                                     FindRtfSpecial);
 }
-#endif
+
+#endif // HWY_TARGET == HWY_AVX3_DL
 
 #endif
 
@@ -237,93 +235,80 @@ namespace orv {
 
 namespace {
 
-#if HWY_ARCH_X86
-// The processor's features as cpuid tells them, and whether the system saves
-// the AVX and AVX-512 registers (xgetbv); our own, as neither compiler knows
-// every feature name that the targets need.
-struct X86Features {
-    bool ssse3 = false, sse4 = false, avx2 = false, avx3 = false, avx3dl = false;
-};
+// The targets form a ladder: each needs what the one below it needs, and more.
+enum Level : int { baseline, ssse3, sse4, avx2, avx3, avx3dl };
 
-X86Features x86Features() {
-    X86Features has;
+#if HWY_ARCH_X86
+// How far up the ladder this processor goes, from cpuid, and from xgetbv for
+// whether the system saves the AVX and AVX-512 registers; our own, as neither
+// compiler knows every feature name that the targets need.
+Level x86Level() {
     unsigned a = 0, b = 0, c = 0, d = 0;
     if (__get_cpuid(1, &a, &b, &c, &d) == 0)
-        return has;
+        return baseline;
     const auto bit = [](unsigned word, int n) { return ((word >> n) & 1U) != 0; };
     const unsigned leaf1 = c;
-    has.ssse3 = bit(leaf1, 9);
+    if (!bit(leaf1, 9))
+        return baseline;
     // SSE4.1, SSE4.2, PCLMUL, AES
-    has.sse4 = has.ssse3 && bit(leaf1, 19) && bit(leaf1, 20) && bit(leaf1, 1) && bit(leaf1, 25);
+    if (!(bit(leaf1, 19) && bit(leaf1, 20) && bit(leaf1, 1) && bit(leaf1, 25)))
+        return ssse3;
     if (!bit(leaf1, 27)) // no OSXSAVE: no wider registers
-        return has;
+        return sse4;
     unsigned xcr0 = 0, xcr0High = 0;
     __asm__("xgetbv" : "=a"(xcr0), "=d"(xcr0High) : "c"(0));
     if (__get_cpuid_count(7, 0, &a, &b, &c, &d) == 0)
-        return has;
-    // AVX state; AVX2, BMI, BMI2, FMA, F16C
-    has.avx2 = has.sse4 && (xcr0 & 0x6U) == 0x6U && bit(leaf1, 28) && bit(b, 5) && bit(b, 3) &&
-               bit(b, 8) && bit(leaf1, 12) && bit(leaf1, 29);
+        return sse4;
+    // AVX state; AVX, FMA, F16C, AVX2, BMI, BMI2
+    if (!((xcr0 & 0x6U) == 0x6U && bit(leaf1, 28) && bit(leaf1, 12) && bit(leaf1, 29) &&
+          bit(b, 5) && bit(b, 3) && bit(b, 8)))
+        return sse4;
     // AVX-512 state; F, DQ, BW, VL
-    has.avx3 =
-        has.avx2 && (xcr0 & 0xE6U) == 0xE6U && bit(b, 16) && bit(b, 17) && bit(b, 30) && bit(b, 31);
+    if (!((xcr0 & 0xE6U) == 0xE6U && bit(b, 16) && bit(b, 17) && bit(b, 30) && bit(b, 31)))
+        return avx2;
     // VBMI, VBMI2, VAES, VPCLMULQDQ, VNNI, BITALG, VPOPCNTDQ
-    has.avx3dl = has.avx3 && bit(c, 1) && bit(c, 6) && bit(c, 9) && bit(c, 10) && bit(c, 11) &&
-                 bit(c, 12) && bit(c, 14);
-    return has;
-}
-
-const X86Features& x86() {
-    static const X86Features features = x86Features();
-    return features;
-}
-
-bool hasSsse3() {
-    return x86().ssse3;
-}
-bool hasSse4() {
-    return x86().sse4;
-}
-bool hasAvx2() {
-    return x86().avx2;
-}
-bool hasAvx3() {
-    return x86().avx3;
-}
-bool hasAvx3Dl() {
-    return x86().avx3dl;
+    if (!(bit(c, 1) && bit(c, 6) && bit(c, 9) && bit(c, 10) && bit(c, 11) && bit(c, 12) &&
+          bit(c, 14)))
+        return avx3;
+    return avx3dl;
 }
 #endif
 
-bool always() {
-    return true;
+Level processorLevel() {
+#if HWY_ARCH_X86
+    static const Level level = x86Level();
+    return level;
+#else
+    return baseline;
+#endif
 }
 
 struct Target {
     std::string_view name;
-    bool (*available)();
+    Level needs;
     const KernelTable* table;
+    bool available() const { return needs <= processorLevel(); }
 };
 
 // The targets built in, best first; the last one runs anywhere.
 constexpr Target targets[] = {
 #if HWY_ARCH_X86 && (HWY_TARGETS & HWY_AVX3_DL)
-    {"AVX3_DL", hasAvx3Dl, &N_AVX3_DL::kernelTable},
+    {"AVX3_DL", avx3dl, &N_AVX3_DL::kernelTable},
 #endif
 #if HWY_ARCH_X86 && (HWY_TARGETS & HWY_AVX3)
-    {"AVX3", hasAvx3, &N_AVX3::kernelTable},
+    {"AVX3", avx3, &N_AVX3::kernelTable},
 #endif
 #if HWY_ARCH_X86 && (HWY_TARGETS & HWY_AVX2)
-    {"AVX2", hasAvx2, &N_AVX2::kernelTable},
+    {"AVX2", avx2, &N_AVX2::kernelTable},
 #endif
 #if HWY_ARCH_X86 && (HWY_TARGETS & HWY_SSE4)
-    {"SSE4", hasSse4, &N_SSE4::kernelTable},
+    {"SSE4", sse4, &N_SSE4::kernelTable},
 #endif
 #if HWY_ARCH_X86 && (HWY_TARGETS & HWY_SSSE3)
-    {"SSSE3", hasSsse3, &N_SSSE3::kernelTable},
+    {"SSSE3", ssse3, &N_SSSE3::kernelTable},
 #endif
     // The build's own baseline, which runs wherever the program does.
-    {"baseline", always, &HWY_NAMESPACE::kernelTable},
+    {"baseline", baseline, &HWY_NAMESPACE::kernelTable},
 };
 
 const KernelTable* best() {
@@ -421,8 +406,8 @@ std::size_t reverseTranslateSegment(const unsigned char* first, const unsigned c
 
 DecodedRun decodeWholeSegments(const unsigned char* p, const unsigned char* end, char* out,
                                std::size_t room, bool tabAfter) {
-    return kernel_loops::wholeSegmentsOver(p, end, out, room, tabAfter, findBreakOrCr,
-                                           reverseTranslate);
+    return kernel_loops::wholeSegments(p, end, out, room, tabAfter, findBreakOrCr,
+                                       reverseTranslate);
 }
 
 void reverseCopy(const char* p, std::size_t n, char* out) {

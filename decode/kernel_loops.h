@@ -31,11 +31,11 @@ std::size_t withTerminators(const unsigned char* first, const unsigned char* las
     return kept;
 }
 
-// decodeWholeSegments over find (findBreakOrCr) and segment(first, last,
-// out, crs), where crs tells whether the segment holds a CR.
-template <class Find, class Segment>
+// decodeWholeSegments over find (findBreakOrCr) and translate
+// (reverseTranslate): a segment that holds a CR goes through withTerminators.
+template <class Find, class Translate>
 DecodedRun wholeSegments(const unsigned char* p, const unsigned char* end, char* out,
-                         std::size_t room, bool tabAfter, Find find, Segment segment) {
+                         std::size_t room, bool tabAfter, Find find, Translate translate) {
     const auto& classes = byteClasses();
     std::size_t written = 0;
     for (;;) {
@@ -47,7 +47,8 @@ DecodedRun wholeSegments(const unsigned char* p, const unsigned char* end, char*
         }
         if (scan == end || static_cast<std::size_t>(scan - p) + 3 > room - written)
             break;
-        written += segment(p, scan, out + written, crs);
+        written += crs ? withTerminators(p, scan, out + written, -1, translate)
+                       : translate(p, scan, out + written);
         if (tabAfter)
             out[written++] = '\t';
         out[written++] = '\r';
@@ -56,18 +57,6 @@ DecodedRun wholeSegments(const unsigned char* p, const unsigned char* end, char*
         p = scan + 1;
     }
     return {p, written, tabAfter};
-}
-
-// decodeWholeSegments over findBreakOrCr and reverseTranslate alone.
-template <class Find, class Translate>
-DecodedRun wholeSegmentsOver(const unsigned char* p, const unsigned char* end, char* out,
-                             std::size_t room, bool tabAfter, Find find, Translate translate) {
-    return wholeSegments(
-        p, end, out, room, tabAfter, find,
-        [translate](const unsigned char* first, const unsigned char* last, char* to, bool crs) {
-            return crs ? withTerminators(first, last, to, -1, translate)
-                       : translate(first, last, to);
-        });
 }
 
 // writeWholeLines over reverseCopy and findRtfSpecial.

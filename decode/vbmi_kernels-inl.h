@@ -45,6 +45,14 @@ HWY_INLINE void StoreReversed(__m512i packed, std::size_t n, char* out) {
     _mm512_mask_storeu_epi8(out, FirstLanes(n), _mm512_permutexvar_epi8(order, packed));
 }
 
+// What a chunk of source bytes loses on its way to the text: fillers, CRs
+// and each LF straight after a CR in the chunk.
+HWY_INLINE __mmask64 DroppedIn(__m512i v) {
+    const __mmask64 cr = _mm512_cmpeq_epi8_mask(v, _mm512_set1_epi8('\r'));
+    return _mm512_cmpeq_epi8_mask(v, _mm512_set1_epi8(static_cast<char>(fillerByte))) | cr |
+           (_mm512_cmpeq_epi8_mask(v, _mm512_set1_epi8('\n')) & (cr << 1));
+}
+
 // Bytes [first, last) back to front, translated, fillers left out; with
 // terminators, also every CR and each LF straight after a CR (before: the
 // byte before first, or -1). A chunk at a time from the end.
@@ -57,13 +65,14 @@ std::size_t ReverseTranslateChunks(const unsigned char* first, const unsigned ch
         const unsigned char* from = last - n;
         const __mmask64 valid = FirstLanes(n);
         const __m512i v = _mm512_maskz_loadu_epi8(valid, from);
-        __mmask64 dropped =
-            _mm512_cmpeq_epi8_mask(v, _mm512_set1_epi8(static_cast<char>(fillerByte)));
+        __mmask64 dropped;
         if constexpr (terminators) {
-            const __mmask64 cr = _mm512_cmpeq_epi8_mask(v, _mm512_set1_epi8('\r'));
-            const int byteBefore = from != first ? from[-1] : before;
-            const __mmask64 afterCr = (cr << 1) | (byteBefore == '\r' ? 1U : 0U);
-            dropped |= cr | (_mm512_cmpeq_epi8_mask(v, _mm512_set1_epi8('\n')) & afterCr);
+            // A first LF goes too when the byte before the chunk is a CR.
+            const bool crBefore = (from != first ? from[-1] : before) == '\r';
+            const __mmask64 lfs = _mm512_cmpeq_epi8_mask(v, _mm512_set1_epi8('\n'));
+            dropped = DroppedIn(v) | (crBefore ? lfs & 1U : 0U);
+        } else {
+            dropped = _mm512_cmpeq_epi8_mask(v, _mm512_set1_epi8(static_cast<char>(fillerByte)));
         }
         const __mmask64 keep = valid & ~dropped;
         const auto k = static_cast<std::size_t>(_mm_popcnt_u64(keep));
@@ -83,19 +92,25 @@ std::size_t ReverseTranslateSegment(const unsigned char* first, const unsigned c
     return ReverseTranslateChunks<true>(first, last, out, before, LoadTable());
 }
 
+// The first byte from q on that hits(chunk) marks, or nullptr if none
+// before end.
+template <class Byte, class Hits>
+HWY_INLINE const Byte* FirstHit(const Byte* q, const Byte* end, Hits hits) {
+    while (q != end) {
+        const auto n = std::min(chunk, static_cast<std::size_t>(end - q));
+        const __mmask64 found = hits(_mm512_maskz_loadu_epi8(FirstLanes(n), q));
+        if (found != 0)
+            return q + _tzcnt_u64(found);
+        q += n;
+    }
+    return nullptr;
+}
+
 HWY_INLINE __mmask64 BreaksIn(__m512i v) {
     return _mm512_cmpeq_epi8_mask(v, _mm512_set1_epi8(3)) |
            _mm512_cmpeq_epi8_mask(v, _mm512_set1_epi8(static_cast<char>(250))) |
            _mm512_cmpeq_epi8_mask(v, _mm512_set1_epi8(static_cast<char>(252))) |
            _mm512_cmpeq_epi8_mask(v, _mm512_set1_epi8(static_cast<char>(254)));
-}
-
-// What a chunk of source bytes loses on its way to the text: fillers, CRs
-// and each LF straight after a CR in the chunk.
-HWY_INLINE __mmask64 DroppedIn(__m512i v) {
-    const __mmask64 cr = _mm512_cmpeq_epi8_mask(v, _mm512_set1_epi8('\r'));
-    return _mm512_cmpeq_epi8_mask(v, _mm512_set1_epi8(static_cast<char>(fillerByte))) | cr |
-           (_mm512_cmpeq_epi8_mask(v, _mm512_set1_epi8('\n')) & (cr << 1));
 }
 
 // A line end, TAB CR LF or CR LF, without a branch: which one comes is as
@@ -125,13 +140,7 @@ DecodedRun DecodeWholeSegments(const unsigned char* p, const unsigned char* end,
             if (n < chunk)
                 break; // no break before end
             // A segment longer than a chunk: found, then turned a chunk at a time.
-            const unsigned char* brk = nullptr;
-            for (const unsigned char* q = base + chunk; q != end && brk == nullptr;) {
-                const auto m = std::min(chunk, static_cast<std::size_t>(end - q));
-                const __mmask64 hits = BreaksIn(_mm512_maskz_loadu_epi8(FirstLanes(m), q));
-                brk = hits != 0 ? q + _tzcnt_u64(hits) : nullptr;
-                q += m;
-            }
+            const unsigned char* brk = FirstHit(base + chunk, end, BreaksIn);
             if (brk == nullptr || static_cast<std::size_t>(brk - p) + 3 > room - written)
                 break;
             written += ReverseTranslateChunks<true>(p, brk, out + written, -1, table);
@@ -172,6 +181,10 @@ void ReverseCopy(const char* p, std::size_t n, char* out) {
         StoreReversed(_mm512_maskz_loadu_epi8(FirstLanes(k), p + n), k, out);
         out += k;
     }
+}
+
+HWY_INLINE __mmask64 CrsIn(__m512i v) {
+    return _mm512_cmpeq_epi8_mask(v, _mm512_set1_epi8('\r'));
 }
 
 HWY_INLINE __mmask64 RtfSpecialsIn(__m512i v) {
@@ -221,19 +234,12 @@ LineRun WriteWholeLines(const char* p, const char* end, char* out, std::size_t r
         const char* base = p;
         const auto n = std::min(chunk, static_cast<std::size_t>(end - base));
         const __m512i v = _mm512_maskz_loadu_epi8(FirstLanes(n), base);
-        __mmask64 crs = _mm512_cmpeq_epi8_mask(v, _mm512_set1_epi8('\r'));
+        __mmask64 crs = CrsIn(v);
         if (crs == 0) {
             if (n < chunk)
                 break; // no CR before end
             // A line longer than a chunk: found, then copied from memory.
-            const char* cr = nullptr;
-            for (const char* q = base + chunk; q != end && cr == nullptr;) {
-                const auto m = std::min(chunk, static_cast<std::size_t>(end - q));
-                const __mmask64 hits = _mm512_cmpeq_epi8_mask(
-                    _mm512_maskz_loadu_epi8(FirstLanes(m), q), _mm512_set1_epi8('\r'));
-                cr = hits != 0 ? q + _tzcnt_u64(hits) : nullptr;
-                q += m;
-            }
+            const char* cr = FirstHit(base + chunk, end, CrsIn);
             if (cr == nullptr || cr + 1 == end || !fits(static_cast<std::size_t>(cr - p)))
                 break;
             if (reversed) {

@@ -155,6 +155,16 @@ const char* InputFile::finishedCopy() const {
     return growing_->copy;
 }
 
+std::size_t InputFile::readCopy(const char* copy, char* buffer, std::size_t size,
+                                std::uint64_t offset) {
+    const std::uint64_t length = growing_->written.load(std::memory_order_relaxed);
+    const auto got = static_cast<std::size_t>(
+        offset < length ? std::min<std::uint64_t>(size, length - offset) : 0);
+    std::memcpy(buffer, copy + offset, got);
+    noteBlockRead(got);
+    return got;
+}
+
 InputFile::~InputFile() {
     if (fd_ >= 0 && owned_)
         ::close(fd_);
@@ -163,8 +173,8 @@ InputFile::~InputFile() {
 std::size_t InputFile::read(char* buffer, std::size_t size) {
     if (growing_) {
         waitFor(offset_ + size);
-        if (finishedCopy() != nullptr) {
-            const std::size_t got = readAt(buffer, size, offset_);
+        if (const char* copy = finishedCopy()) {
+            const std::size_t got = readCopy(copy, buffer, size, offset_);
             offset_ += got;
             return got;
         }
@@ -183,14 +193,8 @@ std::size_t InputFile::read(char* buffer, std::size_t size) {
 std::size_t InputFile::readAt(char* buffer, std::size_t size, std::uint64_t offset) {
     if (growing_) {
         waitFor(offset + size);
-        if (const char* copy = finishedCopy()) {
-            const std::uint64_t length = growing_->written.load(std::memory_order_relaxed);
-            const auto got = static_cast<std::size_t>(
-                offset < length ? std::min<std::uint64_t>(size, length - offset) : 0);
-            std::memcpy(buffer, copy + offset, got);
-            noteBlockRead(got);
-            return got;
-        }
+        if (const char* copy = finishedCopy())
+            return readCopy(copy, buffer, size, offset);
     }
     std::size_t done = 0;
     while (done < size) {

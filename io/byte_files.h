@@ -91,6 +91,7 @@ private:
     void waitFor(std::uint64_t end);
     // The whole file from memory, once it is finished, if it was kept.
     const char* finishedCopy() const;
+    std::size_t readCopy(const char* copy, char* buffer, std::size_t size, std::uint64_t offset);
     mode_t permissions_ = 0;
 };
 
