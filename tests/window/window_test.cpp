@@ -309,9 +309,14 @@ private Q_SLOTS:
         for (const char* output : {"LETTER.ORV.acc", "LETTER.ORV.rtf", "LETTER.ORV.txt"})
             earlier.append(contentOf(output));
         const QByteArrayList files = filesHere();
-        // Large enough that the run outlasts the progress bar's first tick by far.
+        // Large enough that the run outlasts the progress bar's first tick.
         QVERIFY(write("LETTER.ORV", QByteArray(256 << 20, 'a')));
         form_->setProgressDelay(0);
+        auto* progress = find<QProgressBar>("progress");
+        // The bar is set, then shown, on the window's tick, which a fast
+        // machine runs only once or twice in the whole run: what it was set
+        // to is kept here rather than sampled while it may already be gone.
+        QSignalSpy set(progress, &QProgressBar::valueChanged);
 
         convert("XXX-");
         if (close) {
@@ -323,9 +328,9 @@ private Q_SLOTS:
                 QCOMPARE(contentOf(output), earlier.takeFirst());
             return;
         }
-        auto* progress = find<QProgressBar>("progress");
-        QTRY_VERIFY_WITH_TIMEOUT(progress->isVisible() && progress->value() > 0, 60000);
         waitForTheRun();
+        QVERIFY(std::any_of(set.begin(), set.end(),
+                            [](const QList<QVariant>& value) { return value.at(0).toInt() > 0; }));
         QVERIFY(!progress->isVisible());
         QCOMPARE(messages_.last(), "Successfully converted!");
     }
