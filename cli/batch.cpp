@@ -8,6 +8,7 @@
 #include <cstring>
 #include <string_view>
 #include <sys/stat.h>
+#include <utility>
 
 namespace orv::cli {
 
@@ -124,12 +125,12 @@ SourceResult convertSource(const Options& options, const SourceItem& item,
         }
     }
     SourceFrontEnd frontEnd(toOpen, progressed, item.size);
-    const ConversionOutcome outcome = runConversion(
+    ConversionOutcome outcome = runConversion(
         {item.source, item.outputBase, options.accent, options.rtf, options.text, options.open},
         frontEnd);
     if (outcome.sourceBytes > frontEnd.reported())
         progressed(outcome.sourceBytes - frontEnd.reported());
-    result.outputs = outcome.outputs;
+    result.outputs = std::move(outcome.outputs);
     result.bytes = outcome.sourceBytes;
     if (outcome.status == ConversionOutcome::Status::Converted)
         return finish(SourceResult::Status::Converted);

@@ -122,9 +122,11 @@ int convertAll(const orv::cli::Options& options) {
             ++counts[static_cast<int>(result.status)];
             bytesDone += result.bytes;
             progress.fileDone();
-            reportTrouble(report.write({items[i].source, statusName(result.status), result.outputs,
-                                        result.failure.any() ? result.failure.text() : "",
-                                        result.bytes, result.seconds}));
+            if (report.isOpen())
+                reportTrouble(
+                    report.write({items[i].source, statusName(result.status), result.outputs,
+                                  result.failure.any() ? result.failure.text() : "", result.bytes,
+                                  result.seconds}));
         },
         [&](std::size_t i) {
             if (results[i].failure.any())

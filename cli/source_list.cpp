@@ -40,6 +40,9 @@ std::string baseName(const std::string& path) {
 // elsewhere.
 std::string outputKey(const std::string& path) {
     std::string key;
+    key.reserve(path.size() + 2);
+    if (!path.starts_with('/'))
+        key.push_back('.');
     std::size_t at = 0;
     while (at <= path.size()) {
         std::size_t slash = path.find('/', at);
@@ -50,7 +53,7 @@ std::string outputKey(const std::string& path) {
             key.append("/").append(part);
         at = slash + 1;
     }
-    return (path.starts_with('/') ? "" : ".") + key;
+    return key;
 }
 
 class Lister {
@@ -87,15 +90,15 @@ private:
                                                    : joinPath(options_.outputDir, belowOutputDir),
                         {},
                         0};
-        const auto [first, isNew] = owners_.try_emplace(outputKey(item.outputBase), source);
+        const auto [first, isNew] = owners_.try_emplace(outputKey(item.outputBase), items_.size());
         if (!isNew)
-            item.failure = {source, "", item.outputBase, first->second};
+            item.failure = {source, "", item.outputBase, items_[first->second].source};
         items_.push_back(std::move(item));
     }
 
     const Options& options_;
     std::vector<SourceItem> items_;
-    std::unordered_map<std::string, std::string> owners_; // output name -> source
+    std::unordered_map<std::string, std::size_t> owners_; // output name -> its source's item
 };
 
 } // namespace

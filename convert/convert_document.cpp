@@ -63,6 +63,7 @@ OutputPaths outputPaths(const std::string& outputBase) {
 ConversionOutcome runConversion(const ConversionJob& job, FrontEnd& frontEnd) {
     const auto [textPath, accentPath, rtfPath] = outputPaths(job.outputBase);
     ConversionOutcome outcome;
+    outcome.outputs.reserve(3);
     // The private intermediate: a hidden file beside the outputs that the
     // writers read back, and that becomes the text output only at the end.
     std::optional<OutputFile> text;

@@ -4,13 +4,12 @@
 
 #include <chrono>
 #include <system_error>
-#include <utility>
 
 namespace orv {
 
-WriterThread::WriterThread(Writer writer, const OutputFile& decodedText, std::string outputPath,
-                           RunProgress& progress, Start start)
-    : writer_(writer), text_(decodedText), outputPath_(std::move(outputPath)), progress_(progress) {
+WriterThread::WriterThread(Writer writer, const OutputFile& decodedText,
+                           const std::string& outputPath, RunProgress& progress, Start start)
+    : writer_(writer), text_(decodedText), outputPath_(outputPath), progress_(progress) {
     if (start == Start::whenPublished)
         return;
     const mode_t mode = currentOutputMode();

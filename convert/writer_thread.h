@@ -24,7 +24,8 @@ public:
     enum class Start { now, whenPublished };
 
     // The output gets the mode of the calling thread's run.
-    WriterThread(Writer writer, const OutputFile& decodedText, std::string outputPath,
+    // outputPath must outlive the writer.
+    WriterThread(Writer writer, const OutputFile& decodedText, const std::string& outputPath,
                  RunProgress& progress, Start start);
     // Stops the writer if it is still going and removes an output not published.
     ~WriterThread();
@@ -40,7 +41,7 @@ private:
 
     Writer writer_;
     InputFile text_;
-    std::string outputPath_;
+    const std::string& outputPath_;
     RunProgress& progress_;
     std::optional<OutputFile> out_;
     std::exception_ptr failure_;

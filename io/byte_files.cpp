@@ -55,12 +55,17 @@ int createTemporary(const std::string& prefix, int flags, mode_t mode, std::stri
     return -1; // errno is EEXIST
 }
 
-// The folder an output goes into, for a file without a name there.
-std::string folderOf(const std::string& path) {
+// The folder an output goes into, for a file without a name there. The
+// thread's own string is reused: a batch asks this for every output.
+const char* folderOf(const std::string& path) {
     const std::size_t slash = path.rfind('/');
     if (slash == std::string::npos)
         return ".";
-    return slash == 0 ? "/" : path.substr(0, slash);
+    if (slash == 0)
+        return "/";
+    thread_local std::string folder;
+    folder.assign(path, 0, slash);
+    return folder.c_str();
 }
 
 std::atomic<bool> namedTemporariesOnly{false};
@@ -123,7 +128,7 @@ InputFile::InputFile(std::string path) : path_(std::move(path)) {
 }
 
 InputFile::InputFile(const OutputFile& written)
-    : path_(written.temporary_), fd_(written.fd_), owned_(false), size_(written.written_),
+    : path_(written.temporaryPath()), fd_(written.fd_), owned_(false), size_(written.written_),
       permissions_(written.private_ && !written.unnamed_ ? 0600 : written.mode_) {
     if (written.growing_ && !written.growing_->finished.load(std::memory_order_acquire))
         growing_ = written.growing_.get();
@@ -237,11 +242,10 @@ OutputFile::OutputFile(std::string path, Visibility visibility)
         // file made under it would have.
         if (path_.size() - path_.rfind('/') - 1 > NAME_MAX)
             throw ConversionError(path_, ENAMETOOLONG);
-        fd_ = ::open(folderOf(path_).c_str(), O_TMPFILE | access | O_CLOEXEC, mode_);
+        fd_ = ::open(folderOf(path_), O_TMPFILE | access | O_CLOEXEC, mode_);
         if (fd_ >= 0) {
             unnamed_ = true;
             live_ = true;
-            temporary_ = path_;
             return;
         }
         // Where the file system (or the kernel) has no such files, a hidden name will do.

@@ -145,7 +145,8 @@ public:
     bool pending() const { return live_; }
 
     const std::string& path() const { return path_; }
-    const std::string& temporaryPath() const { return temporary_; }
+    // A file without a name goes by the name it will have.
+    const std::string& temporaryPath() const { return unnamed_ ? path_ : temporary_; }
 
     // Hidden names only, never files without a name: what file systems
     // without those get, for the tests to reach.
@@ -163,7 +164,7 @@ private:
     void publishUnnamed();
 
     std::string path_;
-    std::string temporary_;
+    std::string temporary_; // the hidden name, when the file has one
     int fd_ = -1;
     std::uint64_t written_ = 0;
     int cleanupSlot_ = -1;
