@@ -146,24 +146,32 @@ dropAllPlaces() {
 }
 trap dropAllPlaces EXIT
 
-# Times the converter and the floor, alternately, each run on a fresh place
-# with a copy of a set of sources ($1: a file or a folder), with the
-# converter's extra arguments after it. Sets convWall convCpu convRss
-# floorWall floorCpu (medians; the RSS is the largest seen).
+# Times the converter and the floor, each run on a fresh place with a copy
+# of a set of sources ($1: a file or a folder), with the converter's extra
+# arguments after it. The floor writes the sizes the converter wrote, known
+# after the first run; from then on every other run times the floor first,
+# so that neither always inherits what the other left in the machine. Sets
+# convWall convCpu convRss floorWall floorCpu (medians; the RSS is the
+# largest seen).
 timePair() {
     local set=$1 label=$2 split=$3
     shift 3
-    local walls=() cpus=() rsses=() fWalls=() fCpus=() lists=() wall cpu rss run dir i
-    for ((run = 0; run < runs; run++)); do
-        dir=$work/$label-$run
+    local walls=() cpus=() rsses=() fWalls=() fCpus=() run dir
+    local sizes=$work/$label.sizes
+    timeConverter() {
+        local wall cpu rss
         freshPlace "$dir"/conv "$set"
         read -r wall cpu rss < <(measure "${converter[@]}" "$@" "$dir"/conv/*.ORV)
         walls+=("$wall")
         cpus+=("$cpu")
         rsses+=("$rss")
-        floorList "$dir"/conv "$dir"/floor >"$dir"/list
+        [[ -f $sizes ]] || floorList "$dir"/conv @TARGET@ >"$sizes"
         dropPlace "$dir"/conv
-        lists=()
+    }
+    timeFloor() {
+        local wall cpu rss i lists=()
+        awk -v to="$dir/floor" '{ i = index($0, "@TARGET@")
+            print substr($0, 1, i - 1) to substr($0, i + 8) }' "$sizes" >"$dir"/list
         for ((i = 0; i < split; i++)); do
             awk -v n="$split" -v i="$i" 'NR % n == i' "$dir"/list >"$dir/list.$i"
             lists+=("$dir/list.$i")
@@ -178,6 +186,17 @@ timePair() {
         fWalls+=("$wall")
         fCpus+=("$cpu")
         dropPlace "$dir"/floor
+    }
+    for ((run = 0; run < runs; run++)); do
+        dir=$work/$label-$run
+        mkdir -p "$dir"
+        if ((run % 2 == 1)); then
+            timeFloor
+            timeConverter "$@"
+        else
+            timeConverter "$@"
+            timeFloor
+        fi
         # A few large outputs left in the cache would crowd out the next runs'
         # writes; removing them is cheap, unlike removing many small files.
         if [[ ! -d $set ]] && ! $loopPlaces; then
