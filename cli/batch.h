@@ -17,7 +17,7 @@ struct SourceResult {
     Failure failure;
     std::vector<std::string> outputs; // written and kept
     std::uint64_t bytes = 0;          // the source's size, when known
-    double seconds = 0;
+    double seconds = 0;               // the time taken, measured only for the report
 };
 
 // The outputs' names for outputBase that options select, in the order written.

@@ -54,11 +54,16 @@ private:
 void runJobs(std::size_t count, unsigned threads, const std::function<void(std::size_t)>& work,
              const std::function<void(std::size_t)>& ended,
              const std::function<void(std::size_t)>& inOrder, std::size_t window) {
-    Pool pool(count, window < threads ? threads : window, work, ended, inOrder);
     if (threads <= 1 || count <= 1) {
-        pool.runWorker();
+        // One at a time, every job ends in its turn: nothing to share or wait for.
+        for (std::size_t i = 0; i < count; ++i) {
+            work(i);
+            ended(i);
+            inOrder(i);
+        }
         return;
     }
+    Pool pool(count, window < threads ? threads : window, work, ended, inOrder);
     std::vector<std::jthread> workers;
     for (unsigned i = 0; i < threads && i < count; ++i)
         workers.emplace_back([&pool] { pool.runWorker(); });

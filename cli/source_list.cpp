@@ -58,7 +58,12 @@ std::string outputKey(const std::string& path) {
 
 class Lister {
 public:
-    explicit Lister(const Options& options) : options_(options) {}
+    explicit Lister(const Options& options) : options_(options) {
+        // Most runs list their operands and nothing more: one allocation
+        // each for the whole batch rather than growing by steps.
+        items_.reserve(options.files.size());
+        owners_.reserve(options.files.size());
+    }
 
     void addOperand(const std::string& operand) {
         // A NUL in a line-separated list would cut the name short, and
