@@ -6,6 +6,7 @@
 #include "cli/quoted_name.h"
 #include "cli/report_writer.h"
 #include "cli/source_list.h"
+#include "io/held_folders.h"
 #include "io/temporary_files.h"
 
 #include <algorithm>
@@ -154,6 +155,8 @@ int main(int argc, char** argv) {
     std::setlocale(LC_NUMERIC, "C");
     // Ctrl-C in a long batch must not leave hidden half-written files behind.
     orv::removeTemporariesOnSignal();
+    // A batch reads and writes many files in few folders, often deep ones.
+    orv::holdFoldersOpen(true);
     // Every file allocates and frees the same 1 MiB output buffers; keeping
     // freed memory for the next file spares a brk() pair and fresh page
     // faults per file in a batch of small documents.

@@ -1,6 +1,7 @@
 #include "io/byte_files.h"
 
 #include "io/conversion_error.h"
+#include "io/held_folders.h"
 #include "io/run_context.h"
 #include "io/scratch_blocks.h"
 #include "io/temporary_files.h"
@@ -55,35 +56,36 @@ int createTemporary(const std::string& prefix, int flags, mode_t mode, std::stri
     return -1; // errno is EEXIST
 }
 
-// The folder an output goes into, for a file without a name there. The
-// thread's own string is reused: a batch asks this for every output.
-const char* folderOf(const std::string& path) {
-    const std::size_t slash = path.rfind('/');
-    if (slash == std::string::npos)
+// The folder an output goes into, for a file without a name there, given
+// where the output's own name starts in its path.
+std::string_view folderOf(const std::string& path, std::size_t nameStart) {
+    if (nameStart == 0)
         return ".";
-    if (slash == 0)
-        return "/";
-    thread_local std::string folder;
-    folder.assign(path, 0, slash);
-    return folder.c_str();
+    return nameStart == 1 ? "/" : std::string_view(path).substr(0, nameStart - 1);
 }
 
 std::atomic<bool> namedTemporariesOnly{false};
+
+// How a file system (or a kernel) without files that have no name refuses one.
+bool unnamedRefused(int error) {
+    return error == EOPNOTSUPP || error == EISDIR || error == EINVAL;
+}
 // Linking by descriptor needs a privilege most users lack; once refused, the
 // descriptor's /proc name is used instead, which needs none.
 std::atomic<bool> emptyPathRefused{false};
 
-// Gives the unnamed file open on fd the name path, which must not exist yet.
-int linkUnnamed(int fd, const std::string& path) {
+// Gives the unnamed file open on fd the name, which must not exist yet, in
+// folder (AT_FDCWD: name is a path).
+int linkUnnamed(int fd, int folder, const char* name) {
     if (!emptyPathRefused.load(std::memory_order_relaxed)) {
-        if (::linkat(fd, "", AT_FDCWD, path.c_str(), AT_EMPTY_PATH) == 0)
+        if (::linkat(fd, "", folder, name, AT_EMPTY_PATH) == 0)
             return 0;
         if (errno != ENOENT)
             return -1;
     }
     char procName[40];
     std::snprintf(procName, sizeof procName, "/proc/self/fd/%d", fd);
-    if (::linkat(AT_FDCWD, procName, AT_FDCWD, path.c_str(), AT_SYMLINK_FOLLOW) != 0)
+    if (::linkat(AT_FDCWD, procName, folder, name, AT_SYMLINK_FOLLOW) != 0)
         return -1;
     emptyPathRefused.store(true, std::memory_order_relaxed);
     return 0;
@@ -108,7 +110,20 @@ void closeOrThrow(int fd, const std::string& path) {
 
 InputFile::InputFile(std::string path) : path_(std::move(path)) {
     // Without O_NONBLOCK a FIFO would hold up the run until a writer came.
-    fd_ = ::open(path_.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
+    const int flags = O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY;
+    const std::size_t slash = path_.rfind('/');
+    const std::size_t nameStart = slash == std::string::npos ? 0 : slash + 1;
+    bool byPath = true;
+    if (const auto folder = heldFolder(FolderUse::sources, folderOf(path_, nameStart))) {
+        fd_ = ::openat(folder->fd(), path_.c_str() + nameStart, flags);
+        // Not there: the held folder may have been removed since, and
+        // another made under its name. The path says.
+        byPath = fd_ < 0 && errno == ENOENT;
+        if (byPath)
+            releaseHeldFolder(FolderUse::sources);
+    }
+    if (byPath)
+        fd_ = ::open(path_.c_str(), flags);
     if (fd_ < 0)
         throwLastError(path_);
     struct stat info {};
@@ -240,16 +255,19 @@ OutputFile::OutputFile(std::string path, Visibility visibility)
         // folder nothing until it is linked in under its final name.
         // The name is only used at the end: one too long must fail now, as a
         // file made under it would have.
-        if (path_.size() - path_.rfind('/') - 1 > NAME_MAX)
+        const std::size_t slash = path_.rfind('/');
+        nameStart_ = slash == std::string::npos ? 0 : slash + 1;
+        if (path_.size() - nameStart_ > NAME_MAX)
             throw ConversionError(path_, ENAMETOOLONG);
-        fd_ = ::open(folderOf(path_), O_TMPFILE | access | O_CLOEXEC, mode_);
+        fd_ = openUnnamed(access);
         if (fd_ >= 0) {
             unnamed_ = true;
             live_ = true;
             return;
         }
+        folder_.reset();
         // Where the file system (or the kernel) has no such files, a hidden name will do.
-        if (errno != EOPNOTSUPP && errno != EISDIR && errno != EINVAL)
+        if (!unnamedRefused(errno))
             throwLastError(path_);
     }
     checkReplaceable(path_);
@@ -259,6 +277,25 @@ OutputFile::OutputFile(std::string path, Visibility visibility)
         throwLastError(path_);
     live_ = true;
     cleanupSlot_ = TemporaryFileList::remember(temporary_);
+}
+
+int OutputFile::openUnnamed(int access) {
+    const int flags = O_TMPFILE | access | O_CLOEXEC;
+    const std::string_view folder = folderOf(path_, nameStart_);
+    folder_ = heldFolder(FolderUse::outputs, folder);
+    if (folder_) {
+        const int fd = ::openat(folder_->fd(), ".", flags, mode_);
+        if (fd >= 0 || unnamedRefused(errno))
+            return fd;
+        // The folder held open may have been removed since (a removed
+        // folder takes no new files): whatever has its name now is the
+        // folder meant.
+        releaseHeldFolder(FolderUse::outputs);
+        folder_.reset();
+    }
+    thread_local std::string path;
+    path.assign(folder);
+    return ::open(path.c_str(), flags, mode_);
 }
 
 void OutputFile::useNamedTemporariesOnly(bool only) {
@@ -360,7 +397,17 @@ void OutputFile::publish() {
 void OutputFile::publishUnnamed() {
     // Written out completely by now: write() has reported every error that a
     // local file system gives, and those are the only ones with such files.
-    if (linkUnnamed(fd_, path_) != 0) {
+    int folder = folder_ ? folder_->fd() : AT_FDCWD;
+    int linked = linkUnnamed(fd_, folder, inFolder(path_));
+    if (linked != 0 && errno != EEXIST && folder_) {
+        // The held folder may have been removed since the file was made in
+        // it: the path says where the output goes.
+        releaseHeldFolder(FolderUse::outputs);
+        folder_.reset();
+        folder = AT_FDCWD;
+        linked = linkUnnamed(fd_, folder, path_.c_str());
+    }
+    if (linked != 0) {
         if (errno != EEXIST)
             throwLastError(path_);
         // The name is taken: linked in under a hidden name first, then renamed
@@ -371,23 +418,24 @@ void OutputFile::publishUnnamed() {
         bool linked = false;
         for (int attempt = 0; attempt < 100 && !linked; ++attempt) {
             hidden = randomName(prefix);
-            linked = linkUnnamed(fd_, hidden) == 0;
+            linked = linkUnnamed(fd_, folder, inFolder(hidden)) == 0;
             if (!linked && errno != EEXIST)
                 break;
         }
         if (!linked)
             throwLastError(path_);
         const int slot = TemporaryFileList::remember(hidden);
-        const int renamed = ::rename(hidden.c_str(), path_.c_str());
+        const int renamed = ::renameat(folder, inFolder(hidden), folder, inFolder(path_));
         const int error = errno;
         if (renamed != 0)
-            ::unlink(hidden.c_str());
+            ::unlinkat(folder, inFolder(hidden), 0);
         TemporaryFileList::forget(slot);
         if (renamed != 0)
             throw ConversionError(path_, error);
     }
     closeDescriptor();
     live_ = false;
+    folder_.reset();
 }
 
 void OutputFile::releaseReaders() {
@@ -405,6 +453,7 @@ void OutputFile::discard() {
         ::close(fd_);
     fd_ = -1;
     live_ = false;
+    folder_.reset();
     if (unnamed_)
         return; // gone with its descriptor
     ::unlink(temporary_.c_str());

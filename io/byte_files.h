@@ -34,6 +34,7 @@ private:
 };
 
 class OutputFile;
+class OpenFolder;
 
 // How far a file that is read back has been written, for readers that start
 // before it is finished: they wait for the bytes they ask for, or its end.
@@ -162,9 +163,18 @@ private:
     void writeThrough(std::string_view bytes);
     void writeAll(const char* data, std::size_t size);
     void publishUnnamed();
+    // A new file without a name in the output's folder, or -1 with errno.
+    int openUnnamed(int access);
+    // path (the output's, or a hidden one beside it) as the calls that take
+    // the held folder want it: the bare name there, else the whole path.
+    const char* inFolder(const std::string& path) const {
+        return folder_ ? path.c_str() + nameStart_ : path.c_str();
+    }
 
     std::string path_;
-    std::string temporary_; // the hidden name, when the file has one
+    std::string temporary_;                    // the hidden name, when the file has one
+    std::size_t nameStart_ = 0;                // where the name starts in path_
+    std::shared_ptr<const OpenFolder> folder_; // the folder, held open for the batch
     int fd_ = -1;
     std::uint64_t written_ = 0;
     int cleanupSlot_ = -1;

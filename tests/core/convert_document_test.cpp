@@ -32,13 +32,23 @@ protected:
     // One run with openAfter set, formats as letters "art"; returns what the front end heard.
     std::string convert(const std::string& name, const std::string& formats,
                         const std::string& folder = "") {
-        const auto openFiles = std::distance(fs::directory_iterator("/proc/self/fd"), {});
+        const auto before = openFiles();
         RecordingFrontEnd frontEnd;
         convertDocument(folder.empty() ? dir : folder, name, has(formats, 'a'), has(formats, 'r'),
                         has(formats, 't'), true, frontEnd);
-        EXPECT_EQ(std::distance(fs::directory_iterator("/proc/self/fd"), {}), openFiles)
-            << "a file was left open";
+        EXPECT_EQ(openFiles(), before) << "a file was left open";
         return frontEnd.events;
+    }
+
+    // The files this process has open; folders held open from run to run
+    // are not counted.
+    static std::ptrdiff_t openFiles() {
+        std::ptrdiff_t count = 0;
+        for (const auto& entry : fs::directory_iterator("/proc/self/fd")) {
+            std::error_code error;
+            count += !fs::is_directory(entry.path(), error) && !error;
+        }
+        return count;
     }
 
     // What a successful run reports: the documents opened in the fixed order, then the message.
@@ -90,6 +100,31 @@ TEST_F(ConvertDocumentTest, RunsLeaveTheSelectedOutputs) {
     EXPECT_EQ(readFile(path("D.ORV.rtf")),
               rtfHeader + crlf({"\310\\\\\\}a\\{\\par", "", "x\t\\par", "", "\\par", ""}) +
                   rtfClosing);
+}
+
+// Outputs go where their paths say, and sources are read from there, as
+// runs move between folders and one is removed and made again. Run once
+// with folders held open, these rows end up going through held folders.
+TEST_F(ConvertDocumentTest, EachRunReadsAndWritesWhereItsPathsSay) {
+    const struct {
+        const char* folder;
+        bool remakeFirst; // the folder is removed with all in it, and made anew
+    } runs[] = {{"a", false}, {"b", false}, {"a", false}, {"a", true}, {"b", true}, {"b", false}};
+    for (const auto& run : runs) {
+        const std::string folder = path(run.folder);
+        if (run.remakeFirst)
+            fs::remove_all(folder);
+        fs::create_directories(folder);
+        // Each run's source differs, so that an output from another run shows.
+        const std::string source = "HDR" + std::string(run.folder) + (run.remakeFirst ? "!" : "");
+        writeFile(folder + "/D.ORV", source);
+        EXPECT_EQ(convert("D.ORV", "t", folder), success(folder + "/D.ORV", "t")) << run.folder;
+        // One segment of plain letters: turned round, then the closing empty line.
+        EXPECT_EQ(readFile(folder + "/D.ORV.txt"),
+                  crlf({std::string(source.rbegin(), source.rend()), ""}))
+            << run.folder;
+    }
+    EXPECT_EQ(listing(), (Names{"a/", "a/D.ORV", "a/D.ORV.txt", "b/", "b/D.ORV", "b/D.ORV.txt"}));
 }
 
 const std::string longName(253, 'N'); // a valid name, but not with ".txt" added

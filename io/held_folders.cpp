@@ -1,0 +1,55 @@
+#include "io/held_folders.h"
+
+#include <atomic>
+#include <fcntl.h>
+#include <string>
+#include <unistd.h>
+
+namespace orv {
+namespace {
+
+std::atomic<bool> holdFolders{false};
+
+struct HeldFolder {
+    std::string path;
+    std::shared_ptr<const OpenFolder> open;
+};
+
+// A file still being made keeps its own reference: moving on to another
+// folder never closes one in use.
+thread_local HeldFolder held[2];
+
+HeldFolder& heldFor(FolderUse use) {
+    return held[use == FolderUse::sources ? 0 : 1];
+}
+
+} // namespace
+
+OpenFolder::~OpenFolder() {
+    ::close(fd_);
+}
+
+void holdFoldersOpen(bool hold) {
+    holdFolders.store(hold, std::memory_order_relaxed);
+}
+
+std::shared_ptr<const OpenFolder> heldFolder(FolderUse use, std::string_view folder) {
+    if (!holdFolders.load(std::memory_order_relaxed))
+        return nullptr;
+    HeldFolder& slot = heldFor(use);
+    if (slot.open && slot.path == folder)
+        return slot.open;
+    slot.open.reset();
+    slot.path.assign(folder);
+    const int fd = ::open(slot.path.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0)
+        return nullptr;
+    slot.open = std::make_shared<const OpenFolder>(fd);
+    return slot.open;
+}
+
+void releaseHeldFolder(FolderUse use) {
+    heldFor(use).open.reset();
+}
+
+} // namespace orv
