@@ -146,64 +146,71 @@ dropAllPlaces() {
 }
 trap dropAllPlaces EXIT
 
-# Times the converter and the floor, each run on a fresh place with a copy
-# of a set of sources ($1: a file or a folder), with the converter's extra
-# arguments after it. The floor writes the sizes the converter wrote, known
-# after the first run; from then on every other run times the floor first,
-# so that neither always inherits what the other left in the machine. Sets
-# convWall convCpu convRss floorWall floorCpu (medians; the RSS is the
+# One timed run of the converter on a fresh place $1 holding a copy of the
+# sources $2 (a file, or a folder's *.ORV), with its extra arguments after
+# the sizes file $3; prints "wall cpu rssKiB". The first run notes the sizes
+# it wrote in $3, for the floor.
+runConverter() {
+    local dir=$1 set=$2 sizes=$3
+    shift 3
+    freshPlace "$dir"/conv "$set"
+    local sources=("$dir"/conv/*.ORV)
+    if [[ -d $set ]] && ((${#jobs[@]})); then
+        # Many sources go in as a list file, as the floor gets its own:
+        # passing 20,000 names on a command line costs bash itself a
+        # tenth of a second, which would be timed as the converter's.
+        printf '%s\0' "${sources[@]}" >"$dir"/sources
+        sources=(--null --files-from="$dir"/sources)
+    fi
+    measure "${converter[@]}" "$@" "${sources[@]}"
+    [[ -f $sizes ]] || floorList "$dir"/conv @TARGET@ >"$sizes"
+    dropPlace "$dir"/conv
+}
+
+# One timed run of the floor on a fresh place $1 holding a copy of $2,
+# writing the sizes in $3, its list split over $4 processes; prints "wall
+# cpu rssKiB".
+runFloor() {
+    local dir=$1 set=$2 sizes=$3 split=$4 i lists=()
+    awk -v to="$dir/floor" '{ i = index($0, "@TARGET@")
+        print substr($0, 1, i - 1) to substr($0, i + 8) }' "$sizes" >"$dir"/list
+    for ((i = 0; i < split; i++)); do
+        awk -v n="$split" -v i="$i" 'NR % n == i' "$dir"/list >"$dir/list.$i"
+        lists+=("$dir/list.$i")
+    done
+    freshPlace "$dir"/floor "$set"
+    if ((split == 1)); then
+        measure "$floor" "$dir"/list
+    else
+        measure bash -c "$(declare -f floorParallel); floor=$floor"'
+            floorParallel "$@"' _ "${lists[@]}"
+    fi
+    dropPlace "$dir"/floor
+}
+
+# Times the converter and the floor on a set of sources ($1: a file or a
+# folder), each run on fresh places, with the converter's extra arguments
+# after the label. From the second run on, every other run times the floor
+# first, so that neither always inherits what the other left in the
+# machine. Sets convWall convCpu convRss floorWall (medians; the RSS is the
 # largest seen).
 timePair() {
-    local set=$1 label=$2 split=$3
-    shift 3
-    local walls=() cpus=() rsses=() fWalls=() fCpus=() run dir
+    local set=$1 label=$2
+    shift 2
+    local walls=() cpus=() rsses=() fWalls=() run dir wall cpu rss
     local sizes=$work/$label.sizes
-    timeConverter() {
-        local wall cpu rss
-        freshPlace "$dir"/conv "$set"
-        local sources=("$dir"/conv/*.ORV)
-        if [[ -d $set ]] && ((${#jobs[@]})); then
-            # Many sources go in as a list file, as the floor gets its own:
-            # passing 20,000 names on a command line costs bash itself a
-            # tenth of a second, which would be timed as the converter's.
-            printf '%s\0' "${sources[@]}" >"$dir"/sources
-            sources=(--null --files-from="$dir"/sources)
-        fi
-        read -r wall cpu rss < <(measure "${converter[@]}" "$@" "${sources[@]}")
-        walls+=("$wall")
-        cpus+=("$cpu")
-        rsses+=("$rss")
-        [[ -f $sizes ]] || floorList "$dir"/conv @TARGET@ >"$sizes"
-        dropPlace "$dir"/conv
-    }
-    timeFloor() {
-        local wall cpu rss i lists=()
-        awk -v to="$dir/floor" '{ i = index($0, "@TARGET@")
-            print substr($0, 1, i - 1) to substr($0, i + 8) }' "$sizes" >"$dir"/list
-        for ((i = 0; i < split; i++)); do
-            awk -v n="$split" -v i="$i" 'NR % n == i' "$dir"/list >"$dir/list.$i"
-            lists+=("$dir/list.$i")
-        done
-        freshPlace "$dir"/floor "$set"
-        if ((split == 1)); then
-            read -r wall cpu rss < <(measure "$floor" "$dir"/list)
-        else
-            read -r wall cpu rss < <(measure bash -c "$(declare -f floorParallel); floor=$floor"'
-                floorParallel "$@"' _ "${lists[@]}")
-        fi
-        fWalls+=("$wall")
-        fCpus+=("$cpu")
-        dropPlace "$dir"/floor
-    }
     for ((run = 0; run < runs; run++)); do
         dir=$work/$label-$run
         mkdir -p "$dir"
         if ((run % 2 == 1)); then
-            timeFloor
-            timeConverter "$@"
-        else
-            timeConverter "$@"
-            timeFloor
+            read -r wall cpu rss < <(runFloor "$dir" "$set" "$sizes" 1)
+            fWalls+=("$wall")
+        fi
+        read -r wall cpu rss < <(runConverter "$dir" "$set" "$sizes" "$@")
+        walls+=("$wall") cpus+=("$cpu") rsses+=("$rss")
+        if ((run % 2 == 0)); then
+            read -r wall cpu rss < <(runFloor "$dir" "$set" "$sizes" 1)
+            fWalls+=("$wall")
         fi
         # A few large outputs left in the cache would crowd out the next runs'
         # writes; removing them is cheap, unlike removing many small files.
@@ -216,7 +223,50 @@ timePair() {
     convCpu=$(median "${cpus[@]}")
     convRss=$(largest "${rsses[@]}")
     floorWall=$(median "${fWalls[@]}")
-    floorCpu=$(median "${fCpus[@]}")
+}
+
+# The small sources: in every run the converter with -j1 and with -jN, and
+# the floor on one list and on N, back to back (in reverse order every other
+# run), so that a run's ratios compare times taken within a minute of each
+# other. This machine's speed drifts over minutes; besides the ratios of
+# the medians, the medians of each run's own ratios are reported. Sets
+# smallWall smallCpu smallFloor smallFloorCpu parallelWall parallelFloor
+# smallRunRatio shareRunMedian.
+timeSmall() {
+    local sizes=$work/small.sizes run dir step wall cpu rss steps
+    local -A times cpuTimes
+    for ((run = 0; run < runs; run++)); do
+        dir=$work/small-$run
+        mkdir -p "$dir"/one "$dir"/many
+        steps=(c1 f1)
+        ((${#jobs[@]})) && steps+=(cN fN)
+        if ((run % 2 == 1)); then
+            mapfile -t steps < <(printf '%s\n' "${steps[@]}" | tac)
+        fi
+        for step in "${steps[@]}"; do
+            case $step in
+            c1) read -r wall cpu rss < <(runConverter "$dir"/one "$data"/small "$sizes" "${jobs[@]}") ;;
+            f1) read -r wall cpu rss < <(runFloor "$dir"/one "$data"/small "$sizes" 1) ;;
+            cN) read -r wall cpu rss < <(runConverter "$dir"/many "$data"/small "$sizes" "-j$cores") ;;
+            fN) read -r wall cpu rss < <(runFloor "$dir"/many "$data"/small "$sizes" "$cores") ;;
+            esac
+            times[$step]+=" $wall" cpuTimes[$step]+=" $cpu"
+        done
+    done
+    # shellcheck disable=SC2046,SC2086 # the lists are numbers
+    {
+        smallWall=$(median ${times[c1]}) smallCpu=$(median ${cpuTimes[c1]})
+        smallFloor=$(median ${times[f1]}) smallFloorCpu=$(median ${cpuTimes[f1]})
+        smallRunRatio=$(median $(paste -d' ' <(printf '%s\n' ${times[c1]}) \
+            <(printf '%s\n' ${times[f1]}) | awk '{ printf "%.2f\n", $1 / $2 }'))
+        if ((${#jobs[@]})); then
+            parallelWall=$(median ${times[cN]}) parallelFloor=$(median ${times[fN]})
+            shareRunMedian=$(median $(paste -d' ' <(printf '%s\n' ${times[c1]}) \
+                <(printf '%s\n' ${times[cN]}) <(printf '%s\n' ${times[f1]}) \
+                <(printf '%s\n' ${times[fN]}) | awk '{ c = $1 / $2; f = $3 / $4
+                    if (f > 1) printf "%.2f\n", (c - 1) / (f - 1); else print "nan" }'))
+        fi
+    }
 }
 
 # Warm cache: every source read once before anything is timed.
@@ -229,15 +279,10 @@ report() {
 
 declare -A wall cpu rss fwall
 for source in text-96M text-12M breaks-96M breaks-12M line-96M; do
-    timePair "$data/$source.ORV" "$source" 1
+    timePair "$data/$source.ORV" "$source"
     wall[$source]=$convWall cpu[$source]=$convCpu rss[$source]=$convRss fwall[$source]=$floorWall
 done
-timePair "$data"/small small-j1 1 "${jobs[@]}"
-smallWall=$convWall smallCpu=$convCpu smallFloor=$floorWall smallFloorCpu=$floorCpu
-if ((${#jobs[@]})); then
-    timePair "$data"/small small-j$cores "$cores" "-j$cores"
-    parallelWall=$convWall parallelFloor=$floorWall
-fi
+timeSmall
 
 perFile() { awk -v s="$1" -v n="$smallCount" 'BEGIN { printf "%.0fus", s / n * 1e6 }'; }
 MiB() { awk -v k="$1" 'BEGIN { printf "%.1fM", k / 1024 }'; }
@@ -254,6 +299,7 @@ for source in text-96M breaks-96M line-96M; do
 done
 report "$smallCount small sources${jobs[*]:+ ${jobs[*]}}, wall per file" "$(perFile "$smallWall")" \
     "$(perFile "$smallFloor")" "$(ratio "$smallWall" "$smallFloor")" 1.25
+row "  median of the runs' own ratios" "" "" "$smallRunRatio" "" ""
 row "$smallCount small sources, cpu per file" "$(perFile "$smallCpu")" \
     "$(perFile "$smallFloorCpu")" "" "" ""
 # 8 times the size may cost 9 times the time, or as much more as the floor
@@ -276,6 +322,7 @@ if ((${#jobs[@]})); then
         share=$(awk -v c="$convGain" -v f="$floorGain" 'BEGIN { printf "%.2f", (c - 1) / (f - 1) }')
         row "  share of the floor's gain" "" "" "$share" ">=0.80" \
             "$(awk -v s="$share" 'BEGIN { print (s >= 0.8 ? "ok" : "MISSED") }')"
+        row "  median of the runs' own shares" "" "" "$shareRunMedian" "" ""
     else
         row "  share of the floor's gain" "" "" "" ">=0.80" "n/a: the floor gained nothing"
     fi
