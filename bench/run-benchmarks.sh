@@ -203,13 +203,13 @@ timePair() {
         dir=$work/$label-$run
         mkdir -p "$dir"
         if ((run % 2 == 1)); then
-            read -r wall cpu rss < <(runFloor "$dir" "$set" "$sizes" 1)
+            read -r wall cpu rss <<<"$(runFloor "$dir" "$set" "$sizes" 1)"
             fWalls+=("$wall")
         fi
-        read -r wall cpu rss < <(runConverter "$dir" "$set" "$sizes" "$@")
+        read -r wall cpu rss <<<"$(runConverter "$dir" "$set" "$sizes" "$@")"
         walls+=("$wall") cpus+=("$cpu") rsses+=("$rss")
         if ((run % 2 == 0)); then
-            read -r wall cpu rss < <(runFloor "$dir" "$set" "$sizes" 1)
+            read -r wall cpu rss <<<"$(runFloor "$dir" "$set" "$sizes" 1)"
             fWalls+=("$wall")
         fi
         # A few large outputs left in the cache would crowd out the next runs'
@@ -245,10 +245,10 @@ timeSmall() {
         fi
         for step in "${steps[@]}"; do
             case $step in
-            c1) read -r wall cpu rss < <(runConverter "$dir"/one "$data"/small "$sizes" "${jobs[@]}") ;;
-            f1) read -r wall cpu rss < <(runFloor "$dir"/one "$data"/small "$sizes" 1) ;;
-            cN) read -r wall cpu rss < <(runConverter "$dir"/many "$data"/small "$sizes" "-j$cores") ;;
-            fN) read -r wall cpu rss < <(runFloor "$dir"/many "$data"/small "$sizes" "$cores") ;;
+            c1) read -r wall cpu rss <<<"$(runConverter "$dir"/one "$data"/small "$sizes" "${jobs[@]}")" ;;
+            f1) read -r wall cpu rss <<<"$(runFloor "$dir"/one "$data"/small "$sizes" 1)" ;;
+            cN) read -r wall cpu rss <<<"$(runConverter "$dir"/many "$data"/small "$sizes" "-j$cores")" ;;
+            fN) read -r wall cpu rss <<<"$(runFloor "$dir"/many "$data"/small "$sizes" "$cores")" ;;
             esac
             times[$step]+=" $wall" cpuTimes[$step]+=" $cpu"
         done
