@@ -70,6 +70,7 @@ std::atomic<bool> namedTemporariesOnly{false};
 bool unnamedRefused(int error) {
     return error == EOPNOTSUPP || error == EISDIR || error == EINVAL;
 }
+
 // Linking by descriptor needs a privilege most users lack; once refused, the
 // descriptor's /proc name is used instead, which needs none.
 std::atomic<bool> emptyPathRefused{false};
@@ -398,16 +399,16 @@ void OutputFile::publishUnnamed() {
     // Written out completely by now: write() has reported every error that a
     // local file system gives, and those are the only ones with such files.
     int folder = folder_ ? folder_->fd() : AT_FDCWD;
-    int linked = linkUnnamed(fd_, folder, inFolder(path_));
-    if (linked != 0 && errno != EEXIST && folder_) {
+    int named = linkUnnamed(fd_, folder, inFolder(path_));
+    if (named != 0 && errno != EEXIST && folder_) {
         // The held folder may have been removed since the file was made in
         // it: the path says where the output goes.
         releaseHeldFolder(FolderUse::outputs);
         folder_.reset();
         folder = AT_FDCWD;
-        linked = linkUnnamed(fd_, folder, path_.c_str());
+        named = linkUnnamed(fd_, folder, path_.c_str());
     }
-    if (linked != 0) {
+    if (named != 0) {
         if (errno != EEXIST)
             throwLastError(path_);
         // The name is taken: linked in under a hidden name first, then renamed
