@@ -24,10 +24,16 @@ namespace {
 // Leaves room for ".", the suffix and ".XXXXXX" within a 255-byte name.
 constexpr std::size_t keptNameBytes = 200;
 
-// "dir/.name.XXXXXX": hidden, beside the output, and named for it.
-std::string temporaryPrefix(const std::string& path) {
+// Where the last component of path starts.
+std::size_t nameStartOf(const std::string& path) {
     const std::size_t slash = path.rfind('/');
-    const std::size_t nameStart = slash == std::string::npos ? 0 : slash + 1;
+    return slash == std::string::npos ? 0 : slash + 1;
+}
+
+// "dir/.name.XXXXXX": hidden, beside the output, and named for it. The
+// folder part is the output's own, so inFolder() serves both names.
+std::string temporaryPrefix(const std::string& path) {
+    const std::size_t nameStart = nameStartOf(path);
     return path.substr(0, nameStart) + "." + path.substr(nameStart, keptNameBytes) + ".";
 }
 
@@ -112,8 +118,7 @@ void closeOrThrow(int fd, const std::string& path) {
 InputFile::InputFile(std::string path) : path_(std::move(path)) {
     // Without O_NONBLOCK a FIFO would hold up the run until a writer came.
     const int flags = O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY;
-    const std::size_t slash = path_.rfind('/');
-    const std::size_t nameStart = slash == std::string::npos ? 0 : slash + 1;
+    const std::size_t nameStart = nameStartOf(path_);
     bool byPath = true;
     if (const auto folder = heldFolder(FolderUse::sources, folderOf(path_, nameStart))) {
         fd_ = ::openat(folder->fd(), path_.c_str() + nameStart, flags);
@@ -256,8 +261,7 @@ OutputFile::OutputFile(std::string path, Visibility visibility)
         // folder nothing until it is linked in under its final name.
         // The name is only used at the end: one too long must fail now, as a
         // file made under it would have.
-        const std::size_t slash = path_.rfind('/');
-        nameStart_ = slash == std::string::npos ? 0 : slash + 1;
+        nameStart_ = nameStartOf(path_);
         if (path_.size() - nameStart_ > NAME_MAX)
             throw ConversionError(path_, ENAMETOOLONG);
         fd_ = openUnnamed(access);
