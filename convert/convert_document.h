@@ -1,8 +1,10 @@
 #pragma once
 
 #include "convert/front_end.h"
+#include "io/durable_outputs.h"
 
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -46,15 +48,50 @@ struct ConversionOutcome {
     std::string errorPath;            // the path concerned
     std::string errorReason;          // and the platform's words for what went wrong
     std::vector<std::string> outputs; // the outputs written and kept, in the order written
-    std::uint64_t sourceBytes = 0;    // the source's size, once it was opened
+    std::uint64_t sourceBytes = 0;    // the bytes read of the source
 };
 
 // Converts job.source into every selected format, in a fixed order: the
-// decoded text file, the Accent document, the RTF document; removes the text
-// file unless text is selected; opens the results if asked. Ends by
-// reporting success or the first failure to frontEnd (nothing when
-// cancelled). Outputs finished before a failure stay as they are.
+// decoded text file, the Accent document, the RTF document; drops the
+// decoded text unless text is selected (an existing text output of that
+// name stays as it is); opens the results if asked. Ends by reporting
+// success or the first failure to frontEnd (nothing when cancelled).
+// Outputs finished before a failure stay as they are. Unless outputs are
+// not synced (setOutputsSynced), every output is on stable storage, data
+// and name, before success is reported.
 ConversionOutcome runConversion(const ConversionJob& job, FrontEnd& frontEnd);
+
+// runConversion in steps, for a batch that makes many documents durable at
+// once: prepareConversion() writes every output in full without naming any;
+// addOutputsTo() hands the finished outputs to a group, which makes their
+// data durable; name() names them in the fixed order, with the outcome
+// runConversion would have (what remains after a failure is what the steps
+// one after the other would leave) and hands the names to the group; once
+// the group has made them durable, report() tells frontEnd and gives the
+// outcome. Dropped before name(), the conversion leaves every earlier
+// output as it was.
+class PreparedConversion {
+public:
+    PreparedConversion();
+    ~PreparedConversion();
+    PreparedConversion(PreparedConversion&&) noexcept;
+    PreparedConversion& operator=(PreparedConversion&&) noexcept;
+
+    void addOutputsTo(SyncGroup& group);
+    void name(SyncGroup& group);
+    ConversionOutcome report(const SyncGroup& group, FrontEnd& frontEnd);
+    // The bytes of every output written, to bound a group.
+    std::uint64_t outputBytes() const;
+    // The files it holds open until named.
+    int openFiles() const;
+
+private:
+    friend PreparedConversion prepareConversion(const ConversionJob& job, FrontEnd& frontEnd);
+    struct State;
+    std::unique_ptr<State> state_;
+};
+
+PreparedConversion prepareConversion(const ConversionJob& job, FrontEnd& frontEnd);
 
 // runConversion of folder/name with the outputs beside it.
 void convertDocument(const std::string& folder, const std::string& name, bool accent, bool rtf,

@@ -32,7 +32,7 @@ void WriterThread::run(mode_t outputMode) {
     try {
         const ScopedRunContext context(
             {outputMode, [this](std::size_t n) { progress_.advanceElsewhere(n); }});
-        out_.emplace(outputPath_);
+        out_ = std::make_unique<OutputFile>(outputPath_);
         writer_(text_, *out_);
     } catch (...) {
         failure = std::current_exception();
@@ -45,6 +45,11 @@ void WriterThread::run(mode_t outputMode) {
 }
 
 void WriterThread::publish() {
+    wait();
+    out_->publish();
+}
+
+void WriterThread::wait() {
     if (thread_.joinable()) {
         std::unique_lock lock(mutex_);
         while (!changed_.wait_for(lock, std::chrono::milliseconds(50), [this] { return done_; })) {
@@ -59,10 +64,9 @@ void WriterThread::publish() {
             std::rethrow_exception(failure_);
     } else {
         // On the run's own thread, which tells the front end as it goes.
-        out_.emplace(outputPath_);
+        out_ = std::make_unique<OutputFile>(outputPath_);
         writer_(text_, *out_);
     }
-    out_->publish();
 }
 
 } // namespace orv

@@ -5,6 +5,7 @@
 
 #include <condition_variable>
 #include <exception>
+#include <memory>
 #include <mutex>
 #include <optional>
 #include <string>
@@ -35,6 +36,10 @@ public:
     // Waits for the writer (or writes the document now), telling the front
     // end how far it is; rethrows its failure, then gives the output its name.
     void publish();
+    // wait() and publish() are the two steps of publish(): after wait(),
+    // the output is finished, and takeOutput() hands it over unnamed.
+    void wait();
+    std::unique_ptr<OutputFile> takeOutput() { return std::move(out_); }
 
 private:
     void run(mode_t outputMode);
@@ -43,7 +48,7 @@ private:
     InputFile text_;
     const std::string& outputPath_;
     RunProgress& progress_;
-    std::optional<OutputFile> out_;
+    std::unique_ptr<OutputFile> out_;
     std::exception_ptr failure_;
     std::mutex mutex_;
     std::condition_variable changed_;

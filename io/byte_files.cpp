@@ -369,9 +369,8 @@ void OutputFile::finish() {
         growing_->finished.store(true, std::memory_order_release);
         growing_->grown.notify_all();
     }
-    // An unnamed file is linked in through its descriptor, so it stays open.
-    if (!private_ && !unnamed_)
-        closeDescriptor();
+    // The file stays open until it is published: an unnamed file is linked
+    // in through its descriptor, and any is flushed through it first.
 }
 
 void OutputFile::closeDescriptor() {
@@ -381,13 +380,14 @@ void OutputFile::closeDescriptor() {
 }
 
 void OutputFile::publish() {
+    if (syncError_ != 0)
+        throw ConversionError(path_, syncError_);
     if (unnamed_) {
         publishUnnamed();
         return;
     }
-    if (private_ && fd_ >= 0) {
-        // Still open from being read back.
-        if (::fchmod(fd_, mode_) != 0)
+    if (fd_ >= 0) {
+        if (private_ && ::fchmod(fd_, mode_) != 0)
             throwLastError(path_);
         closeDescriptor();
     } else if (private_ && ::chmod(temporary_.c_str(), mode_) != 0) {

@@ -79,6 +79,9 @@ public:
     // The size and permission bits when the file was opened; a file still
     // being written has no size yet (the largest value) until it is finished.
     std::uint64_t size() const;
+    // How many bytes read() has given so far: what was really read of a
+    // file that changed size meanwhile.
+    std::uint64_t bytesRead() const { return offset_; }
     mode_t permissions() const { return permissions_; }
 
 private:
@@ -130,13 +133,14 @@ public:
     // finish(), then publish(): the output takes its final name.
     void close();
 
-    // The steps of close(), for a file that is read back before it is kept
-    // or dropped: finish() writes out the hidden file, publish() gives it
+    // The steps of close(), for a file that is read back, or made durable,
+    // before it is kept or dropped: finish() writes out the file (which
+    // stays open until published), publish() gives it
     // its final name, discard() removes it instead. A file made
     // privateUntilPublished has mode 0600 until publish() gives it the
     // output's mode (a file without a name has it from the start, as
-    // nobody can open it), and stays open after finish() to be read back
-    // (InputFile(const OutputFile&)) until publish() or discard().
+    // nobody can open it), and can be read back (InputFile(const
+    // OutputFile&)) until publish() or discard().
     void finish();
     void publish();
     void discard();
@@ -144,6 +148,13 @@ public:
     void releaseReaders();
     // True until the hidden file has been published or discarded.
     bool pending() const { return live_; }
+    std::uint64_t bytesWritten() const { return written_; }
+
+    // A finished file stays open until it is published, for SyncGroup to
+    // flush it first: its descriptor, or -1.
+    int syncDescriptor() const { return live_ ? fd_ : -1; }
+    // Its data could not be put on stable storage: publish() throws error.
+    void markUnsynced(int error) { syncError_ = error; }
 
     const std::string& path() const { return path_; }
     // A file without a name goes by the name it will have.
@@ -178,6 +189,7 @@ private:
     int fd_ = -1;
     std::uint64_t written_ = 0;
     int cleanupSlot_ = -1;
+    int syncError_ = 0;
     bool live_ = false;    // the new file exists and is ours to drop
     bool unnamed_ = false; // it has no name until published
     mode_t mode_;

@@ -79,7 +79,8 @@ TEST_F(ConvertDocumentTest, RunsLeaveTheSelectedOutputs) {
         {"", "", {"D.ORV"}}, // the text file is written and deleted again
         {"", "t", {"D.ORV", "D.ORV.txt"}},
         {"/", "art", {"D.ORV", "D.ORV.acc", "D.ORV.rtf", "D.ORV.txt"}}, // "//" in the paths
-        {"", "ar", {"D.ORV", "D.ORV.acc", "D.ORV.rtf"}},
+        // Without Text, an earlier text output is left as it is.
+        {"", "ar", {"D.ORV", "D.ORV.acc", "D.ORV.rtf", "D.ORV.txt"}},
     };
     for (const auto& run : runs) {
         const std::string folder = dir + run.folderEnd;
@@ -87,11 +88,12 @@ TEST_F(ConvertDocumentTest, RunsLeaveTheSelectedOutputs) {
         EXPECT_EQ(listing(), run.files) << run.formats;
         expectExampleBytes();
     }
-    // A second run replaces what it writes and drops the old text; the old RTF stays until
+    // A second run replaces what it writes and leaves the rest; the old RTF stays until
     // a third run. Only RTF escapes \ { }; bytes without a translation pass through.
     writeFile(path("D.ORV"), "p\3{a}\\\310\374x");
     EXPECT_EQ(convert("D.ORV", "a"), success(path("D.ORV"), "a"));
-    EXPECT_EQ(listing(), (Names{"D.ORV", "D.ORV.acc", "D.ORV.rtf"}));
+    EXPECT_EQ(listing(), (Names{"D.ORV", "D.ORV.acc", "D.ORV.rtf", "D.ORV.txt"}));
+    EXPECT_EQ(readFile(path("D.ORV.txt")), exampleFiles.at("D.ORV.txt"));
     EXPECT_EQ(readFile(path("D.ORV.acc")),
               accentHeader + crlf({"{a}\\\310</P><P><NL>", "\tx</P><P><NL>", "</P><P><NL>"}) +
                   accentTrailer);
@@ -218,8 +220,8 @@ TEST_F(ConvertDocumentTest, ReplacesNamesNeverWritesThroughThemAndReadsOnlyDocum
         {"ln -s other D.ORV.txt", "D.ORV", "t", "", {"D.ORV", "D.ORV.txt", "other"}},
         {"ln -s D.ORV D.ORV.acc", "D.ORV", "a", "", {"D.ORV", "D.ORV.acc", "other"}},
         {"ln other D.ORV.rtf", "D.ORV", "r", "", {"D.ORV", "D.ORV.rtf", "other"}},
-        // Without Text an earlier text output goes, and a link there goes as a link.
-        {"ln -s other D.ORV.txt", "D.ORV", "", "", {"D.ORV", "other"}},
+        // Without Text whatever has the text output's name stays, a link too.
+        {"ln -s other D.ORV.txt", "D.ORV", "", "", {"D.ORV", "D.ORV.txt@", "other"}},
         {"mkfifo F.ORV", "F.ORV", "art", "F.ORV: Not a regular file", {"D.ORV", "F.ORV", "other"}},
         {"ln -s /dev/zero Z.ORV",
          "Z.ORV",

@@ -1,0 +1,209 @@
+#include "io/durable_outputs.h"
+
+#include "io/byte_files.h"
+
+#include <algorithm>
+#include <atomic>
+#include <cerrno>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <sys/vfs.h>
+#include <unistd.h>
+
+namespace orv {
+namespace {
+
+std::atomic<bool> synced{true};
+
+// How the files of a file system are made durable.
+enum Kind {
+    nothingToDo, // in memory only: nothing survives a power cut anyway
+    wholeSystem, // local, with a syncfs that writes and waits for everything and reports errors
+    eachFile,    // anything else: network, FUSE, unknown
+};
+
+// A group of at most this many files (or folders) is flushed file by file:
+// cheaper than a syncfs that would also write whatever else is waiting.
+constexpr std::size_t fewFiles = 4;
+
+Kind kindOfSystem(long type) {
+    switch (static_cast<unsigned long>(type)) {
+    case 0x01021994: // tmpfs
+    case 0x858458f6: // ramfs
+        return nothingToDo;
+    case 0xEF53:     // ext2, ext3, ext4
+    case 0x58465342: // xfs
+    case 0x9123683E: // btrfs
+    case 0xF2F52010: // f2fs
+    case 0x4d44:     // vfat, msdos
+    case 0x2011BAB0: // exfat, in the kernel
+    case 0x5346544e: // ntfs3, in the kernel
+        return wholeSystem;
+    default:
+        return eachFile;
+    }
+}
+
+// A failure to flush that only says the file (or folder) cannot be flushed:
+// there is nothing more to do for it.
+bool notSupported(int error) {
+    return error == EINVAL || error == ENOTSUP || error == EOPNOTSUPP || error == ENOSYS;
+}
+
+// 0, or the errno of a flush that failed.
+int flush(int fd, bool dataOnly) {
+    while ((dataOnly ? ::fdatasync(fd) : ::fsync(fd)) != 0) {
+        if (errno == EINTR)
+            continue;
+        return notSupported(errno) ? 0 : errno;
+    }
+    return 0;
+}
+
+int syncSystem(int fd) {
+    while (::syncfs(fd) != 0) {
+        if (errno != EINTR)
+            return errno;
+    }
+    return 0;
+}
+
+std::string folderOfOutput(const std::string& path) {
+    const std::size_t slash = path.rfind('/');
+    if (slash == std::string::npos)
+        return ".";
+    return slash == 0 ? "/" : path.substr(0, slash);
+}
+
+} // namespace
+
+void setOutputsSynced(bool on) {
+    synced.store(on, std::memory_order_relaxed);
+}
+
+bool outputsSynced() {
+    return synced.load(std::memory_order_relaxed);
+}
+
+int SyncGroup::kindOf(int fd, dev_t& device) {
+    struct stat info {};
+    if (::fstat(fd, &info) != 0)
+        return eachFile;
+    device = info.st_dev;
+    for (const Device& seen : devices_)
+        if (seen.device == device)
+            return seen.kind;
+    struct statfs system {};
+    const int kind = ::fstatfs(fd, &system) == 0 ? kindOfSystem(system.f_type) : eachFile;
+    devices_.push_back({device, kind});
+    return kind;
+}
+
+void SyncGroup::add(OutputFile& file) {
+    files_.push_back(&file);
+}
+
+void SyncGroup::syncData() {
+    if (!outputsSynced())
+        return;
+    const bool few = files_.size() <= fewFiles;
+    struct Entry {
+        OutputFile* file;
+        dev_t device;
+    };
+    std::vector<Entry> together; // left to one syncfs of their file system
+    for (OutputFile* file : files_) {
+        const int fd = file->syncDescriptor();
+        if (fd < 0)
+            continue;
+        dev_t device = 0;
+        const int kind = kindOf(fd, device);
+        if (kind == nothingToDo)
+            continue;
+        if (kind == wholeSystem && !few) {
+            together.push_back({file, device});
+        } else if (const int error = flush(fd, true); error != 0) {
+            file->markUnsynced(error);
+        }
+    }
+    std::vector<dev_t> done;
+    for (const Entry& entry : together) {
+        if (std::find(done.begin(), done.end(), entry.device) != done.end())
+            continue;
+        done.push_back(entry.device);
+        if (syncSystem(entry.file->syncDescriptor()) == 0)
+            continue;
+        // Which file failed, the file system does not say: each is asked.
+        for (const Entry& other : together)
+            if (other.device == entry.device)
+                if (const int error = flush(other.file->syncDescriptor(), true); error != 0)
+                    other.file->markUnsynced(error);
+    }
+}
+
+void SyncGroup::addNamed(const std::string& path) {
+    std::string folder = folderOfOutput(path);
+    if (std::find(folders_.rbegin(), folders_.rend(), folder) == folders_.rend())
+        folders_.push_back(std::move(folder));
+}
+
+void SyncGroup::syncNames() {
+    if (!outputsSynced())
+        return;
+    const bool few = folders_.size() <= fewFiles;
+    struct Entry {
+        std::size_t folder;
+        int fd;
+        dev_t device;
+    };
+    std::vector<Entry> together;
+    for (std::size_t i = 0; i < folders_.size(); ++i) {
+        const int fd = ::open(folders_[i].c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+        if (fd < 0) {
+            failedFolders_.emplace_back(folders_[i], errno);
+            continue;
+        }
+        dev_t device = 0;
+        const int kind = kindOf(fd, device);
+        if (kind == wholeSystem && !few) {
+            together.push_back({i, fd, device});
+            continue;
+        }
+        if (kind != nothingToDo)
+            if (const int error = flush(fd, false); error != 0)
+                failedFolders_.emplace_back(folders_[i], error);
+        ::close(fd);
+    }
+    std::vector<dev_t> done;
+    for (const Entry& entry : together) {
+        if (std::find(done.begin(), done.end(), entry.device) != done.end())
+            continue;
+        done.push_back(entry.device);
+        if (syncSystem(entry.fd) == 0)
+            continue;
+        for (const Entry& other : together)
+            if (other.device == entry.device)
+                if (const int error = flush(other.fd, false); error != 0)
+                    failedFolders_.emplace_back(folders_[other.folder], error);
+    }
+    for (const Entry& entry : together)
+        ::close(entry.fd);
+}
+
+int SyncGroup::folderError(const std::string& path) const {
+    if (failedFolders_.empty())
+        return 0;
+    const std::string folder = folderOfOutput(path);
+    for (const auto& [failed, error] : failedFolders_)
+        if (failed == folder)
+            return error;
+    return 0;
+}
+
+void SyncGroup::clear() {
+    files_.clear();
+    folders_.clear();
+    failedFolders_.clear();
+}
+
+} // namespace orv

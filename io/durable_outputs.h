@@ -1,0 +1,56 @@
+#pragma once
+
+#include <cstddef>
+#include <string>
+#include <sys/types.h>
+#include <vector>
+
+namespace orv {
+
+class OutputFile;
+
+// Whether outputs are put on stable storage before they are reported
+// written (the default). Off, a run is faster, but an output may be lost or
+// empty after a power cut or a crash of the system.
+void setOutputsSynced(bool synced);
+bool outputsSynced();
+
+// Finished outputs, of one conversion or of many, made durable together:
+// first the data of every file, before any of them takes its name, then,
+// once they are named, the names. On a local file system whose syncfs is
+// reliable a group of many files costs one syncfs per file system each
+// time; elsewhere, and for a few files, each file's data is flushed on its
+// own and each folder once.
+class SyncGroup {
+public:
+    // file must stay open (finished, not yet published) until syncData().
+    void add(OutputFile& file);
+    std::size_t files() const { return files_.size(); }
+    // Puts the data of every file added on stable storage. A file that
+    // fails is marked so that its publish() throws the platform's error.
+    void syncData();
+
+    // The output path, now named; its folder is made durable by syncNames().
+    void addNamed(const std::string& path);
+    // Makes the names added durable. Afterwards, folderError() tells for an
+    // output path whether its folder failed (an errno, or 0).
+    void syncNames();
+    int folderError(const std::string& path) const;
+
+    // Forgets everything, for the next group.
+    void clear();
+
+private:
+    struct Device {
+        dev_t device;
+        int kind; // how it is synced, see durable_outputs.cpp
+    };
+    int kindOf(int fd, dev_t& device);
+
+    std::vector<OutputFile*> files_;
+    std::vector<std::string> folders_; // of the named outputs, each once
+    std::vector<std::pair<std::string, int>> failedFolders_;
+    std::vector<Device> devices_; // seen so far: the kind of each
+};
+
+} // namespace orv
