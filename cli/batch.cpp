@@ -3,11 +3,15 @@
 #include "convert/convert_document.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cerrno>
 #include <chrono>
 #include <cstring>
 #include <string_view>
+#include <fcntl.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
+#include <unistd.h>
 #include <utility>
 
 namespace orv::cli {
@@ -87,59 +91,193 @@ std::vector<std::string> selectedOutputs(const Options& options, const std::stri
     return outputs;
 }
 
+bool outputComplete(const std::string& path) {
+    static constexpr std::pair<std::string_view, std::string_view> endings[] = {
+        {".txt", "\r\n\r\n"}, // the decoded text always ends with an empty line
+        {".acc", "</P></R></SECT>\r\n"},
+        {".rtf", "\\par\r\n}\r\n"},
+    };
+    std::string_view ending;
+    for (const auto& [suffix, end] : endings)
+        if (path.ends_with(suffix))
+            ending = end;
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
+    if (fd < 0)
+        return false;
+    struct stat info {};
+    char tail[32];
+    const bool complete =
+        ::fstat(fd, &info) == 0 && S_ISREG(info.st_mode) && info.st_size > 0 &&
+        static_cast<std::uint64_t>(info.st_size) >= ending.size() &&
+        ::pread(fd, tail, ending.size(), info.st_size - static_cast<off_t>(ending.size())) ==
+            static_cast<ssize_t>(ending.size()) &&
+        std::string_view(tail, ending.size()) == ending;
+    ::close(fd);
+    return complete;
+}
+
 bool upToDate(const Options& options, const SourceItem& item, std::uint64_t& bytes) {
     struct stat source, output;
     if (::stat(item.source.c_str(), &source) != 0)
         return false;
     bytes = static_cast<std::uint64_t>(source.st_size);
     for (const std::string& path : selectedOutputs(options, item.outputBase))
-        if (::stat(path.c_str(), &output) != 0 || !notOlder(output, source))
+        if (::stat(path.c_str(), &output) != 0 || !notOlder(output, source) ||
+            !outputComplete(path))
             return false;
     return true;
 }
 
-SourceResult convertSource(const Options& options, const SourceItem& item,
-                           std::vector<std::string>& toOpen,
-                           const std::function<void(std::uint64_t)>& progressed) {
-    using Clock = std::chrono::steady_clock;
-    // The time taken is for the report only; a batch of small sources
-    // without one need not read the clock twice a file.
-    const bool timed = !options.report.empty();
-    const Clock::time_point start = timed ? Clock::now() : Clock::time_point{};
-    SourceResult result;
-    const auto finish = [&](SourceResult::Status status) {
-        result.status = status;
-        if (timed)
-            result.seconds = std::chrono::duration<double>(Clock::now() - start).count();
-        return result;
-    };
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+// The start of one source's conversion: everything up to the conversion
+// itself. True when result is final already.
+bool beginSource(const Options& options, const SourceItem& item, SourceResult& result,
+                 const std::function<void(std::uint64_t)>& progressed) {
     if (item.failure.any()) {
         result.failure = item.failure;
-        return finish(SourceResult::Status::Failed);
+        result.status = SourceResult::Status::Failed;
+        return true;
     }
     if (options.update && upToDate(options, item, result.bytes)) {
         progressed(result.bytes);
-        return finish(SourceResult::Status::Skipped);
+        result.status = SourceResult::Status::Skipped;
+        return true;
     }
     if (!options.outputDir.empty()) {
         std::string folder;
         if (const int error = makeParentFolders(item.outputBase, folder); error != 0) {
             result.failure = {folder, std::strerror(error), "", ""};
-            return finish(SourceResult::Status::Failed);
+            result.status = SourceResult::Status::Failed;
+            return true;
         }
     }
-    SourceFrontEnd frontEnd(toOpen, progressed, item.size);
-    ConversionOutcome outcome = runConversion(
+    return false;
+}
+
+// Files a group may hold open, all threads' groups together: what the
+// process may open, less room for sources, folders, the report and more.
+std::atomic<unsigned> groupThreads{1};
+constexpr rlim_t filesKeptFree = 64;
+
+// A group's bounds: documents, and bytes written.
+constexpr std::size_t groupDocuments = 64;
+constexpr std::uint64_t groupBytes = 64 << 20;
+
+int groupFilesAllowed() {
+    static const rlim_t limit = [] {
+        struct rlimit files {};
+        if (::getrlimit(RLIMIT_NOFILE, &files) != 0 || files.rlim_cur == RLIM_INFINITY)
+            return rlim_t{1024};
+        return files.rlim_cur;
+    }();
+    const rlim_t perThread =
+        limit > filesKeptFree ? (limit - filesKeptFree) / groupThreads.load() : 0;
+    return static_cast<int>(std::min<rlim_t>(perThread, 3 * groupDocuments));
+}
+
+} // namespace
+
+struct DocumentGroup::Member {
+    Member(std::vector<std::string>& toOpen, const std::function<void(std::uint64_t)>& progressed,
+           std::uint64_t size)
+        : frontEnd(toOpen, progressed, size) {}
+    SourceFrontEnd frontEnd;
+    PreparedConversion prepared;
+    SourceResult* result = nullptr;
+    const std::function<void(std::uint64_t)>* progressed = nullptr;
+    Clock::time_point start;
+    bool timed = false;
+    bool done = false; // result final already: nothing to name
+};
+
+DocumentGroup::DocumentGroup() = default;
+DocumentGroup::~DocumentGroup() = default;
+
+void DocumentGroup::shareFilesAmong(unsigned threads) {
+    groupThreads.store(threads == 0 ? 1 : threads);
+}
+
+bool DocumentGroup::add(const Options& options, const SourceItem& item, SourceResult& result,
+                        std::vector<std::string>& toOpen,
+                        const std::function<void(std::uint64_t)>& progressed) {
+    // The time taken is for the report only; a batch of small sources
+    // without one need not read the clock twice a file.
+    const bool timed = !options.report.empty();
+    const Clock::time_point start = timed ? Clock::now() : Clock::time_point{};
+    const bool done = beginSource(options, item, result, progressed);
+    if (done && timed)
+        result.seconds = std::chrono::duration<double>(Clock::now() - start).count();
+    // Behind documents still in the group, a source that is done waits for
+    // them, so that one thread's sources end in their order.
+    if (done && members_.empty())
+        return true;
+    auto member = std::make_unique<Member>(toOpen, progressed, item.size);
+    member->result = &result;
+    member->progressed = &progressed;
+    member->start = start;
+    member->timed = timed;
+    member->done = done;
+    if (!done)
+        member->prepared = prepareConversion(
         {item.source, item.outputBase, options.accent, options.rtf, options.text, options.open},
-        frontEnd);
-    if (outcome.sourceBytes > frontEnd.reported())
-        progressed(outcome.sourceBytes - frontEnd.reported());
-    result.outputs = std::move(outcome.outputs);
-    result.bytes = outcome.sourceBytes;
-    if (outcome.status == ConversionOutcome::Status::Converted)
-        return finish(SourceResult::Status::Converted);
-    result.failure = {outcome.errorPath, outcome.errorReason, "", ""};
-    return finish(SourceResult::Status::Failed);
+        member->frontEnd);
+    bytes_ += member->prepared.outputBytes();
+    openFiles_ += member->prepared.openFiles();
+    members_.push_back(std::move(member));
+    return false;
+}
+
+bool DocumentGroup::full() const {
+    // Room for one more document's three files.
+    return members_.size() >= groupDocuments || bytes_ >= groupBytes ||
+           openFiles_ + 3 > groupFilesAllowed();
+}
+
+void DocumentGroup::flush() {
+    SyncGroup group;
+    for (const auto& member : members_)
+        if (!member->done)
+            member->prepared.addOutputsTo(group);
+    group.syncData();
+    for (const auto& member : members_)
+        if (!member->done)
+            member->prepared.name(group);
+    group.syncNames();
+    for (const auto& member : members_) {
+        if (member->done)
+            continue;
+        SourceResult& result = *member->result;
+        ConversionOutcome outcome = member->prepared.report(group, member->frontEnd);
+        if (outcome.sourceBytes > member->frontEnd.reported())
+            (*member->progressed)(outcome.sourceBytes - member->frontEnd.reported());
+        result.outputs = std::move(outcome.outputs);
+        result.bytes = outcome.sourceBytes;
+        if (outcome.status == ConversionOutcome::Status::Converted) {
+            result.status = SourceResult::Status::Converted;
+        } else {
+            result.failure = {outcome.errorPath, outcome.errorReason, "", ""};
+            result.status = SourceResult::Status::Failed;
+        }
+        if (member->timed)
+            result.seconds =
+                std::chrono::duration<double>(Clock::now() - member->start).count();
+    }
+    members_.clear();
+    bytes_ = 0;
+    openFiles_ = 0;
+}
+
+SourceResult convertSource(const Options& options, const SourceItem& item,
+                           std::vector<std::string>& toOpen,
+                           const std::function<void(std::uint64_t)>& progressed) {
+    SourceResult result;
+    DocumentGroup group;
+    if (!group.add(options, item, result, toOpen, progressed))
+        group.flush();
+    return result;
 }
 
 } // namespace orv::cli

@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -16,15 +17,16 @@ struct SourceResult {
     Status status = Status::Failed;
     Failure failure;
     std::vector<std::string> outputs; // written and kept
-    std::uint64_t bytes = 0;          // the source's size, when known
+    std::uint64_t bytes = 0;          // the bytes read of the source, when known
     double seconds = 0;               // the time taken, measured only for the report
 };
 
 // The outputs' names for outputBase that options select, in the order written.
 std::vector<std::string> selectedOutputs(const Options& options, const std::string& outputBase);
 
-// True when every selected output of item exists and is not older than its
-// source; bytes receives the source's size.
+// True when every selected output of item exists, is complete
+// (outputComplete) and is not older than its source; bytes receives the
+// source's size.
 bool upToDate(const Options& options, const SourceItem& item, std::uint64_t& bytes);
 
 // Converts one source as options ask: skipped when up to date under -u, its
@@ -35,5 +37,40 @@ bool upToDate(const Options& options, const SourceItem& item, std::uint64_t& byt
 SourceResult convertSource(const Options& options, const SourceItem& item,
                            std::vector<std::string>& toOpen,
                            const std::function<void(std::uint64_t)>& progressed);
+
+// An output holds a whole document: it is not empty and ends as every
+// output of its kind (.txt, .acc, .rtf) does. Only its last bytes are read.
+bool outputComplete(const std::string& path);
+
+// The documents one thread has written but not yet named, so that their
+// data is made durable at once, then their names, before any is reported:
+// far cheaper than a flush per file. Bounded in documents, bytes and open
+// files.
+class DocumentGroup {
+public:
+    DocumentGroup();
+    ~DocumentGroup();
+    DocumentGroup(const DocumentGroup&) = delete;
+    DocumentGroup& operator=(const DocumentGroup&) = delete;
+
+    // Converts one source as convertSource does, except that a converted
+    // document's outputs are named, and result and toOpen filled in, only
+    // at flush(). True when result is final already (a failure, a skip).
+    // result, toOpen and progressed must outlive the flush.
+    bool add(const Options& options, const SourceItem& item, SourceResult& result,
+             std::vector<std::string>& toOpen,
+             const std::function<void(std::uint64_t)>& progressed);
+    bool full() const;
+    void flush();
+
+    // The threads that hold a group each, which share the open files allowed.
+    static void shareFilesAmong(unsigned threads);
+
+private:
+    struct Member;
+    std::vector<std::unique_ptr<Member>> members_;
+    std::uint64_t bytes_ = 0;
+    int openFiles_ = 0;
+};
 
 } // namespace orv::cli

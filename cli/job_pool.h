@@ -11,10 +11,24 @@ namespace orv::cli {
 // turn has come, in index order, so that what inOrder prints is the same for
 // any number of threads. ended and inOrder are never called concurrently.
 // At most `window` indexes run ahead of the oldest unfinished one, which
-// keeps what waits for its turn small.
+// keeps what waits for its turn small. Should threads be refused, the run
+// goes on with those it has, the calling thread at least.
 void runJobs(std::size_t count, unsigned threads, const std::function<void(std::size_t)>& work,
              const std::function<void(std::size_t)>& ended,
              const std::function<void(std::size_t)>& inOrder, std::size_t window = 4096);
+
+// What became of a job that work(i) returns: ended, or left in the calling
+// thread's group, to end when flush() (on that thread) finishes the group.
+enum class JobEnd { ended, grouped, groupFull };
+
+// runJobs for work done in groups: a thread's grouped jobs end at its next
+// flush(), which comes when work says its group is full, before the thread
+// would wait for anything, and when no work is left.
+void runGroupedJobs(std::size_t count, unsigned threads,
+                    const std::function<JobEnd(std::size_t)>& work,
+                    const std::function<void()>& flush,
+                    const std::function<void(std::size_t)>& ended,
+                    const std::function<void(std::size_t)>& inOrder, std::size_t window = 4096);
 
 // The processors this process may run on.
 unsigned availableProcessors();

@@ -6,6 +6,7 @@
 #include "cli/quoted_name.h"
 #include "cli/report_writer.h"
 #include "cli/source_list.h"
+#include "io/durable_outputs.h"
 #include "io/held_folders.h"
 #include "io/temporary_files.h"
 
@@ -107,17 +108,27 @@ int convertAll(const orv::cli::Options& options) {
         progress.addBytes(bytes);
     };
 
-    runJobs(
-        items.size(), options.jobs != 0 ? options.jobs : std::min(availableProcessors(), maxJobs),
+    const unsigned threads =
+        options.jobs != 0 ? options.jobs : std::min(availableProcessors(), maxJobs);
+    DocumentGroup::shareFilesAmong(threads);
+    // Each thread's documents are made durable and named a group at a time;
+    // a row is reported only once its outputs' names are durable.
+    thread_local DocumentGroup group;
+    runGroupedJobs(
+        items.size(), threads,
         [&](std::size_t i) {
             try {
-                results[i] = convertSource(options, items[i], toOpen[i], progressed);
+                if (group.add(options, items[i], results[i], toOpen[i], progressed))
+                    return JobEnd::ended;
+                return group.full() ? JobEnd::groupFull : JobEnd::grouped;
             } catch (const std::bad_alloc&) {
                 // Out of memory around the conversion: this source fails, the batch goes on.
                 results[i] = {};
                 results[i].failure = {items[i].source, std::strerror(ENOMEM), "", ""};
+                return JobEnd::ended;
             }
         },
+        [] { group.flush(); },
         [&](std::size_t i) {
             const SourceResult& result = results[i];
             ++counts[static_cast<int>(result.status)];
@@ -172,6 +183,7 @@ int main(int argc, char** argv) {
     case Action::Version:
         return printToStdout("orvconv " ORV_VERSION "\n");
     case Action::Convert:
+        orv::setOutputsSynced(options.sync);
         return convertAll(options);
     case Action::Usage:
         break;

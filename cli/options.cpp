@@ -41,6 +41,7 @@ const OptionEntry optionTable[] = {
     {0, "report", true, [](Options& o, Flags&, const std::string& a) { o.report = a; }},
     {0, "progress", false,
      [](Options& o, Flags&, const std::string&) { o.progress = Options::Progress::On; }},
+    {0, "no-sync", false, [](Options& o, Flags&, const std::string&) { o.sync = false; }},
     {0, "no-progress", false,
      [](Options& o, Flags&, const std::string&) { o.progress = Options::Progress::Off; }},
     {0, "help", false, [](Options&, Flags& f, const std::string&) { f.help = true; }},
