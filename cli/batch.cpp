@@ -7,8 +7,8 @@
 #include <cerrno>
 #include <chrono>
 #include <cstring>
-#include <string_view>
 #include <fcntl.h>
+#include <string_view>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -222,8 +222,8 @@ bool DocumentGroup::add(const Options& options, const SourceItem& item, SourceRe
     member->done = done;
     if (!done)
         member->prepared = prepareConversion(
-        {item.source, item.outputBase, options.accent, options.rtf, options.text, options.open},
-        member->frontEnd);
+            {item.source, item.outputBase, options.accent, options.rtf, options.text, options.open},
+            member->frontEnd);
     bytes_ += member->prepared.outputBytes();
     openFiles_ += member->prepared.openFiles();
     members_.push_back(std::move(member));
@@ -262,8 +262,7 @@ void DocumentGroup::flush() {
             result.status = SourceResult::Status::Failed;
         }
         if (member->timed)
-            result.seconds =
-                std::chrono::duration<double>(Clock::now() - member->start).count();
+            result.seconds = std::chrono::duration<double>(Clock::now() - member->start).count();
     }
     members_.clear();
     bytes_ = 0;

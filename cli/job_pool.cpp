@@ -103,7 +103,8 @@ void runJobs(std::size_t count, unsigned threads, const std::function<void(std::
         work(i);
         return JobEnd::ended;
     };
-    runGroupedJobs(count, threads, ungrouped, [] {}, ended, inOrder, window);
+    runGroupedJobs(
+        count, threads, ungrouped, [] {}, ended, inOrder, window);
 }
 
 void runGroupedJobs(std::size_t count, unsigned threads,

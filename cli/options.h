@@ -24,7 +24,7 @@ struct Options {
     bool recursive = false;
     bool update = false;
     bool nullSeparated = false;
-    bool sync = true; // outputs on stable storage before they count as written
+    bool sync = true;  // outputs on stable storage before they count as written
     unsigned jobs = 0; // 0: one per processor available, up to maxJobs
     Progress progress = Progress::Auto;
     std::string outputDir; // empty: beside each source

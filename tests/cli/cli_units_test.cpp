@@ -1,11 +1,16 @@
 // orvconv's parts that need no files: how names are quoted for the terminal
 // and written into the report.
+#include "cli/batch.h"
+#include "cli/options.h"
 #include "cli/quoted_name.h"
 #include "cli/report_writer.h"
 
 #include <gtest/gtest.h>
 
 #include <clocale>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
 #include <string>
 
 namespace orv::cli {
@@ -77,6 +82,57 @@ TEST(ReportJson, NamesKeepTheirExactBytes) {
     };
     for (const auto& [bytes, json] : cases)
         EXPECT_EQ(jsonString(bytes), json) << bytes;
+}
+
+// Outputs are synced unless --no-sync says otherwise; it takes no argument.
+TEST(Options, NoSyncTurnsSyncingOff) {
+    const struct {
+        std::vector<std::string> arguments;
+        Options::Action action;
+        bool sync;
+    } rows[] = {
+        {{"-a", "F.ORV"}, Options::Action::Convert, true},
+        {{"--no-sync", "-a", "F.ORV"}, Options::Action::Convert, false},
+        {{"-a", "F.ORV", "--no-sync"}, Options::Action::Convert, false},
+        {{"-a", "--", "--no-sync"}, Options::Action::Convert, true}, // a file name
+        {{"--no-sync=yes", "-a", "F.ORV"}, Options::Action::Usage, true},
+    };
+    for (const auto& row : rows) {
+        const Options options = parseOptions(row.arguments);
+        EXPECT_EQ(options.action, row.action) << options.error;
+        EXPECT_EQ(options.sync, row.sync) << row.arguments.front();
+    }
+}
+
+// An output counts as complete only when it is not empty and ends as every
+// output of its kind does.
+TEST(OutputComplete, ChecksTheEndingOfEachKind) {
+    std::string folder = (std::filesystem::temp_directory_path() / "orv-complete-XXXXXX").string();
+    ASSERT_NE(::mkdtemp(folder.data()), nullptr);
+    const struct {
+        const char* suffix;
+        std::string bytes;
+        bool complete;
+    } rows[] = {
+        {".txt", "RDH\r\n\r\n", true},
+        {".txt", "RDH\r\n", false},
+        {".txt", "", false},
+        {".acc", "<R><NL>\r\n</P></R></SECT>\r\n", true},
+        {".acc", "<R><NL>\r\n</P></R></SECT>", false},
+        {".acc", "", false},
+        {".rtf", "{\\rtf1\r\n\\lang1033\\f1\\par\r\n}\r\n", true},
+        {".rtf", "{\\rtf1\r\n\\lang1033\\f1\\par\r\n}", false},
+        {".rtf", std::string(4096, '\0'), false}, // what a power cut may leave
+    };
+    for (const auto& row : rows) {
+        const std::string path = folder + "/D.ORV" + row.suffix;
+        std::ofstream(path, std::ios::binary) << row.bytes;
+        EXPECT_EQ(outputComplete(path), row.complete) << row.suffix << " " << row.bytes.size();
+    }
+    EXPECT_FALSE(outputComplete(folder + "/missing.ORV.txt"));
+    std::filesystem::create_directory(folder + "/folder.ORV.txt");
+    EXPECT_FALSE(outputComplete(folder + "/folder.ORV.txt"));
+    std::filesystem::remove_all(folder);
 }
 
 } // namespace

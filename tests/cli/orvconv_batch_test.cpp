@@ -122,6 +122,9 @@ TEST_F(OrvconvBatchTest, UpdateResumesWithoutRewritingWhatIsDone) {
     makeTree(false);
     const std::string convert = "$ORVCONV -ar -R -u -o out tree";
     ASSERT_EQ(runIn(dir, convert).exitCode, 0);
+    const auto cut = [](const std::string& file, std::uintmax_t bytes) {
+        fs::resize_file(file, fs::file_size(file) - bytes);
+    };
     const Tree done = treeContents(path("out"));
     // Sources at 0, outputs at 100: a rewritten output shows a time of today.
     const auto age = [&] {
@@ -141,6 +144,11 @@ TEST_F(OrvconvBatchTest, UpdateResumesWithoutRewritingWhatIsDone) {
          "sub/deeper/C.Orv.acc sub/deeper/C.Orv.rtf"},
         // An output exactly as old as its source counts as done.
         {[&] { setTime(path("tree/A.ORV"), 100); }, ""},
+        // An empty or cut output, as a power cut may leave, is done again.
+        {[&] { fs::resize_file(path("out/A.ORV.acc"), 0); }, "A.ORV.acc A.ORV.rtf"},
+        {[&] { cut(path("out/sub/b.orv.rtf"), 1); }, "sub/b.orv.acc sub/b.orv.rtf"},
+        {[&] { cut(path("out/sub/deeper/C.Orv.acc"), 100); },
+         "sub/deeper/C.Orv.acc sub/deeper/C.Orv.rtf"},
     };
     for (const auto& [change, rewritten] : cases) {
         age();

@@ -379,5 +379,44 @@ TEST_F(ConvertDocumentTest, ACancelStopsBothDocumentsWrittenSideBySide) {
         EXPECT_EQ(readFile(path(std::string("D.ORV") + ext)), "earlier");
 }
 
+// A source cut short while it is read: what the run reports having read is
+// what it read, not the size the source had when opened.
+TEST_F(ConvertDocumentTest, ASourceCutShortReportsTheBytesRead) {
+    class CuttingFrontEnd final : public FrontEnd {
+    public:
+        CuttingFrontEnd(std::string path, off_t to) : path_(std::move(path)), to_(to) {}
+        void reportSuccess(const std::string&) override {}
+        void reportFailure(const std::string& description) override { failure += description; }
+        void openDocument(const std::string&) override {}
+        void progress(std::uint64_t done, std::uint64_t) override {
+            if (done > 0 && !cut_)
+                cut_ = ::truncate(path_.c_str(), to_) == 0;
+        }
+        std::string failure;
+
+    private:
+        std::string path_;
+        off_t to_;
+        bool cut_ = false;
+    };
+    std::string source;
+    while (source.size() < 4 * ioBlockSize)
+        source += "line of text\3";
+    const struct {
+        std::size_t cutTo; // after the first block read
+        std::string formats;
+    } rows[] = {{ioBlockSize + 3, "art"}, {2 * ioBlockSize, "t"}, {ioBlockSize, "a"}};
+    for (const auto& row : rows) {
+        writeFile(path("D.ORV"), source);
+        CuttingFrontEnd frontEnd(path("D.ORV"), static_cast<off_t>(row.cutTo));
+        const ConversionOutcome outcome =
+            runConversion({path("D.ORV"), path("D.ORV"), has(row.formats, 'a'),
+                           has(row.formats, 'r'), has(row.formats, 't'), false},
+                          frontEnd);
+        EXPECT_EQ(frontEnd.failure, "") << row.cutTo;
+        EXPECT_EQ(outcome.sourceBytes, row.cutTo);
+    }
+}
+
 } // namespace
 } // namespace orv::test
