@@ -26,6 +26,17 @@ void makeSources(const std::string& tree, char version) {
     writeFile(tree + "/sub/LARGE.ORV", large);
 }
 
+// The tree with long contents given by size, hash and ending: a mismatch
+// shows briefly, not as a diff of megabytes.
+Tree summary(Tree tree) {
+    for (auto& [name, bytes] : tree)
+        if (bytes.size() > 64)
+            bytes = std::to_string(bytes.size()) + " bytes, hash " +
+                    std::to_string(std::hash<std::string>{}(bytes)) + ", ending " +
+                    bytes.substr(bytes.size() - 16);
+    return tree;
+}
+
 struct PowerCutRow {
     const char* name;
     friend void PrintTo(const PowerCutRow& row, std::ostream* out) { *out << row.name; }
@@ -52,7 +63,7 @@ TEST_P(PowerCutTest, EveryOutputSurvivesAPowerCutAfterExit) {
     // What the outputs must be, from the same run on a healthy disk.
     makeSources(path("tree"), 'B');
     ASSERT_EQ(runIn(dir, std::string("$ORVCONV ") + row.options + " tree").exitCode, 0);
-    const Tree expected = treeContents(dir);
+    const Tree expected = summary(treeContents(dir));
 
     LoopMount xfs("mkfs.xfs -q -f", "320");
     if (!xfs.skipReason().empty())
@@ -70,7 +81,7 @@ TEST_P(PowerCutTest, EveryOutputSurvivesAPowerCutAfterExit) {
     ASSERT_EQ(LoopMount::run("xfs_io -x -c shutdown '" + place + "'"), 0);
     ASSERT_TRUE(xfs.unmount());
     ASSERT_TRUE(xfs.mount());
-    EXPECT_EQ(treeContents(place), expected);
+    EXPECT_EQ(summary(treeContents(place)), expected);
 }
 
 INSTANTIATE_TEST_SUITE_P(Rows, PowerCutTest, ::testing::ValuesIn(powerCutRows),
@@ -109,7 +120,7 @@ TEST_F(TempDirTest, NoThreadsToBeHadStillConvertsEverySource) {
     EXPECT_EQ(std::count(report.begin(), report.end(), '\n'), sources) << report;
     fs::remove(path("r.jsonl"));
     fs::remove(path("expected/r.jsonl"));
-    Tree converted = treeContents(dir), wanted = treeContents(path("expected"));
+    Tree converted = summary(treeContents(dir)), wanted = summary(treeContents(path("expected")));
     std::erase_if(converted, [](const auto& entry) { return entry.first.starts_with("expected"); });
     EXPECT_EQ(converted, wanted);
 }
