@@ -22,6 +22,7 @@ struct Options {
     bool text = false;
     bool open = false;
     bool recursive = false;
+    bool followLinks = false; // -L: links met in a -R walk are followed
     bool update = false;
     bool nullSeparated = false;
     unsigned jobs = 0; // 0: one per processor available, up to maxJobs

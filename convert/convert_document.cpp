@@ -70,7 +70,7 @@ ConversionOutcome runConversion(const ConversionJob& job, FrontEnd& frontEnd) {
     bool textComplete = false;
     const std::string* step = &job.source; // the file being written, named if memory runs out
     try {
-        InputFile source(job.source);
+        InputFile source(job.source, job.followSourceLink);
         outcome.sourceBytes = source.size();
         RunProgress progress(frontEnd, source.size(), 1 + int{job.accent} + int{job.rtf});
         const ScopedRunContext context(
