@@ -129,10 +129,10 @@ SourceResult convertSource(const Options& options, const SourceItem& item,
         }
     }
     SourceFrontEnd frontEnd(toOpen, progressed, item.size);
-    ConversionOutcome outcome = runConversion(
-        {item.source, item.outputBase, options.accent, options.rtf, options.text, options.open,
-         !item.walked},
-        frontEnd);
+    ConversionOutcome outcome =
+        runConversion({item.source, item.outputBase, options.accent, options.rtf, options.text,
+                       options.open, !item.walked},
+                      frontEnd);
     if (outcome.sourceBytes > frontEnd.reported())
         progressed(outcome.sourceBytes - frontEnd.reported());
     result.outputs = std::move(outcome.outputs);

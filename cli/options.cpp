@@ -140,10 +140,10 @@ Options parseOptions(const std::vector<std::string>& arguments) {
                 // The rest of the word is the argument, or else the next word.
                 if (i + 1 == argument.size() && !hasNext)
                     return refuse("option " + shown(spelled) + " needs an argument");
-                reason = applyOption(
-                    *entry, spelled,
-                    i + 1 < argument.size() ? argument.substr(i + 1) : arguments[++index], options,
-                    flags);
+                reason = applyOption(*entry, spelled,
+                                     i + 1 < argument.size() ? argument.substr(i + 1)
+                                                             : arguments[++index],
+                                     options, flags);
                 break;
             }
         }

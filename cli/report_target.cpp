@@ -35,9 +35,9 @@ std::string reportClash(const Options& options, const std::vector<SourceItem>& i
     const bool exists = ::stat(options.report.c_str(), &report) == 0;
     const auto same = [&](const std::string& path) {
         struct stat status;
-        return key(path) == reportKey || (exists && ::stat(path.c_str(), &status) == 0 &&
-                                          status.st_dev == report.st_dev &&
-                                          status.st_ino == report.st_ino);
+        return key(path) == reportKey ||
+               (exists && ::stat(path.c_str(), &status) == 0 && status.st_dev == report.st_dev &&
+                status.st_ino == report.st_ino);
     };
 
     const std::string clash = "report " + shown(options.report) + " would overwrite ";
