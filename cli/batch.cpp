@@ -222,7 +222,8 @@ bool DocumentGroup::add(const Options& options, const SourceItem& item, SourceRe
     member->done = done;
     if (!done)
         member->prepared = prepareConversion(
-            {item.source, item.outputBase, options.accent, options.rtf, options.text, options.open},
+            {item.source, item.outputBase, options.accent, options.rtf, options.text, options.open,
+             !item.walked},
             member->frontEnd);
     bytes_ += member->prepared.outputBytes();
     openFiles_ += member->prepared.openFiles();

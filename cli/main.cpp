@@ -4,6 +4,7 @@
 #include "cli/options.h"
 #include "cli/progress_line.h"
 #include "cli/quoted_name.h"
+#include "cli/report_target.h"
 #include "cli/report_writer.h"
 #include "cli/source_list.h"
 #include "io/durable_outputs.h"
@@ -79,9 +80,20 @@ std::string summary(std::size_t files, const std::size_t (&counts)[3], std::uint
            " failed; " + orv::cli::humanBytes(bytes) + " in " + orv::cli::humanDuration(seconds);
 }
 
+// Says why the command line is refused, as every usage error is told.
+int refuseUsage(const std::string& reason) {
+    std::fprintf(stderr, "orvconv: %s\n%.*sTry 'orvconv --help' for more information.\n",
+                 reason.c_str(), static_cast<int>(orv::cli::usageLine.size()),
+                 orv::cli::usageLine.data());
+    return exitUsage;
+}
+
 int convertAll(const orv::cli::Options& options) {
     using namespace orv::cli;
     std::vector<SourceItem> items = listSources(options);
+    // Before the report is opened, which empties it, and before any source is read.
+    if (const std::string clash = reportClash(options, items); !clash.empty())
+        return refuseUsage(clash);
     ReportWriter report;
     if (!options.report.empty()) {
         if (const int error = report.open(options.report); error != 0) {
@@ -188,8 +200,5 @@ int main(int argc, char** argv) {
     case Action::Usage:
         break;
     }
-    std::fprintf(stderr, "orvconv: %s\n%.*sTry 'orvconv --help' for more information.\n",
-                 options.error.c_str(), static_cast<int>(orv::cli::usageLine.size()),
-                 orv::cli::usageLine.data());
-    return exitUsage;
+    return refuseUsage(options.error);
 }

@@ -32,6 +32,8 @@ const OptionEntry optionTable[] = {
      [](Options& o, Flags&, const std::string&) { o.accent = o.rtf = o.text = true; }},
     {0, "open", false, [](Options& o, Flags&, const std::string&) { o.open = true; }},
     {'R', "recursive", false, [](Options& o, Flags&, const std::string&) { o.recursive = true; }},
+    {'L', "dereference", false,
+     [](Options& o, Flags&, const std::string&) { o.followLinks = true; }},
     {'u', "update", false, [](Options& o, Flags&, const std::string&) { o.update = true; }},
     {'0', "null", false, [](Options& o, Flags&, const std::string&) { o.nullSeparated = true; }},
     {'o', "output-dir", true, [](Options& o, Flags&, const std::string& a) { o.outputDir = a; }},
@@ -68,9 +70,10 @@ std::string shown(const std::string& option) {
     return needsQuoting(option) ? quotedName(option) : "'" + option + "'";
 }
 
-// Applies entry with its argument; the reason when the argument is refused.
-std::string applyOption(const OptionEntry& entry, const std::string& argument, Options& options,
-                        Flags& flags) {
+// Applies entry, spelled as given, with its argument; the reason when the
+// argument is refused.
+std::string applyOption(const OptionEntry& entry, const std::string& spelled,
+                        const std::string& argument, Options& options, Flags& flags) {
     if (entry.letter == 'j') {
         unsigned jobs = 0;
         const char* end = argument.data() + argument.size();
@@ -81,6 +84,10 @@ std::string applyOption(const OptionEntry& entry, const std::string& argument, O
         options.jobs = jobs;
         return "";
     }
+    // An empty name is most often an unset shell variable: "-o $OUT" with
+    // no OUT would write beside the sources, "--report=$LOG" nowhere.
+    if (entry.takesArgument && argument.empty())
+        return "option " + shown(spelled) + " needs a name, not ''";
     entry.apply(options, flags, argument);
     return "";
 }
@@ -116,7 +123,7 @@ Options parseOptions(const std::vector<std::string>& arguments) {
                 return refuse("option " + shown("--" + name) + " takes no argument");
             if (entry->takesArgument && equals == std::string::npos && !hasNext)
                 return refuse("option " + shown("--" + name) + " needs an argument");
-            reason = applyOption(*entry,
+            reason = applyOption(*entry, "--" + name,
                                  equals != std::string::npos ? argument.substr(equals + 1)
                                  : entry->takesArgument      ? arguments[++index]
                                                              : std::string(),
@@ -126,17 +133,18 @@ Options parseOptions(const std::vector<std::string>& arguments) {
                 const OptionEntry* entry = findLetter(argument[i]);
                 if (entry == nullptr)
                     return refuse("unknown option " + shown(std::string("-") + argument[i]));
+                const std::string spelled = std::string("-") + argument[i];
                 if (!entry->takesArgument) {
-                    reason = applyOption(*entry, "", options, flags);
+                    reason = applyOption(*entry, spelled, "", options, flags);
                     continue;
                 }
                 // The rest of the word is the argument, or else the next word.
                 if (i + 1 == argument.size() && !hasNext)
-                    return refuse("option " + shown(std::string("-") + argument[i]) +
-                                  " needs an argument");
-                reason = applyOption(
-                    *entry, i + 1 < argument.size() ? argument.substr(i + 1) : arguments[++index],
-                    options, flags);
+                    return refuse("option " + shown(spelled) + " needs an argument");
+                reason = applyOption(*entry, spelled,
+                                     i + 1 < argument.size() ? argument.substr(i + 1)
+                                                             : arguments[++index],
+                                     options, flags);
                 break;
             }
         }

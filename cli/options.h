@@ -22,6 +22,7 @@ struct Options {
     bool text = false;
     bool open = false;
     bool recursive = false;
+    bool followLinks = false; // -L: links met in a -R walk are followed
     bool update = false;
     bool nullSeparated = false;
     bool sync = true;  // outputs on stable storage before they count as written

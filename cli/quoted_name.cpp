@@ -43,7 +43,8 @@ void appendEscape(std::string& out, unsigned char byte) {
 } // namespace
 
 bool needsQuoting(std::string_view name) {
-    bool needed = false;
+    // Unquoted, the empty name would not show at all.
+    bool needed = name.empty();
     forEachCharacter(name, [&](std::string_view, bool printable) { needed |= !printable; });
     return needed;
 }

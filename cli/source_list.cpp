@@ -35,10 +35,31 @@ std::string baseName(const std::string& path) {
                        end - (slash == std::string::npos ? 0 : slash + 1) + 1);
 }
 
-// path with repeated slashes and "." components left out, so that two
-// spellings of one output name meet. ".." stays: through a link it may lead
-// elsewhere.
-std::string outputKey(const std::string& path) {
+// name from a list as a path to place under the output folder, as
+// "rsync --files-from" does: "./d1//X.ORV" as "d1/X.ORV". An absolute name
+// or one going up through ".." has no place there: false.
+bool placeBelow(const std::string& name, std::string& below) {
+    if (name.starts_with('/'))
+        return false;
+    below.clear();
+    std::size_t at = 0;
+    while (at <= name.size()) {
+        std::size_t slash = name.find('/', at);
+        if (slash == std::string::npos)
+            slash = name.size();
+        const std::string_view part = std::string_view(name).substr(at, slash - at);
+        if (part == "..")
+            return false;
+        if (!part.empty() && part != ".")
+            below.append(below.empty() ? "" : "/").append(part);
+        at = slash + 1;
+    }
+    return true;
+}
+
+} // namespace
+
+std::string pathKey(const std::string& path) {
     std::string key;
     key.reserve(path.size() + 2);
     if (!path.starts_with('/'))
@@ -56,6 +77,8 @@ std::string outputKey(const std::string& path) {
     return key;
 }
 
+namespace {
+
 class Lister {
 public:
     explicit Lister(const Options& options) : options_(options) {
@@ -65,37 +88,51 @@ public:
         owners_.reserve(options.files.size());
     }
 
-    void addOperand(const std::string& operand) {
+    // A FILE operand's outputs go straight into the output folder; a name
+    // from a list keeps its path there (listed is true), and so do the
+    // documents found below a listed folder.
+    void addOperand(const std::string& operand, bool listed) {
         // A NUL in a line-separated list would cut the name short, and
         // another file would be read in its place.
         if (operand.find('\0') != std::string::npos)
             return fail(operand, EINVAL);
+        std::string place;
+        if (!listed)
+            place = baseName(operand);
+        else if (!options_.outputDir.empty() && !placeBelow(operand, place))
+            return fail(operand, "a listed name must be relative, without '..', to go under the "
+                                 "output folder");
         struct stat status;
         if (options_.recursive && ::stat(operand.c_str(), &status) == 0 &&
             S_ISDIR(status.st_mode)) {
             walkTree(
-                operand,
-                [&](const std::string& relative) { add(joinPath(operand, relative), relative); },
+                operand, options_.followLinks,
+                [&](const std::string& relative, bool viaLink) {
+                    add(joinPath(operand, relative), listed ? joinPath(place, relative) : relative,
+                        !viaLink);
+                },
                 [&](const std::string& folder, int error) { fail(folder, error); });
         } else {
-            add(operand, baseName(operand));
+            add(operand, place, false);
         }
     }
 
-    void fail(const std::string& path, int error) {
-        items_.push_back({path, path, {path, std::strerror(error), "", ""}, 0});
+    void fail(const std::string& path, int error) { fail(path, std::strerror(error)); }
+    void fail(const std::string& path, const char* reason) {
+        items_.push_back({path, path, {path, reason, "", ""}, 0, false});
     }
 
     std::vector<SourceItem> take() { return std::move(items_); }
 
 private:
-    void add(const std::string& source, const std::string& belowOutputDir) {
+    void add(const std::string& source, const std::string& belowOutputDir, bool walked) {
         SourceItem item{source,
                         options_.outputDir.empty() ? source
                                                    : joinPath(options_.outputDir, belowOutputDir),
                         {},
-                        0};
-        const auto [first, isNew] = owners_.try_emplace(outputKey(item.outputBase), items_.size());
+                        0,
+                        walked};
+        const auto [first, isNew] = owners_.try_emplace(pathKey(item.outputBase), items_.size());
         if (!isNew)
             item.failure = {source, "", item.outputBase, items_[first->second].source};
         items_.push_back(std::move(item));
@@ -119,12 +156,12 @@ std::string Failure::text() const {
 std::vector<SourceItem> listSources(const Options& options) {
     Lister lister(options);
     for (const std::string& operand : options.files)
-        lister.addOperand(operand);
+        lister.addOperand(operand, false);
     for (const std::string& list : options.filesFrom) {
         std::vector<std::string> names;
         const int error = readNameList(list, options.nullSeparated, names);
         for (const std::string& name : names)
-            lister.addOperand(name);
+            lister.addOperand(name, true);
         if (error != 0)
             lister.fail(list, error);
     }

@@ -17,7 +17,8 @@ struct Failure {
     std::string output;  // the output name in dispute
     std::string earlier; // the source that has it
 
-    bool any() const { return !path.empty(); }
+    // The path alone does not say: it may be the empty name a user gave.
+    bool any() const { return !path.empty() || !reason.empty() || !earlier.empty(); }
     // "path: reason" with every name as the terminal should show it.
     std::string shown() const;
     // The same with the names' bytes as they are, for the report.
@@ -32,12 +33,22 @@ struct SourceItem {
     std::string outputBase;
     Failure failure;
     std::uint64_t size = 0; // when known beforehand, for the progress line
+    // Found by the walk of a folder as no link: opened without following
+    // one, should the name have been swapped for a link since.
+    bool walked = false;
 };
 
 // Every source the options name, in order: the FILE operands, then the names
 // read from each --files-from list. With -R a folder stands for the ORV
 // documents below it. With -o, outputs go under that folder: a FILE's
-// straight in, a found document's at its path below the folder it was found in.
+// straight in, a listed name's at that name (refused when absolute or
+// going up through ".."), a found document's at its path below the folder
+// it was found in, itself placed there by its listed name if it was listed.
 std::vector<SourceItem> listSources(const Options& options);
+
+// path with repeated slashes and "." components left out, so that two
+// spellings of one name meet. ".." stays: through a link it may lead
+// elsewhere.
+std::string pathKey(const std::string& path);
 
 } // namespace orv::cli

@@ -14,9 +14,11 @@ namespace orv::cli {
 
 namespace {
 
+enum class Kind { folder, link, other };
+
 struct Entry {
     std::string name;
-    bool isFolder;
+    Kind kind;
 };
 
 // The entries of one folder, sorted, or the error that stopped the reading.
@@ -29,15 +31,16 @@ int readFolder(const std::string& path, std::vector<Entry>& entries) {
         const std::string name = entry->d_name;
         if (name == "." || name == "..")
             continue;
-        bool isFolder = entry->d_type == DT_DIR;
-        if (entry->d_type == DT_UNKNOWN) {
-            // Some file systems leave the type out; a link still counts as no folder.
+        unsigned char type = entry->d_type;
+        if (type == DT_UNKNOWN) {
+            // Some file systems leave the type out.
             struct stat status;
-            isFolder =
-                ::fstatat(::dirfd(folder), entry->d_name, &status, AT_SYMLINK_NOFOLLOW) == 0 &&
-                S_ISDIR(status.st_mode);
+            if (::fstatat(::dirfd(folder), entry->d_name, &status, AT_SYMLINK_NOFOLLOW) == 0)
+                type = S_ISDIR(status.st_mode) ? DT_DIR : S_ISLNK(status.st_mode) ? DT_LNK : DT_REG;
         }
-        entries.push_back({name, isFolder});
+        entries.push_back({name, type == DT_DIR   ? Kind::folder
+                                 : type == DT_LNK ? Kind::link
+                                                  : Kind::other});
         errno = 0;
     }
     const int readError = errno;
@@ -47,27 +50,62 @@ int readFolder(const std::string& path, std::vector<Entry>& entries) {
     return readError;
 }
 
-void walkBelow(const std::string& top, const std::string& relative,
-               const std::function<void(const std::string&)>& found,
-               const std::function<void(const std::string&, int)>& failed) {
-    const std::string folder = relative.empty() ? top : joinPath(top, relative);
-    std::vector<Entry> entries;
-    if (const int error = readFolder(folder, entries); error != 0)
-        failed(folder, error);
-    for (const Entry& entry : entries) {
-        const std::string below = joinPath(relative, entry.name);
-        if (entry.isFolder)
-            walkBelow(top, below, found, failed);
-        else if (isOrvDocumentName(entry.name))
-            found(below);
+class Walk {
+public:
+    Walk(const std::string& top, bool followLinks,
+         const std::function<void(const std::string&, bool)>& found,
+         const std::function<void(const std::string&, int)>& failed)
+        : top_(top), followLinks_(followLinks), found_(found), failed_(failed) {}
+
+    void below(const std::string& relative) {
+        const std::string folder = relative.empty() ? top_ : joinPath(top_, relative);
+        // Only links lead back up: without them no folder is met twice.
+        struct stat status {};
+        if (followLinks_) {
+            if (::stat(folder.c_str(), &status) != 0)
+                return failed_(folder, errno);
+            for (const auto& [device, inode] : path_)
+                if (device == status.st_dev && inode == status.st_ino)
+                    return failed_(folder, ELOOP);
+            path_.emplace_back(status.st_dev, status.st_ino);
+        }
+        std::vector<Entry> entries;
+        if (const int error = readFolder(folder, entries); error != 0)
+            failed_(folder, error);
+        for (const Entry& entry : entries) {
+            const std::string next = joinPath(relative, entry.name);
+            Kind kind = entry.kind;
+            if (kind == Kind::link) {
+                if (!followLinks_)
+                    continue;
+                const std::string linkPath = joinPath(folder, entry.name);
+                kind = ::stat(linkPath.c_str(), &status) == 0 && S_ISDIR(status.st_mode)
+                           ? Kind::folder
+                           : Kind::link;
+            }
+            if (kind == Kind::folder)
+                below(next);
+            else if (isOrvDocumentName(entry.name))
+                found_(next, kind == Kind::link);
+        }
+        if (followLinks_)
+            path_.pop_back();
     }
-}
+
+private:
+    const std::string& top_;
+    const bool followLinks_;
+    const std::function<void(const std::string&, bool)>& found_;
+    const std::function<void(const std::string&, int)>& failed_;
+    std::vector<std::pair<dev_t, ino_t>> path_; // the folders being walked, with -L
+};
 
 } // namespace
 
-void walkTree(const std::string& top, const std::function<void(const std::string&)>& found,
+void walkTree(const std::string& top, bool followLinks,
+              const std::function<void(const std::string&, bool)>& found,
               const std::function<void(const std::string&, int)>& failed) {
-    walkBelow(top, "", found, failed);
+    Walk(top, followLinks, found, failed).below("");
 }
 
 std::string joinPath(const std::string& path, const std::string& name) {

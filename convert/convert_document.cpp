@@ -93,7 +93,7 @@ PreparedConversion prepareConversion(const ConversionJob& job, FrontEnd& frontEn
     const std::string* step = &job.source; // the file being written, named if memory runs out
     std::optional<InputFile> source;
     try {
-        source.emplace(job.source);
+        source.emplace(job.source, job.followSourceLink);
         RunProgress progress(frontEnd, source->size(), 1 + int{job.accent} + int{job.rtf});
         const ScopedRunContext context(
             {newFileMode(source->permissions()), [&](std::size_t n) { progress.advance(n); }});

@@ -39,6 +39,7 @@ struct ConversionJob {
     bool rtf = false;
     bool text = false;
     bool openAfter = false;
+    bool followSourceLink = true; // false: a link under the source's name is refused
 };
 
 struct ConversionOutcome {

@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <system_error>
 #include <utility>
 
 namespace orv {
@@ -47,16 +48,27 @@ void BackgroundWriter::rethrowFailure() {
 void BackgroundWriter::handOff() {
     if (used_ == 0)
         return;
+    if (!thread_.joinable() && !onCallersThread_) {
+        try {
+            thread_ = std::thread([this] { run(); });
+        } catch (const std::system_error&) {
+            // No thread to be had (a process or memory limit): the blocks
+            // are written here, one after another, which is merely slower.
+            onCallersThread_ = true;
+        }
+    }
+    if (onCallersThread_) {
+        downstream_.writeBlock({fill_, used_});
+        used_ = 0;
+        return;
+    }
     {
         std::unique_lock lock(mutex_);
         waitIdle(lock);
         rethrowFailure();
         pending_ = {fill_, used_};
     }
-    if (thread_.joinable())
-        changed_.notify_all();
-    else
-        thread_ = std::thread([this] { run(); });
+    changed_.notify_all();
     std::swap(fill_, spare_);
     used_ = 0;
 }

@@ -16,7 +16,8 @@ namespace orv {
 // A ByteSink that gathers bytes in a block and hands each full block to a
 // thread of its own, which writes it to the downstream sink while the next
 // block is filled. The thread starts with the first full block, so a small
-// document is written on the caller's thread and never pays for one.
+// document is written on the caller's thread and never pays for one; so is
+// every block when no thread can be started.
 //
 // Bytes reach the downstream sink in order and whole blocks at a time. A
 // failure there is thrown by the next write(), commit() or finish(); the
@@ -71,6 +72,7 @@ private:
     std::string_view pending_; // the block the thread is to write, if any
     bool stopping_ = false;
     std::exception_ptr failure_;
+    bool onCallersThread_ = false; // no thread could be started
     std::thread thread_;
 };
 

@@ -115,9 +115,9 @@ void closeOrThrow(int fd, const std::string& path) {
 
 } // namespace
 
-InputFile::InputFile(std::string path) : path_(std::move(path)) {
+InputFile::InputFile(std::string path, bool followLink) : path_(std::move(path)) {
     // Without O_NONBLOCK a FIFO would hold up the run until a writer came.
-    const int flags = O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY;
+    const int flags = O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY | (followLink ? 0 : O_NOFOLLOW);
     const std::size_t nameStart = nameStartOf(path_);
     bool byPath = true;
     if (const auto folder = heldFolder(FolderUse::sources, folderOf(path_, nameStart))) {

@@ -57,7 +57,8 @@ struct GrowingFile {
 // file that is still open. Each block read is reported to the run's context.
 class InputFile {
 public:
-    explicit InputFile(std::string path);
+    // Without followLink, a link under path's last name is refused (ELOOP).
+    explicit InputFile(std::string path, bool followLink = true);
     // The bytes written to a private OutputFile, read through its own
     // descriptor from the start (no second open), or from memory when it
     // is small and finished. Several readers, on

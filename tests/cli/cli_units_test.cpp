@@ -39,7 +39,8 @@ TEST(QuotedName, QuotesOnlyWhatTheTerminalWouldActOn) {
         {"C.UTF-8", "LETTER.ORV", "LETTER.ORV"},
         {"C.UTF-8", "my letters/it's \"here\" $x.ORV", "my letters/it's \"here\" $x.ORV"},
         {"C.UTF-8", "caf\xc3\xa9.ORV", "caf\xc3\xa9.ORV"},
-        {"C.UTF-8", "", ""},
+        // Unquoted, the empty name would not show at all.
+        {"C.UTF-8", "", "''"},
         // Control characters: letters where the shell has them, octal otherwise.
         {"C.UTF-8", "evil\033]0;", "'evil'$'\\033'']0;'"},
         {"C.UTF-8", "a\nb", "'a'$'\\n''b'"},

@@ -96,6 +96,15 @@ TEST_F(OrvconvTest, UsageHelpAndVersionConvertNothing) {
         {"-aj0 WORKED.ORV", 2, "", refusal("invalid number of jobs '0' (1 to 256)")},
         {"-a --jobs=two WORKED.ORV", 2, "", refusal("invalid number of jobs 'two' (1 to 256)")},
         {"-a --jobs 257 WORKED.ORV", 2, "", refusal("invalid number of jobs '257' (1 to 256)")},
+        // An empty name, as an unset shell variable gives, is no folder or file.
+        {"-a -o '' WORKED.ORV", 2, "", refusal("option '-o' needs a name, not ''")},
+        {"-ao \"$UNSET\" WORKED.ORV", 2, "", refusal("option '-o' needs a name, not ''")},
+        {"-a WORKED.ORV --output-dir=", 2, "",
+         refusal("option '--output-dir' needs a name, not ''")},
+        {"-t --report= WORKED.ORV", 2, "", refusal("option '--report' needs a name, not ''")},
+        {"-t --report '' WORKED.ORV", 2, "", refusal("option '--report' needs a name, not ''")},
+        {"-t --files-from= WORKED.ORV", 2, "",
+         refusal("option '--files-from' needs a name, not ''")},
         {"--version WORKED.ORV", 0, "orvconv " ORV_VERSION "\n", ""},
         {"--all WORKED.ORV --version --help", 0, cli::helpText(), ""},
         {"--version >/dev/full", 1, "", "orvconv: standard output: No space left on device\n"},
@@ -146,6 +155,17 @@ TEST_F(OrvconvTest, BatchGoesOnAfterAFailure) {
         EXPECT_EQ(readFile(path("WORKED.ORV.txt")), reference("WORKED.ORV.txt"));
         restore();
     }
+}
+
+// The empty name is a name like any other that is not there, shown so
+// that it can be seen.
+TEST_F(OrvconvTest, AnEmptyNameFailsAsMissing) {
+    EXPECT_EQ(run("--all --report=- '' WORKED.ORV"), 1);
+    EXPECT_EQ(err, "orvconv: '': No such file or directory\n");
+    EXPECT_TRUE(out.starts_with(R"({"source":"","status":"failed","outputs":[],)"
+                                R"("error":": No such file or directory","bytes":0,)"))
+        << out;
+    EXPECT_EQ(listing(), with("WORKED.ORV.acc WORKED.ORV.rtf WORKED.ORV.txt"));
 }
 
 // --open asks xdg-open for each document in the fixed order; a fake one on

@@ -1,10 +1,12 @@
 // What orvconv tells while a batch runs and after: the report's rows, the
 // progress line on a terminal and its absence off one, and names quoted so
 // that they cannot drive the terminal.
+#include "cli/options.h"
 #include "tests/cli/cli_test_support.h"
 
 #include <pty.h>
 #include <regex>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <termios.h>
 #include <tuple>
@@ -21,7 +23,8 @@ protected:
         fs::copy_file(ORV_SAMPLES_DIR "/LETTER.ORV", path("tree/A.ORV"));
         fs::copy_file(ORV_SAMPLES_DIR "/WORKED.ORV", path("tree/sub/b.orv"));
         fs::copy_file(ORV_SAMPLES_DIR "/note.orv", path("tree/caf\xe9.orv"));
-        fs::create_symlink("nowhere", path("tree/gone.ORV"));
+        // Named like a document, but no regular file: it fails.
+        ASSERT_EQ(::mkfifo(path("tree/gone.ORV").c_str(), 0644), 0);
     }
 
     std::string size(const std::string& name) {
@@ -60,7 +63,7 @@ protected:
 TEST_F(OrvconvWatchTest, ReportHasOneRowPerSourceAsItEnds) {
     const std::string a = "out/A.ORV", cafe = "out/caf\\udce9.orv", b = "out/sub/b.orv";
     const std::string gone = R"({"source":"tree/gone.ORV","status":"failed","outputs":[],)"
-                             R"("error":"tree/gone.ORV: No such file or directory","bytes":0})";
+                             R"("error":"tree/gone.ORV: Not a regular file","bytes":0})";
     const std::pair<std::string, std::string> runs[] = {
         {"-at", R"({"source":"tree/A.ORV","status":"converted","outputs":[")" + a + R"(.acc",")" +
                     a + R"(.txt"],"bytes":)" + size("A.ORV") + "}\n" +
@@ -81,7 +84,7 @@ TEST_F(OrvconvWatchTest, ReportHasOneRowPerSourceAsItEnds) {
         const RunResult run =
             runIn(dir, "$ORVCONV -R -j1 -o out --report=r.jsonl " + args + " tree");
         EXPECT_EQ(run.exitCode, 1) << args;
-        EXPECT_EQ(run.err, "orvconv: tree/gone.ORV: No such file or directory\n") << args;
+        EXPECT_EQ(run.err, "orvconv: tree/gone.ORV: Not a regular file\n") << args;
         // The time taken is the one field that differs from run to run.
         const std::string report = readFile(path("r.jsonl"));
         EXPECT_TRUE(std::regex_search(report, std::regex(R"("seconds":[0-9]+\.[0-9]{6}\})")));
@@ -98,8 +101,45 @@ TEST_F(OrvconvWatchTest, ReportHasOneRowPerSourceAsItEnds) {
     EXPECT_FALSE(fs::exists(path("out3")));
 }
 
+// The report is emptied when opened: one that would be a source, an output
+// or a list of the run is refused first, and nothing is read or written.
+TEST_F(OrvconvWatchTest, ReportOverTheRunsOwnFilesIsRefused) {
+    fs::create_hard_link(path("tree/A.ORV"), path("hard"));
+    fs::create_symlink("tree/sub/b.orv", path("link"));
+    writeFile(path("list"), "tree/sub/b.orv\n");
+    const std::string source = "would overwrite the source ";
+    const std::pair<std::string, std::string> cases[] = {
+        {"--report=tree/A.ORV tree/A.ORV", "'tree/A.ORV' " + source + "'tree/A.ORV'"},
+        {"--report=./tree//A.ORV -R tree", "'./tree//A.ORV' " + source + "'tree/A.ORV'"},
+        {"--report=" + dir + "/tree/A.ORV tree/./A.ORV",
+         "'" + dir + "/tree/A.ORV' " + source + "'tree/./A.ORV'"},
+        {"--report=hard tree/sub/b.orv tree/A.ORV", "'hard' " + source + "'tree/A.ORV'"},
+        {"--report=link tree/sub/b.orv", "'link' " + source + "'tree/sub/b.orv'"},
+        {"--report=new.ORV new.ORV", "'new.ORV' " + source + "'new.ORV'"},
+        {"--report=tree/A.ORV.txt tree/A.ORV",
+         "'tree/A.ORV.txt' would overwrite the output 'tree/A.ORV.txt' of 'tree/A.ORV'"},
+        {"-o out --report=out//sub/b.orv.acc -R tree",
+         "'out//sub/b.orv.acc' would overwrite the output 'out/sub/b.orv.acc' of "
+         "'tree/sub/b.orv'"},
+        {"--files-from=list --report=./list", "'./list' would overwrite the list 'list'"},
+    };
+    const Names before = listing();
+    const std::string a = readFile(path("tree/A.ORV")), b = readFile(path("tree/sub/b.orv"));
+    for (const auto& [args, clash] : cases) {
+        const RunResult run = runIn(dir, "$ORVCONV -at " + args);
+        EXPECT_EQ(run.exitCode, 2) << args;
+        EXPECT_EQ(run.out, "") << args;
+        EXPECT_EQ(run.err, "orvconv: report " + clash + "\n" + std::string(cli::usageLine) +
+                               "Try 'orvconv --help' for more information.\n")
+            << args;
+        EXPECT_EQ(listing(), before) << args;
+        EXPECT_EQ(readFile(path("tree/A.ORV")), a) << args;
+        EXPECT_EQ(readFile(path("tree/sub/b.orv")), b) << args;
+    }
+}
+
 TEST_F(OrvconvWatchTest, ProgressOnlyOnATerminalOrWhenAsked) {
-    const std::string failure = "orvconv: tree/gone.ORV: No such file or directory\n";
+    const std::string failure = "orvconv: tree/gone.ORV: Not a regular file\n";
     // Each drawing of the line: back to the start, the line, clear to its end.
     const std::regex drawing("\r([^\r\n]*)\033\\[K");
     const std::regex line(
