@@ -6,6 +6,7 @@
 #include "cli/quoted_name.h"
 #include "cli/report_writer.h"
 #include "cli/source_list.h"
+#include "io/confined_folders.h"
 #include "io/held_folders.h"
 #include "io/temporary_files.h"
 
@@ -80,6 +81,8 @@ std::string summary(std::size_t files, const std::size_t (&counts)[3], std::uint
 
 int convertAll(const orv::cli::Options& options) {
     using namespace orv::cli;
+    // Outputs stay inside -o DIR: no link below it is followed.
+    orv::confineOutputsBelow(options.outputDir);
     std::vector<SourceItem> items = listSources(options);
     ReportWriter report;
     if (!options.report.empty()) {

@@ -32,6 +32,10 @@ struct SourceItem {
     std::string outputBase;
     Failure failure;
     std::uint64_t size = 0; // when known beforehand, for the progress line
+    // An earlier source whose output name differs from this one's only in
+    // the case of its letters: on a file system that ignores case, it has the
+    // name, and this source fails.
+    std::string caseTwinOf = {};
 };
 
 // Every source the options name, in order: the FILE operands, then the names

@@ -73,8 +73,9 @@ ConversionOutcome runConversion(const ConversionJob& job, FrontEnd& frontEnd) {
         InputFile source(job.source);
         outcome.sourceBytes = source.size();
         RunProgress progress(frontEnd, source.size(), 1 + int{job.accent} + int{job.rtf});
-        const ScopedRunContext context(
-            {newFileMode(source.permissions()), [&](std::size_t n) { progress.advance(n); }});
+        const ScopedRunContext context({newFileMode(source.permissions()),
+                                        [&](std::size_t n) { progress.advance(n); },
+                                        {true, source.group(), source.permissions()}});
         step = &textPath;
         text.emplace(textPath, OutputFile::Visibility::privateUntilPublished);
         // From a block on, the documents are written while the text is

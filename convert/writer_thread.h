@@ -2,6 +2,7 @@
 
 #include "convert/run_progress.h"
 #include "io/byte_files.h"
+#include "io/run_context.h"
 
 #include <condition_variable>
 #include <exception>
@@ -37,7 +38,7 @@ public:
     void publish();
 
 private:
-    void run(mode_t outputMode);
+    void run(mode_t outputMode, SourceIdentity source);
 
     Writer writer_;
     InputFile text_;
