@@ -98,7 +98,7 @@ bool outputDone(const std::string& path, const struct stat& source) {
 
 // For a source whose output name an earlier source's differs from only in
 // case: the failure that it is taken, where the output folder ignores case.
-Failure caseTwinFailure(const Options& options, const SourceItem& item) {
+Failure caseTwinFailure(const SourceItem& item) {
     const std::size_t slash = item.outputBase.rfind('/');
     const std::string folder = slash == std::string::npos ? "."
                                : slash == 0               ? "/"
@@ -112,7 +112,7 @@ Failure caseTwinFailure(const Options& options, const SourceItem& item) {
     } catch (const ConversionError& error) {
         return {error.path(), error.reason(), "", ""};
     }
-    return {item.source, "", selectedOutputs(options, item.outputBase).front(), item.caseTwinOf};
+    return {item.source, "", item.outputBase, item.caseTwinOf};
 }
 
 } // namespace
@@ -171,7 +171,7 @@ SourceResult convertSource(const Options& options, const SourceItem& item,
         }
     }
     if (!item.caseTwinOf.empty()) {
-        if (Failure taken = caseTwinFailure(options, item); taken.any()) {
+        if (Failure taken = caseTwinFailure(item); taken.any()) {
             result.failure = std::move(taken);
             return finish(SourceResult::Status::Failed);
         }
