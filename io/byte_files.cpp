@@ -524,6 +524,15 @@ void OutputFile::discard() {
 }
 
 void removeIfPresent(const std::string& path) {
+    // Below the folder outputs are confined to, through the folder reached
+    // without links, as the outputs themselves.
+    const std::size_t nameStart = nameStartOf(path);
+    if (const std::string_view folder = folderOf(path, nameStart); isConfined(folder)) {
+        const auto held = heldFolder(FolderUse::outputs, folder);
+        if (::unlinkat(held->fd(), path.c_str() + nameStart, 0) != 0 && errno != ENOENT)
+            throwLastError(path);
+        return;
+    }
     if (::unlink(path.c_str()) != 0 && errno != ENOENT)
         throwLastError(path);
 }
