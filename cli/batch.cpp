@@ -93,7 +93,7 @@ int makeParentFolders(const std::string& path, std::string& failedFolder) {
 bool outputDone(const std::string& path, const struct stat& source) {
     struct stat output;
     return ::stat(path.c_str(), &output) == 0 && notOlder(output, source) &&
-           nameHeld(path) == NameHeld::exactly;
+           foundNameHeld(path) == NameHeld::exactly;
 }
 
 // For a source whose output name an earlier source's differs from only in

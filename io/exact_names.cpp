@@ -11,6 +11,7 @@
 #include <string_view>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <unordered_set>
 
 namespace orv {
 namespace {
@@ -20,24 +21,49 @@ bool found(int folder, const char* name) {
     return ::fstatat(folder, name, &info, AT_SYMLINK_NOFOLLOW) == 0;
 }
 
-// Whether the folder open on folder lists name byte for byte.
-bool listed(int folder, std::string_view name) {
+// The last folder read on this thread: a batch that replaces (or, with -u,
+// checks) every output of a large folder on media that ignore case reads it
+// once, not once an output. A name missing from it has the folder read again.
+struct Listing {
+    dev_t device = 0;
+    ino_t inode = 0;
+    std::unordered_set<std::string> names;
+};
+thread_local Listing lastListing;
+
+bool readListing(int folder, Listing& listing) {
+    listing.names.clear();
     const int fd = ::openat(folder, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (fd < 0)
         return false;
-    DIR* listing = ::fdopendir(fd);
-    if (listing == nullptr) {
+    DIR* entries = ::fdopendir(fd);
+    if (entries == nullptr) {
         ::close(fd);
         return false;
     }
-    bool seen = false;
-    while (const dirent* entry = ::readdir(listing))
-        if (name == entry->d_name) {
-            seen = true;
-            break;
-        }
-    ::closedir(listing);
-    return seen;
+    while (const dirent* entry = ::readdir(entries))
+        listing.names.emplace(entry->d_name);
+    ::closedir(entries);
+    return true;
+}
+
+// Whether the folder open on folder lists name byte for byte.
+bool listed(int folder, std::string_view name) {
+    struct stat info {};
+    if (::fstat(folder, &info) != 0)
+        return false;
+    Listing& listing = lastListing;
+    const std::string wanted(name);
+    if (listing.device == info.st_dev && listing.inode == info.st_ino &&
+        listing.names.contains(wanted))
+        return true;
+    listing.device = info.st_dev;
+    listing.inode = info.st_ino;
+    if (!readListing(folder, listing)) {
+        listing.inode = 0;
+        return false;
+    }
+    return listing.names.contains(wanted);
 }
 
 std::string caseSwapped(std::string name, std::size_t from) {
@@ -56,6 +82,10 @@ std::string caseSwapped(std::string name, std::size_t from) {
 NameHeld nameHeld(int folder, const char* name) {
     if (!found(folder, name))
         return NameHeld::absent;
+    return foundNameHeld(folder, name);
+}
+
+NameHeld foundNameHeld(int folder, const char* name) {
     const std::string_view asked(name);
     const std::size_t start = asked.rfind('/') == std::string::npos ? 0 : asked.rfind('/') + 1;
     const std::string swapped = caseSwapped(name, start);
@@ -77,6 +107,10 @@ NameHeld nameHeld(int folder, const char* name) {
 
 NameHeld nameHeld(const std::string& path) {
     return nameHeld(AT_FDCWD, path.c_str());
+}
+
+NameHeld foundNameHeld(const std::string& path) {
+    return foundNameHeld(AT_FDCWD, path.c_str());
 }
 
 int folderIgnoresCase(const std::string& folder) {

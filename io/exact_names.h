@@ -17,6 +17,10 @@ NameHeld nameHeld(int folder, const char* name);
 // The same for a path.
 NameHeld nameHeld(const std::string& path);
 
+// The same for a name known to find a file (one lookup fewer).
+NameHeld foundNameHeld(int folder, const char* name);
+NameHeld foundNameHeld(const std::string& path);
+
 // Whether the output folder (a path) finds a name whatever the case of its
 // letters, found by making a hidden file there and looking it up with its
 // letters' case swapped: 1 or 0, or -1 with errno. A folder below the one
