@@ -4,11 +4,13 @@
 #include "io/confined_folders.h"
 #include "io/conversion_error.h"
 #include "io/exact_names.h"
+#include "io/held_folders.h"
 
 #include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <cstring>
+#include <fcntl.h>
 #include <string_view>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -90,8 +92,24 @@ int makeParentFolders(const std::string& path, std::string& failedFolder) {
 // An output counts as done when it is not older than its source and the
 // folder holds it under exactly its name: on a file system that ignores
 // case, another source's output may answer to it.
+// Below -o, it is looked up in its folder reached without links, and must be
+// a file there, not a link: one found through a link is not in DIR.
 bool outputDone(const std::string& path, const struct stat& source) {
     struct stat output;
+    const std::size_t slash = path.rfind('/');
+    if (slash != std::string::npos && slash != 0 &&
+        isConfined(std::string_view(path).substr(0, slash))) {
+        std::shared_ptr<const OpenFolder> folder;
+        try {
+            folder = heldFolder(FolderUse::outputs, std::string_view(path).substr(0, slash));
+        } catch (const ConversionError&) {
+            return false; // the conversion meets the same failure and tells it
+        }
+        const char* name = path.c_str() + slash + 1;
+        return ::fstatat(folder->fd(), name, &output, AT_SYMLINK_NOFOLLOW) == 0 &&
+               S_ISREG(output.st_mode) && notOlder(output, source) &&
+               foundNameHeld(folder->fd(), name) == NameHeld::exactly;
+    }
     return ::stat(path.c_str(), &output) == 0 && notOlder(output, source) &&
            foundNameHeld(path) == NameHeld::exactly;
 }
