@@ -1,6 +1,10 @@
 #include "cli/batch.h"
 
 #include "convert/convert_document.h"
+#include "io/confined_folders.h"
+#include "io/conversion_error.h"
+#include "io/exact_names.h"
+#include "io/held_folders.h"
 
 #include <algorithm>
 #include <atomic>
@@ -60,11 +64,21 @@ bool notOlder(const struct stat& output, const struct stat& source) {
 // 0, or the errno with the folder that could not be made in failedFolder.
 // Sources come in sorted order, so most share the folder made last: that one
 // costs no system call at all.
+// Below -o, folders are made without following links (see
+// confineOutputsBelow).
 int makeParentFolders(const std::string& path, std::string& failedFolder) {
     thread_local std::string lastMade;
     const std::size_t end = path.rfind('/');
     if (end == std::string::npos || std::string_view(path).substr(0, end) == lastMade)
         return 0;
+    if (const std::string_view parent = std::string_view(path).substr(0, end); isConfined(parent)) {
+        const int fd = openConfinedFolder(parent, true, failedFolder);
+        if (fd < 0)
+            return errno;
+        ::close(fd);
+        lastMade.assign(parent);
+        return 0;
+    }
     for (std::size_t slash = path.find('/', 1); slash != std::string::npos;
          slash = path.find('/', slash + 1)) {
         const std::string folder = path.substr(0, slash);
@@ -75,6 +89,50 @@ int makeParentFolders(const std::string& path, std::string& failedFolder) {
     }
     lastMade.assign(path, 0, end);
     return 0;
+}
+
+// An output counts as done when it is not older than its source and the
+// folder holds it under exactly its name: on a file system that ignores
+// case, another source's output may answer to it.
+// Below -o, it is looked up in its folder reached without links, and must be
+// a file there, not a link: one found through a link is not in DIR.
+bool outputDone(const std::string& path, const struct stat& source) {
+    struct stat output;
+    const std::size_t slash = path.rfind('/');
+    if (slash != std::string::npos && slash != 0 &&
+        isConfined(std::string_view(path).substr(0, slash))) {
+        std::shared_ptr<const OpenFolder> folder;
+        try {
+            folder = heldFolder(FolderUse::outputs, std::string_view(path).substr(0, slash));
+        } catch (const ConversionError&) {
+            return false; // the conversion meets the same failure and tells it
+        }
+        const char* name = path.c_str() + slash + 1;
+        return ::fstatat(folder->fd(), name, &output, AT_SYMLINK_NOFOLLOW) == 0 &&
+               S_ISREG(output.st_mode) && notOlder(output, source) &&
+               foundNameHeld(folder->fd(), name) == NameHeld::exactly;
+    }
+    return ::stat(path.c_str(), &output) == 0 && notOlder(output, source) &&
+           foundNameHeld(path) == NameHeld::exactly;
+}
+
+// For a source whose output name an earlier source's differs from only in
+// case: the failure that it is taken, where the output folder ignores case.
+Failure caseTwinFailure(const SourceItem& item) {
+    const std::size_t slash = item.outputBase.rfind('/');
+    const std::string folder = slash == std::string::npos ? "."
+                               : slash == 0               ? "/"
+                                                          : item.outputBase.substr(0, slash);
+    try {
+        const int ignores = folderIgnoresCase(folder);
+        if (ignores < 0)
+            return {folder, std::strerror(errno), "", ""};
+        if (ignores == 0)
+            return {};
+    } catch (const ConversionError& error) {
+        return {error.path(), error.reason(), "", ""};
+    }
+    return {item.source, "", item.outputBase, item.caseTwinOf};
 }
 
 } // namespace
@@ -117,13 +175,12 @@ bool outputComplete(const std::string& path) {
 }
 
 bool upToDate(const Options& options, const SourceItem& item, std::uint64_t& bytes) {
-    struct stat source, output;
+    struct stat source;
     if (::stat(item.source.c_str(), &source) != 0)
         return false;
     bytes = static_cast<std::uint64_t>(source.st_size);
     for (const std::string& path : selectedOutputs(options, item.outputBase))
-        if (::stat(path.c_str(), &output) != 0 || !notOlder(output, source) ||
-            !outputComplete(path))
+        if (!outputDone(path, source) || !outputComplete(path))
             return false;
     return true;
 }
@@ -150,6 +207,13 @@ bool beginSource(const Options& options, const SourceItem& item, SourceResult& r
         std::string folder;
         if (const int error = makeParentFolders(item.outputBase, folder); error != 0) {
             result.failure = {folder, std::strerror(error), "", ""};
+            result.status = SourceResult::Status::Failed;
+            return true;
+        }
+    }
+    if (!item.caseTwinOf.empty()) {
+        if (Failure taken = caseTwinFailure(item); taken.any()) {
+            result.failure = std::move(taken);
             result.status = SourceResult::Status::Failed;
             return true;
         }

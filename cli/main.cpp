@@ -8,6 +8,7 @@
 #include "cli/report_writer.h"
 #include "cli/source_list.h"
 #include "io/durable_outputs.h"
+#include "io/confined_folders.h"
 #include "io/held_folders.h"
 #include "io/temporary_files.h"
 
@@ -90,6 +91,8 @@ int refuseUsage(const std::string& reason) {
 
 int convertAll(const orv::cli::Options& options) {
     using namespace orv::cli;
+    // Outputs stay inside -o DIR: no link below it is followed.
+    orv::confineOutputsBelow(options.outputDir);
     std::vector<SourceItem> items = listSources(options);
     // Before the report is opened, which empties it, and before any source is read.
     if (const std::string clash = reportClash(options, items); !clash.empty())

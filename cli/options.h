@@ -1,14 +1,18 @@
 #pragma once
 
+#include "io/temporary_files.h"
+
 #include <string>
 #include <string_view>
 #include <vector>
 
 namespace orv::cli {
 
-// Each running conversion holds at most two temporary files, and the signal
-// handler keeps room for 512.
+// Every hidden file of every job running at once must fit in the signal
+// handler's list, or a signal could leave some behind.
 inline constexpr unsigned maxJobs = 256;
+static_assert(maxJobs * temporariesPerRun <= temporarySlotCount,
+              "the signal handler cannot remember every job's hidden files");
 
 // What the command line asks for. Convert carries the formats, the files and
 // how to go through them; Usage carries the reason the command line was refused.

@@ -79,6 +79,24 @@ std::string pathKey(const std::string& path) {
 
 namespace {
 
+// key with its letters in lower case: A-Z, and the Latin-1 letters' UTF-8
+// two-byte forms. Other scripts' cases are not folded: should two sources'
+// names differ only there, the later one to take the name finds it taken.
+std::string caseFolded(std::string key) {
+    for (std::size_t i = 0; i < key.size(); ++i) {
+        auto& c = reinterpret_cast<unsigned char&>(key[i]);
+        if (c >= 'A' && c <= 'Z') {
+            c = static_cast<unsigned char>(c - 'A' + 'a');
+        } else if (c == 0xC3 && i + 1 < key.size()) {
+            auto& next = reinterpret_cast<unsigned char&>(key[i + 1]);
+            if (next >= 0x80 && next <= 0x9E && next != 0x97)
+                next = static_cast<unsigned char>(next + 0x20);
+            ++i;
+        }
+    }
+    return key;
+}
+
 class Lister {
 public:
     explicit Lister(const Options& options) : options_(options) {
@@ -132,15 +150,20 @@ private:
                         {},
                         0,
                         walked};
-        const auto [first, isNew] = owners_.try_emplace(pathKey(item.outputBase), items_.size());
+        std::string key = pathKey(item.outputBase);
+        const auto [twin, isFirst] = caseTwins_.try_emplace(caseFolded(key), items_.size());
+        const auto [first, isNew] = owners_.try_emplace(std::move(key), items_.size());
         if (!isNew)
             item.failure = {source, "", item.outputBase, items_[first->second].source};
+        else if (!isFirst)
+            item.caseTwinOf = items_[twin->second].source;
         items_.push_back(std::move(item));
     }
 
     const Options& options_;
     std::vector<SourceItem> items_;
-    std::unordered_map<std::string, std::size_t> owners_; // output name -> its source's item
+    std::unordered_map<std::string, std::size_t> owners_;    // output name -> its source's item
+    std::unordered_map<std::string, std::size_t> caseTwins_; // the same, case folded
 };
 
 } // namespace

@@ -36,6 +36,10 @@ struct SourceItem {
     // Found by the walk of a folder as no link: opened without following
     // one, should the name have been swapped for a link since.
     bool walked = false;
+    // An earlier source whose output name differs from this one's only in
+    // the case of its letters: on a file system that ignores case, it has the
+    // name, and this source fails.
+    std::string caseTwinOf = {};
 };
 
 // Every source the options name, in order: the FILE operands, then the names

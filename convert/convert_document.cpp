@@ -95,8 +95,9 @@ PreparedConversion prepareConversion(const ConversionJob& job, FrontEnd& frontEn
     try {
         source.emplace(job.source, job.followSourceLink);
         RunProgress progress(frontEnd, source->size(), 1 + int{job.accent} + int{job.rtf});
-        const ScopedRunContext context(
-            {newFileMode(source->permissions()), [&](std::size_t n) { progress.advance(n); }});
+        const ScopedRunContext context({newFileMode(source->permissions()),
+                                        [&](std::size_t n) { progress.advance(n); },
+                                        {true, source->group(), source->permissions()}});
         step = &s.paths.text;
         // The private intermediate: a hidden file beside the outputs that the
         // writers read back, and that becomes the text output only at the end.

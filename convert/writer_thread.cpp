@@ -13,8 +13,9 @@ WriterThread::WriterThread(Writer writer, const OutputFile& decodedText,
     if (start == Start::whenPublished)
         return;
     const mode_t mode = currentOutputMode();
+    const SourceIdentity source = currentSourceIdentity();
     try {
-        thread_ = std::thread([this, mode] { run(mode); });
+        thread_ = std::thread([this, mode, source] { run(mode, source); });
     } catch (const std::system_error&) {
         // No thread to be had: publish() writes it on the caller's thread.
     }
@@ -27,11 +28,11 @@ WriterThread::~WriterThread() {
     }
 }
 
-void WriterThread::run(mode_t outputMode) {
+void WriterThread::run(mode_t outputMode, SourceIdentity source) {
     std::exception_ptr failure;
     try {
         const ScopedRunContext context(
-            {outputMode, [this](std::size_t n) { progress_.advanceElsewhere(n); }});
+            {outputMode, [this](std::size_t n) { progress_.advanceElsewhere(n); }, source});
         out_ = std::make_unique<OutputFile>(outputPath_);
         writer_(text_, *out_);
     } catch (...) {

@@ -2,6 +2,7 @@
 
 #include "convert/run_progress.h"
 #include "io/byte_files.h"
+#include "io/run_context.h"
 
 #include <condition_variable>
 #include <exception>
@@ -42,7 +43,7 @@ public:
     std::unique_ptr<OutputFile> takeOutput() { return std::move(out_); }
 
 private:
-    void run(mode_t outputMode);
+    void run(mode_t outputMode, SourceIdentity source);
 
     Writer writer_;
     InputFile text_;

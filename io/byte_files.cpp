@@ -1,7 +1,11 @@
 #include "io/byte_files.h"
 
+#include "io/confined_folders.h"
 #include "io/conversion_error.h"
+#include "io/exact_names.h"
+#include "io/file_modes.h"
 #include "io/held_folders.h"
+#include "io/hidden_names.h"
 #include "io/run_context.h"
 #include "io/scratch_blocks.h"
 #include "io/temporary_files.h"
@@ -14,15 +18,11 @@
 #include <cstdio>
 #include <cstring>
 #include <fcntl.h>
-#include <random>
 #include <sys/stat.h>
 #include <unistd.h>
 
 namespace orv {
 namespace {
-
-// Leaves room for ".", the suffix and ".XXXXXX" within a 255-byte name.
-constexpr std::size_t keptNameBytes = 200;
 
 // Where the last component of path starts.
 std::size_t nameStartOf(const std::string& path) {
@@ -30,36 +30,30 @@ std::size_t nameStartOf(const std::string& path) {
     return slash == std::string::npos ? 0 : slash + 1;
 }
 
-// "dir/.name.XXXXXX": hidden, beside the output, and named for it. The
-// folder part is the output's own, so inFolder() serves both names.
-std::string temporaryPrefix(const std::string& path) {
-    const std::size_t nameStart = nameStartOf(path);
-    return path.substr(0, nameStart) + "." + path.substr(nameStart, keptNameBytes) + ".";
-}
-
-// prefix plus six random letters.
-std::string randomName(const std::string& prefix) {
-    static constexpr char letters[] =
-        "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789";
-    thread_local std::mt19937_64 random{std::random_device{}()};
-    std::string name = prefix;
-    std::uint64_t bits = random();
-    for (int i = 0; i < 6; ++i, bits /= 62)
-        name.push_back(letters[bits % 62]);
-    return name;
-}
-
-// Creates a new file under a random name, exclusively (so never through a
-// link), with the mode it is to keep: unlike mkostemp's 0600, that needs no
-// chmod afterwards.
-int createTemporary(const std::string& prefix, int flags, mode_t mode, std::string& name) {
+// Creates a new file in folder under prefix (relative to it) plus random
+// letters, exclusively (so never through a link), with the mode it is to
+// keep: unlike mkostemp's 0600, that needs no chmod afterwards. name receives
+// the whole hidden path, prefixStart being where prefix's part relative to
+// folder starts.
+int createTemporary(int folder, const std::string& prefix, std::size_t prefixStart, int flags,
+                    mode_t mode, std::string& name) {
     for (int attempt = 0; attempt < 100; ++attempt) {
-        name = randomName(prefix);
-        const int fd = ::open(name.c_str(), flags | O_CREAT | O_EXCL | O_CLOEXEC, mode);
+        name = randomHiddenName(prefix);
+        const int fd = ::openat(folder, name.c_str() + prefixStart,
+                                flags | O_CREAT | O_EXCL | O_CLOEXEC, mode);
         if (fd >= 0 || errno != EEXIST)
             return fd;
     }
     return -1; // errno is EEXIST
+}
+
+// The group a new file in the folder open on folder gets: the folder's when
+// it is setgid, else ours.
+gid_t groupOfNewFileIn(int folder) {
+    struct stat info {};
+    if (::fstat(folder, &info) == 0 && (info.st_mode & S_ISGID) != 0)
+        return info.st_gid;
+    return ::getegid();
 }
 
 // The folder an output goes into, for a file without a name there, given
@@ -101,10 +95,13 @@ int linkUnnamed(int fd, int folder, const char* name) {
 // Fails unless an existing file of that name may be replaced: one that we
 // may not write is kept, as writing over it would fail. A link is judged by
 // itself, since the rename replaces it.
-void checkReplaceable(const std::string& path) {
-    if (::faccessat(AT_FDCWD, path.c_str(), W_OK, AT_EACCESS | AT_SYMLINK_NOFOLLOW) != 0 &&
-        errno != ENOENT)
+// On a file system that ignores case, a file whose own name differs from
+// the one asked for is another output's, and is not replaced either.
+void checkReplaceable(int folder, const char* name, const std::string& path) {
+    if (::faccessat(folder, name, W_OK, AT_EACCESS | AT_SYMLINK_NOFOLLOW) != 0 && errno != ENOENT)
         throwLastError(path);
+    if (nameHeld(folder, name) == NameHeld::otherName)
+        throw ConversionError(path, EEXIST);
 }
 
 // Closes fd; a close that reports an error still releases it.
@@ -146,6 +143,7 @@ InputFile::InputFile(std::string path, bool followLink) : path_(std::move(path))
     }
     size_ = static_cast<std::uint64_t>(info.st_size);
     permissions_ = info.st_mode & 07777;
+    group_ = info.st_gid;
 }
 
 InputFile::InputFile(const OutputFile& written)
@@ -255,33 +253,75 @@ OutputFile::OutputFile(std::string path, Visibility visibility)
         // The thread's block: its last run's readers are done by now.
         growing_->copy = scratchBlock(ScratchRole::copy);
     }
+    // Only the hidden file's name is made now: one too long must fail now,
+    // as a file made under it would have.
+    nameStart_ = nameStartOf(path_);
+    if (path_.size() - nameStart_ > NAME_MAX)
+        throw ConversionError(path_, ENAMETOOLONG);
     if (!namedTemporariesOnly.load(std::memory_order_relaxed)) {
         // A file without a name in the output's folder: nobody can open it,
         // nothing is left of it whatever ends the run, and it costs the
         // folder nothing until it is linked in under its final name.
-        // The name is only used at the end: one too long must fail now, as a
-        // file made under it would have.
-        nameStart_ = nameStartOf(path_);
-        if (path_.size() - nameStart_ > NAME_MAX)
-            throw ConversionError(path_, ENAMETOOLONG);
         fd_ = openUnnamed(access);
         if (fd_ >= 0) {
             unnamed_ = true;
             live_ = true;
+            keepFromForeignGroup();
             return;
         }
+        const int error = errno;
         folder_.reset();
         // Where the file system (or the kernel) has no such files, a hidden name will do.
-        if (!unnamedRefused(errno))
-            throwLastError(path_);
+        if (!unnamedRefused(error))
+            throw ConversionError(path_, error);
     }
-    checkReplaceable(path_);
-    fd_ = private_ ? createTemporary(temporaryPrefix(path_), access, 0600, temporary_)
-                   : createTemporary(temporaryPrefix(path_), access, mode_, temporary_);
+    holdNamedFolder();
+    const int folder = folder_->fd();
+    // Where hidden names are used, a run killed may have left some: once a
+    // folder, those whose process is gone are removed.
+    removeLeftoversOnce(folder);
+    checkReplaceable(folder, inFolder(path_), path_);
+    // A named file may be opened by whoever its mode admits, so it is made
+    // with the group's access already withheld where that is due.
+    const mode_t mode = private_ ? 0600 : withoutForeignGroup(mode_, groupOfNewFileIn(folder));
+    fd_ = createTemporary(folder, hiddenNamePrefix(path_), nameStart_, access, mode, temporary_);
     if (fd_ < 0)
         throwLastError(path_);
     live_ = true;
     cleanupSlot_ = TemporaryFileList::remember(temporary_);
+    if (!private_)
+        keepFromForeignGroup();
+}
+
+void OutputFile::holdNamedFolder() {
+    const std::string_view folder = folderOf(path_, nameStart_);
+    // A folder held for the thread may since have been removed, and another
+    // made under its name: unless outputs are confined (where nothing is
+    // looked up by path), a named file's folder is opened afresh.
+    if (isConfined(folder)) {
+        folder_ = heldFolder(FolderUse::outputs, folder);
+        return;
+    }
+    thread_local std::string path;
+    path.assign(folder);
+    const int fd = ::open(path.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0)
+        throwLastError(path_);
+    folder_ = std::make_shared<const OpenFolder>(fd);
+}
+
+void OutputFile::keepFromForeignGroup() {
+    // Only a source closed to others can have an output more open than itself.
+    const SourceIdentity source = currentSourceIdentity();
+    if (!source.known || (source.mode & S_IROTH) != 0 || (mode_ & (S_IRGRP | S_IWGRP)) == 0)
+        return;
+    struct stat info {};
+    if (::fstat(fd_, &info) != 0)
+        throwLastError(path_);
+    const mode_t now = info.st_mode & 07777;
+    const mode_t wanted = withoutForeignGroup(now, info.st_gid);
+    if (wanted != now)
+        setFileMode(fd_, wanted, path_);
 }
 
 int OutputFile::openUnnamed(int access) {
@@ -297,6 +337,10 @@ int OutputFile::openUnnamed(int access) {
         // folder meant.
         releaseHeldFolder(FolderUse::outputs);
         folder_.reset();
+        if (isConfined(folder)) {
+            folder_ = heldFolder(FolderUse::outputs, folder);
+            return ::openat(folder_->fd(), ".", flags, mode_);
+        }
     }
     thread_local std::string path;
     path.assign(folder);
@@ -386,16 +430,27 @@ void OutputFile::publish() {
         publishUnnamed();
         return;
     }
+    const int folder = folder_->fd();
     if (fd_ >= 0) {
-        if (private_ && ::fchmod(fd_, mode_) != 0)
-            throwLastError(path_);
+        if (private_) {
+            // Still open from being read back, and 0600: it takes the mode a
+            // new file of the output's mode gets in this folder from the
+            // kernel (the umask, or the folder's default ACL).
+            struct stat info {};
+            if (::fstat(fd_, &info) != 0)
+                throwLastError(path_);
+            const mode_t mode =
+                modeOfNewFile(folder, hiddenNamePrefix(path_).substr(nameStart_), mode_, path_);
+            setFileMode(fd_, withoutForeignGroup(mode, info.st_gid), path_);
+        }
         closeDescriptor();
-    } else if (private_ && ::chmod(temporary_.c_str(), mode_) != 0) {
-        throwLastError(path_);
     }
-    if (::rename(temporary_.c_str(), path_.c_str()) != 0)
+    if (nameHeld(folder, inFolder(path_)) == NameHeld::otherName)
+        throw ConversionError(path_, EEXIST);
+    if (::renameat(folder, inFolder(temporary_), folder, inFolder(path_)) != 0)
         throwLastError(path_);
     live_ = false;
+    folder_.reset();
     TemporaryFileList::forget(cleanupSlot_);
 }
 
@@ -409,20 +464,26 @@ void OutputFile::publishUnnamed() {
         // it: the path says where the output goes.
         releaseHeldFolder(FolderUse::outputs);
         folder_.reset();
-        folder = AT_FDCWD;
-        named = linkUnnamed(fd_, folder, path_.c_str());
+        const std::string_view folderPath = folderOf(path_, nameStart_);
+        if (isConfined(folderPath)) {
+            folder_ = heldFolder(FolderUse::outputs, folderPath);
+            folder = folder_->fd();
+        } else {
+            folder = AT_FDCWD;
+        }
+        named = linkUnnamed(fd_, folder, inFolder(path_));
     }
     if (named != 0) {
         if (errno != EEXIST)
             throwLastError(path_);
         // The name is taken: linked in under a hidden name first, then renamed
         // over it, so that the name never holds anything but a whole file.
-        checkReplaceable(path_);
-        const std::string prefix = temporaryPrefix(path_);
+        checkReplaceable(folder, inFolder(path_), path_);
+        const std::string prefix = hiddenNamePrefix(path_);
         std::string hidden;
         bool linked = false;
         for (int attempt = 0; attempt < 100 && !linked; ++attempt) {
-            hidden = randomName(prefix);
+            hidden = randomHiddenName(prefix);
             linked = linkUnnamed(fd_, folder, inFolder(hidden)) == 0;
             if (!linked && errno != EEXIST)
                 break;
@@ -458,14 +519,23 @@ void OutputFile::discard() {
         ::close(fd_);
     fd_ = -1;
     live_ = false;
-    folder_.reset();
-    if (unnamed_)
-        return; // gone with its descriptor
-    ::unlink(temporary_.c_str());
-    TemporaryFileList::forget(cleanupSlot_);
+    if (!unnamed_) {
+        ::unlinkat(folder_ ? folder_->fd() : AT_FDCWD, inFolder(temporary_), 0);
+        TemporaryFileList::forget(cleanupSlot_);
+    }
+    folder_.reset(); // an unnamed file is gone with its descriptor
 }
 
 void removeIfPresent(const std::string& path) {
+    // Below the folder outputs are confined to, through the folder reached
+    // without links, as the outputs themselves.
+    const std::size_t nameStart = nameStartOf(path);
+    if (const std::string_view folder = folderOf(path, nameStart); isConfined(folder)) {
+        const auto held = heldFolder(FolderUse::outputs, folder);
+        if (::unlinkat(held->fd(), path.c_str() + nameStart, 0) != 0 && errno != ENOENT)
+            throwLastError(path);
+        return;
+    }
     if (::unlink(path.c_str()) != 0 && errno != ENOENT)
         throwLastError(path);
 }

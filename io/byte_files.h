@@ -84,6 +84,8 @@ public:
     // file that changed size meanwhile.
     std::uint64_t bytesRead() const { return offset_; }
     mode_t permissions() const { return permissions_; }
+    // The file's group when it was opened.
+    gid_t group() const { return group_; }
 
 private:
     std::string path_;
@@ -98,6 +100,7 @@ private:
     const char* finishedCopy() const;
     std::size_t readCopy(const char* copy, char* buffer, std::size_t size, std::uint64_t offset);
     mode_t permissions_ = 0;
+    gid_t group_ = 0;
 };
 
 // An output that replaces the file of its name only once it is complete.
@@ -177,6 +180,11 @@ private:
     void publishUnnamed();
     // A new file without a name in the output's folder, or -1 with errno.
     int openUnnamed(int access);
+    // folder_ for a file made under a hidden name.
+    void holdNamedFolder();
+    // Takes the group's access away where the file's group is not the
+    // source's and the source is closed to others.
+    void keepFromForeignGroup();
     // path (the output's, or a hidden one beside it) as the calls that take
     // the held folder want it: the bare name there, else the whole path.
     const char* inFolder(const std::string& path) const {

@@ -1,5 +1,8 @@
 #include "io/held_folders.h"
 
+#include "io/confined_folders.h"
+#include "io/conversion_error.h"
+
 #include <atomic>
 #include <fcntl.h>
 #include <string>
@@ -34,14 +37,23 @@ void holdFoldersOpen(bool hold) {
 }
 
 std::shared_ptr<const OpenFolder> heldFolder(FolderUse use, std::string_view folder) {
-    if (!holdFolders.load(std::memory_order_relaxed))
+    const bool confined = use == FolderUse::outputs && isConfined(folder);
+    if (!confined && !holdFolders.load(std::memory_order_relaxed))
         return nullptr;
     HeldFolder& slot = heldFor(use);
     if (slot.open && slot.path == folder)
         return slot.open;
     slot.open.reset();
     slot.path.assign(folder);
-    const int fd = ::open(slot.path.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC);
+    int fd;
+    if (confined) {
+        std::string failed;
+        fd = openConfinedFolder(folder, false, failed);
+        if (fd < 0)
+            throwLastError(failed);
+    } else {
+        fd = ::open(slot.path.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC);
+    }
     if (fd < 0)
         return nullptr;
     slot.open = std::make_shared<const OpenFolder>(fd);

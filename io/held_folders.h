@@ -36,7 +36,9 @@ void holdFoldersOpen(bool hold);
 // The calling thread's open folder for the path folder, opened now if the
 // last one was another; null when folders are not held open, or when it
 // cannot be opened (the caller goes by the path then, and meets the error
-// there).
+// there). An output folder below the folder that outputs are confined to
+// (see confineOutputsBelow) is held whether or not folders are held open, and
+// never looked up by path: failing to open it throws ConversionError.
 std::shared_ptr<const OpenFolder> heldFolder(FolderUse use, std::string_view folder);
 
 // The thread lets go of its folder for use: the next file looks its folder

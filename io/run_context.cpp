@@ -1,7 +1,5 @@
 #include "io/run_context.h"
 
-#include <fstream>
-#include <string>
 #include <sys/stat.h>
 #include <utility>
 
@@ -9,22 +7,6 @@ namespace orv {
 namespace {
 
 thread_local const RunContext* current = nullptr;
-
-mode_t processUmask() {
-    // umask() can only be read by setting it, which would briefly change it
-    // for every other thread; the kernel shows it without that.
-    static const mode_t mask = [] {
-        std::ifstream status("/proc/self/status");
-        for (std::string line; std::getline(status, line);) {
-            if (line.starts_with("Umask:"))
-                return static_cast<mode_t>(std::stoul(line.substr(6), nullptr, 8));
-        }
-        const mode_t old = ::umask(077);
-        ::umask(old);
-        return old;
-    }();
-    return mask;
-}
 
 } // namespace
 
@@ -38,11 +20,15 @@ ScopedRunContext::~ScopedRunContext() {
 }
 
 mode_t newFileMode(mode_t sourceMode) {
-    return 0666 & ~processUmask() & sourceMode & 07777;
+    return 0666 & sourceMode & 07777;
 }
 
 mode_t currentOutputMode() {
     return current != nullptr ? current->outputMode : newFileMode();
+}
+
+SourceIdentity currentSourceIdentity() {
+    return current != nullptr ? current->source : SourceIdentity{};
 }
 
 void noteBlockRead(std::size_t bytes) {

@@ -17,9 +17,8 @@ struct Slot {
     std::atomic<int> state{freeSlot};
     char path[PATH_MAX] = {};
 };
-// Three temporaries a run at most (the intermediate and two outputs).
-constexpr std::size_t slotCount = 512;
-// All zero bytes, made by the loader: no start-up code touches the 2 MiB.
+constexpr std::size_t slotCount = temporarySlotCount;
+// All zero bytes, made by the loader: no start-up code touches the 3 MiB.
 constinit std::array<Slot, slotCount> slots{};
 
 constexpr int cleanedSignals[] = {SIGINT, SIGTERM, SIGHUP};
