@@ -244,7 +244,7 @@ void InputFile::close() {
 }
 
 OutputFile::OutputFile(std::string path, Visibility visibility)
-    : path_(std::move(path)), mode_(currentOutputMode()),
+    : path_(std::move(path)), mode_(currentOutputMode()), source_(currentSourceIdentity()),
       private_(visibility == Visibility::privateUntilPublished) {
     // A private file is read back through the same descriptor.
     const int access = private_ ? O_RDWR : O_WRONLY;
@@ -283,7 +283,7 @@ OutputFile::OutputFile(std::string path, Visibility visibility)
     checkReplaceable(folder, inFolder(path_), path_);
     // A named file may be opened by whoever its mode admits, so it is made
     // with the group's access already withheld where that is due.
-    const mode_t mode = private_ ? 0600 : withoutForeignGroup(mode_, groupOfNewFileIn(folder));
+    const mode_t mode = private_ ? 0600 : withoutForeignGroup(mode_, groupOfNewFileIn(folder), source_);
     fd_ = createTemporary(folder, hiddenNamePrefix(path_), nameStart_, access, mode, temporary_);
     if (fd_ < 0)
         throwLastError(path_);
@@ -312,14 +312,13 @@ void OutputFile::holdNamedFolder() {
 
 void OutputFile::keepFromForeignGroup() {
     // Only a source closed to others can have an output more open than itself.
-    const SourceIdentity source = currentSourceIdentity();
-    if (!source.known || (source.mode & S_IROTH) != 0 || (mode_ & (S_IRGRP | S_IWGRP)) == 0)
+    if (!source_.known || (source_.mode & S_IROTH) != 0 || (mode_ & (S_IRGRP | S_IWGRP)) == 0)
         return;
     struct stat info {};
     if (::fstat(fd_, &info) != 0)
         throwLastError(path_);
     const mode_t now = info.st_mode & 07777;
-    const mode_t wanted = withoutForeignGroup(now, info.st_gid);
+    const mode_t wanted = withoutForeignGroup(now, info.st_gid, source_);
     if (wanted != now)
         setFileMode(fd_, wanted, path_);
 }
@@ -441,7 +440,7 @@ void OutputFile::publish() {
                 throwLastError(path_);
             const mode_t mode =
                 modeOfNewFile(folder, hiddenNamePrefix(path_).substr(nameStart_), mode_, path_);
-            setFileMode(fd_, withoutForeignGroup(mode, info.st_gid), path_);
+            setFileMode(fd_, withoutForeignGroup(mode, info.st_gid, source_), path_);
         }
         closeDescriptor();
     }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "io/block_sizes.h"
+#include "io/run_context.h"
 
 #include <atomic>
 #include <condition_variable>
@@ -202,6 +203,7 @@ private:
     bool live_ = false;    // the new file exists and is ours to drop
     bool unnamed_ = false; // it has no name until published
     mode_t mode_;
+    SourceIdentity source_; // whose output this is, for its group's access
     bool private_;
     std::string buffer_;
     std::unique_ptr<GrowingFile> growing_; // for a file read back

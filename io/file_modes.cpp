@@ -70,8 +70,7 @@ mode_t modeOfNewFile(int folderFd, const std::string& prefix, mode_t mode,
     return known.got;
 }
 
-mode_t withoutForeignGroup(mode_t mode, gid_t fileGroup) {
-    const SourceIdentity source = currentSourceIdentity();
+mode_t withoutForeignGroup(mode_t mode, gid_t fileGroup, const SourceIdentity& source) {
     if (!source.known || fileGroup == source.group || (source.mode & S_IROTH) != 0)
         return mode;
     return mode & ~static_cast<mode_t>(S_IRGRP | S_IWGRP);

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "io/run_context.h"
+
 #include <string>
 #include <sys/types.h>
 
@@ -22,7 +24,8 @@ mode_t modeOfNewFile(int folderFd, const std::string& prefix, mode_t mode, const
 // mode less the group's read and write access when the output's group
 // (fileGroup) is not the source's and the source is not readable by all: a
 // setgid folder, or a file system that gives files a group of its own, would
-// otherwise open the output to a group the source was closed to.
-mode_t withoutForeignGroup(mode_t mode, gid_t fileGroup);
+// otherwise open the output to a group the source was closed to. source is
+// the run's, as its outputs were made: they may take their names after it.
+mode_t withoutForeignGroup(mode_t mode, gid_t fileGroup, const SourceIdentity& source);
 
 } // namespace orv
