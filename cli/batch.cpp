@@ -291,14 +291,16 @@ bool DocumentGroup::add(const Options& options, const SourceItem& item, SourceRe
             member->frontEnd);
     bytes_ += member->prepared.outputBytes();
     openFiles_ += member->prepared.openFiles();
+    hiddenNames_ = hiddenNames_ || member->prepared.holdsHiddenNames();
     members_.push_back(std::move(member));
     return false;
 }
 
 bool DocumentGroup::full() const {
-    // Room for one more document's three files.
+    // Room for one more document's three files. Hidden names are held one
+    // document at a time: the signal handler keeps room for one run's per job.
     return members_.size() >= groupDocuments || bytes_ >= groupBytes ||
-           openFiles_ + 3 > groupFilesAllowed();
+           openFiles_ + 3 > groupFilesAllowed() || hiddenNames_;
 }
 
 void DocumentGroup::flush() {
@@ -332,6 +334,7 @@ void DocumentGroup::flush() {
     members_.clear();
     bytes_ = 0;
     openFiles_ = 0;
+    hiddenNames_ = false;
 }
 
 SourceResult convertSource(const Options& options, const SourceItem& item,

@@ -71,6 +71,7 @@ private:
     std::vector<std::unique_ptr<Member>> members_;
     std::uint64_t bytes_ = 0;
     int openFiles_ = 0;
+    bool hiddenNames_ = false;
 };
 
 } // namespace orv::cli

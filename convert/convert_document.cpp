@@ -185,6 +185,13 @@ int PreparedConversion::openFiles() const {
     return files;
 }
 
+bool PreparedConversion::holdsHiddenNames() const {
+    for (const OutputFile* file : {state_->text.get(), state_->accent.get(), state_->rtf.get()})
+        if (file != nullptr && file->hidden())
+            return true;
+    return false;
+}
+
 void PreparedConversion::name(SyncGroup& group) {
     State& s = *state_;
     if (s.cancelled)

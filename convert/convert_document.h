@@ -85,6 +85,8 @@ public:
     std::uint64_t outputBytes() const;
     // The files it holds open until named.
     int openFiles() const;
+    // Whether any of them waits under a hidden name.
+    bool holdsHiddenNames() const;
 
 private:
     friend PreparedConversion prepareConversion(const ConversionJob& job, FrontEnd& frontEnd);

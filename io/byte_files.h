@@ -153,6 +153,8 @@ public:
     void releaseReaders();
     // True until the hidden file has been published or discarded.
     bool pending() const { return live_; }
+    // True while it waits under a hidden name, which a signal must remove.
+    bool hidden() const { return live_ && !unnamed_; }
     std::uint64_t bytesWritten() const { return written_; }
 
     // A finished file stays open until it is published, for SyncGroup to
