@@ -51,6 +51,11 @@ private:
     void buildFrame();
     void orderFocus();
     void nameForAssistiveTechnology();
+    // How much larger than drawn the desktop's font makes the window.
+    double scale() const;
+    // Places every control, scaled to the desktop's font and mirrored right
+    // to left.
+    void layOut();
     void fitControlsToContent();
     void applyColours();
     // Shows text over the window, now or as soon as the window is on screen.

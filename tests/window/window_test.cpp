@@ -20,6 +20,7 @@
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QStyle>
+#include <QStyleFactory>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QtMath>
@@ -75,6 +76,7 @@ class WindowTest : public QObject, public WindowServices {
     std::unique_ptr<Form1> form_;
     QStringList messages_, pages_;
     QByteArrayList documents_;
+    QFont desktopFont_;
     bool tookInput_ = false; // whether the controls took input while the last message showed
 
     void reportSuccess(const std::string& text) override { showMessage(text.c_str()); }
@@ -173,8 +175,10 @@ private Q_SLOTS:
         // QTemporaryDir would miss the Latin-1 names, which QDir cannot spell.
         fs::remove_all(top_.constData());
     }
+    void initTestCase() { desktopFont_ = QApplication::font(); }
     void cleanup() {
         form_.reset();
+        QApplication::setFont(desktopFont_);
         QApplication::setPalette(QApplication::style()->standardPalette());
     }
 
@@ -461,7 +465,8 @@ private Q_SLOTS:
         }
     }
 
-    void controlsShowTheirWholeContent() {
+    void controlsShowTheirWholeContent() { verifyWholeContent(); }
+    void verifyWholeContent() {
         for (QWidget* control : form_->findChildren<QWidget*>()) {
             if (!control->isVisible() || control->parentWidget()->inherits("QComboBox"))
                 continue;
@@ -513,16 +518,17 @@ private Q_SLOTS:
     }
 
     void logoIsDrawnAtTheScreensPixelRatio() {
-        QImage drawn(64, 64, QImage::Format_ARGB32_Premultiplied);
+        const int side = find("Image1")->width() * 2;
+        QImage drawn(side, side, QImage::Format_ARGB32_Premultiplied);
         drawn.setDevicePixelRatio(2);
         drawn.fill(Qt::transparent);
         find("Image1")->render(&drawn, {}, {}, QWidget::RenderFlags());
-        const QImage sharp = logoPixmap(64).toImage().convertToFormat(drawn.format());
+        const QImage sharp = logoPixmap(side).toImage().convertToFormat(drawn.format());
         long difference = 0;
-        for (int y = 0; y < 64; ++y)
-            for (int x = 0; x < 64; ++x)
+        for (int y = 0; y < side; ++y)
+            for (int x = 0; x < side; ++x)
                 difference += std::abs(qGray(drawn.pixel(x, y)) - qGray(sharp.pixel(x, y)));
-        QVERIFY2(difference < 64 * 64, qPrintable(QString::number(difference)));
+        QVERIFY2(difference < side * side, qPrintable(QString::number(difference)));
     }
 
     void driveListIsFlatLikeTheOtherLists() {
@@ -531,6 +537,95 @@ private Q_SLOTS:
         QCOMPARE(drive.pixelColor(0, middle), dir.pixelColor(0, middle));
         for (int y = inside; y < drive.height() - inside; ++y)
             QCOMPARE(drive.pixelColor(inside, y), drive1()->palette().color(QPalette::Base));
+    }
+
+    void driveListShowsKeyboardFocus_data() {
+        QTest::addColumn<QString>("style");
+        QTest::newRow("Fusion") << "Fusion";
+        QTest::newRow("Windows") << "Windows";
+    }
+    void driveListShowsKeyboardFocus() {
+        QFETCH(QString, style);
+        std::unique_ptr<QStyle> look(QStyleFactory::create(style));
+        QVERIFY(look);
+        drive1()->setStyle(look.get());
+        form_->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(form_.get()));
+        // Text, RTF, Accent, then the drive list, as the user tabs to it.
+        for (int step = 0; step < 4; ++step)
+            QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+        QCOMPARE(QApplication::focusWidget(), drive1());
+        const QImage focused = drive1()->grab().toImage();
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+        QCOMPARE(QApplication::focusWidget(), dir1());
+        const QImage unfocused = drive1()->grab().toImage();
+        QVERIFY2(focused != unfocused, "the focused drive list looks unfocused");
+        drive1()->setStyle(nullptr);
+    }
+
+    void layoutFollowsTheDesktopFont_data() {
+        QTest::addColumn<bool>("switched");
+        QTest::newRow("16 pt from the start") << false;
+        QTest::newRow("switched to 16 pt") << true;
+    }
+    void layoutFollowsTheDesktopFont() {
+        QFETCH(bool, switched);
+        const QSize before = form_->size();
+        const QRect convertBefore = find("Command1")->geometry();
+        form_.reset();
+        QFont large = QApplication::font();
+        large.setPointSizeF(16);
+        if (switched)
+            startForm();
+        QApplication::setFont(large);
+        if (!switched)
+            startForm();
+        QCoreApplication::sendPostedEvents();
+
+        QCOMPARE(find("optFormatText")->font().pointSizeF(), 16.0);
+        QCOMPARE(find("Command1")->font().pointSizeF(), 16.0);
+        QVERIFY2(find("Label1")->font().pointSizeF() >= 18 * 1.9,
+                 qPrintable(QString::number(find("Label1")->font().pointSizeF())));
+        // At least twice the size, in proportion, the buttons where they were.
+        const double factor = double(form_->width()) / 456;
+        QVERIFY2(factor >= 1.9 && form_->width() > before.width(),
+                 qPrintable(QString("%1x%2").arg(form_->width()).arg(form_->height())));
+        QVERIFY(qAbs(form_->height() - 393 * factor) <= 2);
+        const QRect convert = find("Command1")->geometry();
+        QVERIFY(qAbs(double(convert.left()) / form_->width() -
+                     double(convertBefore.left()) / before.width()) < 0.01);
+        verifyWholeContent();
+    }
+
+    void rightToLeftMirrorsTheWholeWindow() {
+        QHash<QString, QRect> leftToRight;
+        for (QWidget* control : form_->findChildren<QWidget*>())
+            if (!control->objectName().isEmpty() && !control->objectName().startsWith("qt_"))
+                leftToRight.insert(control->objectName(), control->geometry());
+        // A drive without a name: only the arrow is drawn inside the box.
+        drive1()->setRootSource([] { return QByteArrayList{""}; });
+        const QImage driveLtr = drive1()->grab().toImage();
+        form_->setLayoutDirection(Qt::RightToLeft);
+        for (auto it = leftToRight.cbegin(); it != leftToRight.cend(); ++it) {
+            QWidget* control = find(qPrintable(it.key()));
+            const QRect ltr = it.value();
+            const int width = control->parentWidget()->width();
+            QCOMPARE(control->geometry(),
+                     QRect(width - ltr.right() - 1, ltr.top(), ltr.width(), ltr.height()));
+        }
+        // The drive list's arrow moves to the left end: count ink at each end.
+        const QImage driveRtl = drive1()->grab().toImage();
+        const auto ink = [this](const QImage& image, bool left) {
+            const int band = image.height(), inside = 2 * qCeil(image.devicePixelRatio());
+            int count = 0;
+            for (int y = inside; y < image.height() - inside; ++y)
+                for (int x = inside; x < band; ++x)
+                    count += image.pixelColor(left ? x : image.width() - 1 - x, y) !=
+                             drive1()->palette().color(QPalette::Base);
+            return count;
+        };
+        QVERIFY(ink(driveLtr, false) > 0 && ink(driveLtr, true) == 0);
+        QVERIFY(ink(driveRtl, true) > 0 && ink(driveRtl, false) == 0);
     }
 
     void documentsAreOpenedByTheirBytes() {
