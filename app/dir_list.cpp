@@ -4,6 +4,7 @@
 
 #include <QKeyEvent>
 #include <QPainter>
+#include <QScrollBar>
 #include <QStandardItemModel>
 #include <QStyle>
 #include <QStyledItemDelegate>
@@ -67,6 +68,22 @@ DirList::DirList(QWidget* parent) : QListView(parent), model_(new QStandardItemM
 
 bool DirList::setPath(const QByteArray& directory, QString& failure) {
     const QByteArray target = cleanAbsolutePath(directory);
+    if (!show(target, failure))
+        return false;
+    path_ = target;
+    emit pathChanged();
+    return true;
+}
+
+bool DirList::refresh(QString& failure) {
+    const int scrolled = verticalScrollBar()->value();
+    if (!show(path_, failure))
+        return false;
+    verticalScrollBar()->setValue(scrolled);
+    return true;
+}
+
+bool DirList::show(const QByteArray& target, QString& failure) {
     QByteArrayList subdirectories;
     if (!listDirectory(target, EntryKind::directories, subdirectories, failure))
         return false;
@@ -92,11 +109,6 @@ bool DirList::setPath(const QByteArray& directory, QString& failure) {
     const QModelIndex current = model_->index(int(chain.size()) - 1, 0);
     setCurrentIndex(current);
     scrollTo(current);
-
-    if (target != path_) {
-        path_ = target;
-        emit pathChanged();
-    }
     return true;
 }
 

@@ -2,10 +2,12 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileSystemWatcher>
 
 #include <algorithm>
 #include <cerrno>
 #include <cstdlib>
+#include <fcntl.h>
 #include <filesystem>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -83,6 +85,20 @@ QByteArray startFolder(QString& failure) {
     const QByteArray home = QFile::encodeName(QDir::homePath());
     struct stat info {};
     return ::stat(home.constData(), &info) == 0 && S_ISDIR(info.st_mode) ? home : "/";
+}
+
+bool watchFolder(QFileSystemWatcher& watcher, const QByteArray& folder) {
+    const QString name = QFile::decodeName(folder);
+    if (QFile::encodeName(name) == folder)
+        return watcher.addPath(name);
+    // inotify follows the descriptor's link to the folder itself and keeps
+    // watching it after the descriptor is closed.
+    const int descriptor = ::open(folder.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (descriptor < 0)
+        return false;
+    const bool watched = watcher.addPath(QStringLiteral("/proc/self/fd/%1").arg(descriptor));
+    ::close(descriptor);
+    return watched;
 }
 
 bool lookAt(const QByteArray& path, bool& isFolder, QString& failure) {

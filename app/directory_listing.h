@@ -8,6 +8,8 @@
 #include <QByteArrayList>
 #include <QString>
 
+class QFileSystemWatcher;
+
 #include <functional>
 #include <system_error>
 
@@ -36,6 +38,12 @@ QByteArray cleanAbsolutePath(const QByteArray& path);
 // The folder the program was started in. When it no longer exists, returns
 // the home folder (or "/") and says why in failure, naming the lost folder.
 QByteArray startFolder(QString& failure);
+
+// Has watcher watch folder, whatever bytes its name holds: a name that does
+// not survive a QString is watched through a descriptor of the folder's,
+// closed again at once so that a medium can still be ejected. Returns false
+// when folder cannot be watched.
+bool watchFolder(QFileSystemWatcher& watcher, const QByteArray& folder);
 
 // Whether path can be looked at and, if so, whether it is a folder.
 bool lookAt(const QByteArray& path, bool& isFolder, QString& failure);

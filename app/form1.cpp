@@ -20,11 +20,13 @@
 #include <QDragEnterEvent>
 #include <QDropEvent>
 #include <QFileInfo>
+#include <QFileSystemWatcher>
 #include <QGroupBox>
 #include <QLabel>
 #include <QMimeData>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QShortcut>
 #include <QStyle>
 #include <QTimer>
 #include <QUrl>
@@ -104,6 +106,28 @@ Form1::Form1(WindowServices& services, QWidget* parent)
     progressTick_ = new QTimer(this);
     progressTick_->setInterval(100);
     connect(progressTick_, &QTimer::timeout, this, &Form1::showProgress);
+
+    // The shown folder is watched, so that documents added or removed
+    // meanwhile appear and go on their own; a burst of changes (a copy, a
+    // run's outputs) is read once it settles.
+    watcher_ = new QFileSystemWatcher(this);
+    settle_ = new QTimer(this);
+    settle_->setSingleShot(true);
+    settle_->setInterval(150);
+    connect(watcher_, &QFileSystemWatcher::directoryChanged, settle_, qOverload<>(&QTimer::start));
+    connect(settle_, &QTimer::timeout, this, [this] {
+        // Not under a running conversion: once it has ended.
+        if (converting())
+            return settle_->start();
+        refreshLists();
+    });
+    // F5 reads everything again, as in file managers: a medium swapped under
+    // the same mount point, say.
+    auto* refresh = new QShortcut(QKeySequence::Refresh, this);
+    connect(refresh, &QShortcut::activated, this, [this] {
+        if (!converting())
+            refreshLists();
+    });
 
     QString failure;
     const QByteArray start = startFolder(failure);
@@ -375,9 +399,38 @@ void Form1::Drive1_Change() {
 
 void Form1::Dir1_Change() {
     QString failure;
-    if (!file1_->setPath(dir1_->path(), failure))
-        services_.showMessage(failure);
+    const bool listed = file1_->setPath(dir1_->path(), failure);
     drive1_->noteDirectory(dir1_->path());
+    watchShownFolder();
+    if (!listed)
+        services_.showMessage(failure);
+}
+
+void Form1::watchShownFolder() {
+    if (const QStringList watched = watcher_->directories(); !watched.isEmpty())
+        watcher_->removePaths(watched);
+    // Unwatched, the lists still follow F5 and every opening of a folder.
+    watchFolder(*watcher_, dir1_->path());
+}
+
+void Form1::refreshLists() {
+    drive1_->refreshRoots();
+    QString failure;
+    if (dir1_->refresh(failure)) {
+        drive1_->noteDirectory(dir1_->path());
+        watchShownFolder();
+        if (!file1_->refresh(failure))
+            services_.showMessage(failure);
+        return;
+    }
+    // The folder is gone (removed, or its medium taken out): the nearest
+    // folder above it that can be read is shown, and the user is told why.
+    QByteArray above = dir1_->path();
+    QString ignored;
+    do
+        above = above.left(std::max<qsizetype>(above.lastIndexOf('/'), 1));
+    while (!dir1_->setPath(above, ignored) && above != "/");
+    services_.showMessage(failure);
 }
 
 bool Form1::converting() const {

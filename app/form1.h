@@ -6,6 +6,7 @@
 #include <QWidget>
 
 class QCheckBox;
+class QFileSystemWatcher;
 class QGroupBox;
 class QLabel;
 class QProgressBar;
@@ -67,6 +68,11 @@ private:
     void endBusy();
     void endRun();
 
+    // Reads the drives, the folder and its files again, keeping what is
+    // chosen; a folder that has gone gives way to the nearest one above it.
+    void refreshLists();
+    void watchShownFolder();
+
     void Drive1_Change();
     void Dir1_Change();
     void Command1_Click();
@@ -87,6 +93,8 @@ private:
     QLabel* lblExplain_ = nullptr;
     QProgressBar* progress_ = nullptr;
     QTimer* progressTick_ = nullptr;
+    QFileSystemWatcher* watcher_ = nullptr;
+    QTimer* settle_ = nullptr;
     QElapsedTimer runClock_;
     int progressDelay_ = 1000;
     bool busy_ = false;

@@ -417,6 +417,53 @@ private Q_SLOTS:
         QCOMPARE(file1()->fileName(), QByteArray(row.selected));
     }
 
+    void reopeningTheShownFolderReadsItAgain() {
+        select("LETTER.ORV");
+        QVERIFY(write(top_ + "/new.ORV") && fs::create_directory(at("~/newer").constData()));
+        open(top_);
+        QCOMPARE(file1()->fileNames(), words("apple.orv caf\xe9.ORV LETTER.ORV Mixed.Orv new.ORV"));
+        QVERIFY(dir1()->entries().contains(at("~/newer")));
+        QCOMPARE(messages_, QStringList());
+    }
+
+    void f5ReadsBothListsAgainKeepingTheSelection() {
+        select("LETTER.ORV");
+        QVERIFY(write(top_ + "/new.ORV") && fs::create_directory(at("~/newer").constData()));
+        QVERIFY(fs::remove(at("~/apple.orv").constData()));
+        QTest::keyClick(file1(), Qt::Key_F5);
+        QCOMPARE(file1()->fileNames(), words("caf\xe9.ORV LETTER.ORV Mixed.Orv new.ORV"));
+        QCOMPARE(file1()->fileName(), "LETTER.ORV");
+        QVERIFY(dir1()->entries().contains(at("~/newer")));
+        QCOMPARE(dir1()->currentIndex().row(), int(dir1()->entries().indexOf(top_)));
+    }
+
+    void shownFolderIsWatched_data() {
+        QTest::addColumn<QByteArray>("folder");
+        QTest::newRow("plain name") << QByteArray("~");
+        QTest::newRow("Latin-1 name") << QByteArray("~/d\xe9p\xf4t");
+    }
+    void shownFolderIsWatched() {
+        QFETCH(QByteArray, folder);
+        form_->openFile(at(folder));
+        const QByteArrayList before = file1()->fileNames();
+        QVERIFY(!before.isEmpty());
+        file1()->selectFile(before.last());
+        QVERIFY(write(at(folder) + "/0new.ORV"));
+        QTRY_COMPARE_WITH_TIMEOUT(file1()->fileNames(), QByteArrayList{"0new.ORV"} + before, 20000);
+        QCOMPARE(file1()->fileName(), before.last());
+        QVERIFY(fs::remove(at(folder + "/0new.ORV").constData()));
+        QTRY_COMPARE_WITH_TIMEOUT(file1()->fileNames(), before, 20000);
+        QCOMPARE(messages_, QStringList());
+    }
+
+    void removedFolderGivesWayToTheOneAbove() {
+        form_->openFile(at("~/sub"));
+        QVERIFY(fs::remove_all(at("~/sub").constData()));
+        QTRY_COMPARE_WITH_TIMEOUT(dir1()->path(), top_, 20000);
+        verifyShowing(top_, words("apple.orv caf\xe9.ORV LETTER.ORV Mixed.Orv"),
+                      "~/sub: No such file or directory");
+    }
+
     void newlineInAFolderNameKeepsRowsOneLineHigh() {
         fs::create_directory(at("~/two\nlines").constData());
         QString failure;
