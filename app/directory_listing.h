@@ -27,9 +27,12 @@ bool listDirectory(const QByteArray& folder, EntryKind kind, QByteArrayList& nam
 // "path: reason" for a failed look at path.
 QString describeFailure(const QByteArray& path, const std::error_code& error);
 
-// A name or path as the desktop shows it: undecodable bytes become
-// replacement characters, and control characters too, so that every name
-// takes one line.
+// A name, a path or a message holding them as the window shows it, in the
+// lists and in messages alike: decoded in the locale's encoding (UTF-8 under
+// "C"), a byte that is no character there as its Latin-1 character, control
+// characters as their visible pictures, and nothing that would break the
+// line or reorder the text; so every name takes one line and different
+// names look different.
 QString displayName(const QByteArray& name);
 
 // Where path lies, without symbolic links resolved: absolute and clean.

@@ -1,5 +1,7 @@
 #include "app/window_services.h"
 
+#include "app/directory_listing.h"
+
 #include <QDesktopServices>
 #include <QFile>
 #include <QFileInfo>
@@ -11,12 +13,12 @@
 
 namespace orv {
 
-void DesktopServices::reportSuccess(const std::string& message) {
-    showMessage(QFile::decodeName(message.c_str()));
+void WindowServices::reportSuccess(const std::string& message) {
+    showMessage(displayName(QByteArray::fromStdString(message)));
 }
 
-void DesktopServices::reportFailure(const std::string& description) {
-    showMessage(QFile::decodeName(description.c_str()));
+void WindowServices::reportFailure(const std::string& description) {
+    showMessage(displayName(QByteArray::fromStdString(description)));
 }
 
 QUrl fileUrl(const QByteArray& absolutePath) {

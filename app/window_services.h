@@ -19,6 +19,9 @@ inline constexpr const char* programCaption = "ORV Converter 2";
 // page. Tests put a recording fake in its place, so no real box ever shows.
 class WindowServices : public FrontEnd {
 public:
+    // A conversion's closing message, its names shown as the lists show them.
+    void reportSuccess(const std::string& message) final;
+    void reportFailure(const std::string& description) final;
     // Returns once the user has dismissed the message.
     virtual void showMessage(const QString& text) = 0;
     // The outcome is ignored, as for opening a converted document.
@@ -38,8 +41,6 @@ public:
     // Message boxes are centred on and modal to this window.
     void setDialogParent(QWidget* parent) { parent_ = parent; }
 
-    void reportSuccess(const std::string& message) override;
-    void reportFailure(const std::string& description) override;
     void openDocument(const std::string& path) override;
     void showMessage(const QString& text) override;
     void openPage(const QString& path) override;

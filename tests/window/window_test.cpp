@@ -5,6 +5,7 @@
 #include "app/click_label.h"
 #include "app/colours.h"
 #include "app/dir_list.h"
+#include "app/directory_listing.h"
 #include "app/drive_list.h"
 #include "app/file_list.h"
 #include "app/form1.h"
@@ -26,6 +27,7 @@
 #include <QtMath>
 
 #include <algorithm>
+#include <clocale>
 #include <cstdio>
 #include <filesystem>
 #include <memory>
@@ -79,8 +81,6 @@ class WindowTest : public QObject, public WindowServices {
     QFont desktopFont_;
     bool tookInput_ = false; // whether the controls took input while the last message showed
 
-    void reportSuccess(const std::string& text) override { showMessage(text.c_str()); }
-    void reportFailure(const std::string& text) override { showMessage(text.c_str()); }
     void openDocument(const std::string& path) override {
         documents_.append(QByteArray::fromStdString(path));
     }
@@ -462,6 +462,70 @@ private Q_SLOTS:
         QTRY_COMPARE_WITH_TIMEOUT(dir1()->path(), top_, 20000);
         verifyShowing(top_, words("apple.orv caf\xe9.ORV LETTER.ORV Mixed.Orv"),
                       "~/sub: No such file or directory");
+    }
+
+    void namesShowOnOneLineAndApart_data() {
+        QTest::addColumn<QByteArray>("name");
+        QTest::addColumn<QString>("shown");
+        QTest::newRow("UTF-8") << QByteArray("caf\xc3\xa9.ORV") << u"café.ORV"_qs;
+        QTest::newRow("Latin-1 é") << QByteArray("R\xe9sum\xe9.ORV") << u"Résumé.ORV"_qs;
+        QTest::newRow("Latin-1 ö") << QByteArray("R\xf6sum\xf6.ORV") << u"Rösumö.ORV"_qs;
+        QTest::newRow("cut-short UTF-8") << QByteArray("a\xc3") << u"aÃ"_qs;
+        QTest::newRow("newline and tab")
+            << QByteArray("two\nlines\t") << u"two\u240alines\u2409"_qs;
+        QTest::newRow("escape, DEL") << QByteArray("\x1b]0;x\x7f") << u"\u241b]0;x\u2421"_qs;
+        QTest::newRow("C1 control") << QByteArray("a\xc2\x85"
+                                                  "b\x85")
+                                    << u"a\ufffdb\ufffd"_qs;
+        QTest::newRow("right-to-left override")
+            << QByteArray("evil\xe2\x80\xaegpj.ORV") << u"evil\ufffdgpj.ORV"_qs;
+        QTest::newRow("beyond the BMP") << QByteArray("\xf0\x9f\x93\x84.ORV") << u"📄.ORV"_qs;
+    }
+    void namesShowOnOneLineAndApart() {
+        QFETCH(QByteArray, name);
+        QFETCH(QString, shown);
+        QCOMPARE(displayName(name), shown);
+    }
+
+    void namesInALatin1LocaleAreLatin1() {
+        const std::string before = std::setlocale(LC_CTYPE, nullptr);
+        if (!std::setlocale(LC_CTYPE, "en_US.ISO-8859-1") &&
+            !std::setlocale(LC_CTYPE, "de_DE.ISO-8859-1"))
+            QSKIP("no ISO-8859-1 locale is installed");
+        const QString resume = displayName("R\xe9sum\xe9.ORV"), utf8 = displayName("caf\xc3\xa9");
+        std::setlocale(LC_CTYPE, before.c_str());
+        QCOMPARE(resume, u"Résumé.ORV"_qs);
+        QCOMPARE(utf8, u"cafÃ©"_qs);
+    }
+
+    void latin1NamesAreToldApartAndConvertByTheirBytes() {
+        QVERIFY(write(top_ + "/R\xe9sum\xe9.ORV", "HDR\003ab") &&
+                write(top_ + "/R\xf6sum\xf6.ORV", "HDR\003ab"));
+        QTest::keyClick(file1(), Qt::Key_F5);
+        QStringList shown;
+        for (int row = 0; row < file1()->model()->rowCount(); ++row)
+            shown.append(file1()->model()->index(row, 0).data().toString());
+        QVERIFY2(shown.contains(u"Résumé.ORV"_qs) && shown.contains(u"Rösumö.ORV"_qs),
+                 qPrintable(shown.join(u'|')));
+        select("R\xf6sum\xf6.ORV");
+        convert("--X-");
+        waitForTheRun();
+        QVERIFY(fs::exists(at("~/R\xf6sum\xf6.ORV.txt").constData()));
+        QVERIFY(!fs::exists(at("~/R\xe9sum\xe9.ORV.txt").constData()));
+    }
+
+    void failureMessagesShowNamesAsTheListsDo() {
+        fs::create_directory(at("~/two\nlines").constData());
+        QVERIFY(write(top_ + "/two\nlines/x.ORV"));
+        form_->openFile(at("~/two\nlines/x.ORV"));
+        QCOMPARE(file1()->fileName(), "x.ORV");
+        QVERIFY(fs::remove(at("~/two\nlines/x.ORV").constData()));
+        convert("--X-");
+        waitForTheRun();
+        QCOMPARE(messages_,
+                 QStringList{displayName(at("~/two\nlines/x.ORV: No such file or directory"))});
+        QVERIFY(!messages_.first().contains(u'\n'));
+        QVERIFY(messages_.first().contains(u"two\u240alines/x.ORV"_qs));
     }
 
     void newlineInAFolderNameKeepsRowsOneLineHigh() {
