@@ -31,9 +31,12 @@ public:
 // A file: URL for absolutePath that keeps its bytes, percent-encoded.
 QUrl fileUrl(const QByteArray& absolutePath);
 
-// Caption, plain text, one OK button, no icon, and wide enough for the
-// caption to show whole in the title bar.
-void prepareMessageBox(QMessageBox& box);
+// Caption, text as plain text, one OK button, no icon, and wide enough for
+// the caption to show whole in the title bar. A word too wide for the screen
+// (a long path) is shortened in its middle, so that its end, where the
+// failing file's name is, stays in view; the whole text is then under
+// "Show Details...".
+void prepareMessageBox(QMessageBox& box, const QString& text);
 
 // The real desktop: QMessageBox and QDesktopServices.
 class DesktopServices final : public WindowServices {

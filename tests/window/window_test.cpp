@@ -743,10 +743,28 @@ private Q_SLOTS:
         QCOMPARE(fileUrl("/tmp/caf\xe9 1.ORV.txt").toEncoded(), "file:///tmp/caf%E9%201.ORV.txt");
     }
 
+    void longNamesFitTheMessageBoxWithTheirEndsInView() {
+        const QString path = "/tmp/" + QString(251 - 8, u'n') + ".ORV.txt";
+        const QString text = path + ": Permission denied";
+        QMessageBox box;
+        prepareMessageBox(box, text);
+        box.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&box));
+        const QRect screen = box.screen()->availableGeometry();
+        QVERIFY2(box.width() <= screen.width(), qPrintable(QString::number(box.width())));
+        auto* label = box.findChild<QLabel*>("qt_msgbox_label");
+        QVERIFY(label->text().startsWith("/tmp/nnn"));
+        QVERIFY(label->text().endsWith(".ORV.txt: Permission denied"));
+        // Nothing of the label's text is cut off.
+        QVERIFY(label->sizeHint().width() <= label->width());
+        QVERIFY(label->geometry().right() < box.width());
+        QCOMPARE(box.detailedText(), text);
+        box.hide();
+    }
+
     void messageBoxIsWideEnoughForItsCaption() {
         QMessageBox box;
-        prepareMessageBox(box);
-        box.setText("Successfully converted!");
+        prepareMessageBox(box, "Successfully converted!");
         QFont title = box.font();
         title.setBold(true);
         title.setPointSizeF(title.pointSizeF() * 1.5);
