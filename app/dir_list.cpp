@@ -123,8 +123,13 @@ void DirList::openEntry(const QModelIndex& index) {
     if (!index.isValid())
         return;
     QString failure;
-    if (!setPath(index.data(pathRole).toByteArray(), failure))
-        emit openFailed(failure);
+    if (setPath(index.data(pathRole).toByteArray(), failure))
+        return;
+    // The highlight goes back to the folder still shown before the user is told.
+    const QModelIndex shown = model_->index(int(entries().indexOf(path_)), 0);
+    setCurrentIndex(shown);
+    scrollTo(shown);
+    emit openFailed(failure);
 }
 
 void DirList::keyPressEvent(QKeyEvent* event) {

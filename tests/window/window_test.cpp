@@ -528,6 +528,18 @@ private Q_SLOTS:
         QVERIFY(messages_.first().contains(u"two\u240alines/x.ORV"_qs));
     }
 
+    void failedOpenPutsTheHighlightBack() {
+        select("LETTER.ORV");
+        QVERIFY(fs::remove_all(at("~/sub").constData()));
+        open(at("~/sub"));
+        verifyShowing(top_, words("apple.orv caf\xe9.ORV LETTER.ORV Mixed.Orv"),
+                      "~/sub: No such file or directory");
+        const int shown = int(dir1()->entries().indexOf(top_));
+        QCOMPARE(dir1()->currentIndex().row(), shown);
+        QCOMPARE(dir1()->selectionModel()->selectedIndexes().value(0).row(), shown);
+        QCOMPARE(file1()->fileName(), "LETTER.ORV");
+    }
+
     void newlineInAFolderNameKeepsRowsOneLineHigh() {
         fs::create_directory(at("~/two\nlines").constData());
         QString failure;
