@@ -63,6 +63,7 @@ DirList::DirList(QWidget* parent) : QListView(parent), model_(new QStandardItemM
     setSelectionMode(SingleSelection);
     // Every row is one line of text: displayName sees to it.
     setUniformItemSizes(true);
+    setHorizontalScrollMode(ScrollPerPixel);
     connect(this, &QListView::doubleClicked, this, &DirList::openEntry);
 }
 
@@ -108,8 +109,66 @@ bool DirList::show(const QByteArray& target, QString& failure) {
     }
     const QModelIndex current = model_->index(int(chain.size()) - 1, 0);
     setCurrentIndex(current);
+    fitWidth();
     scrollTo(current);
+    showCurrentName();
     return true;
+}
+
+void DirList::fitWidth() {
+    if (model_->rowCount() == 0)
+        return;
+    QStandardItem* first = model_->item(0);
+    first->setData(QVariant(), Qt::SizeHintRole);
+    QStyleOptionViewItem option;
+    initViewItemOption(&option);
+    // The rows differ only in their indent and text: the rest is measured once.
+    const QFontMetrics metrics(font());
+    const int rest = itemDelegate()->sizeHint(option, first->index()).width() -
+                     metrics.horizontalAdvance(first->text());
+    int widest = 0;
+    for (int row = 0; row < model_->rowCount(); ++row) {
+        const QStandardItem* item = model_->item(row);
+        widest = std::max(widest, item->data(depthRole).toInt() * indentStep + rest +
+                                      metrics.horizontalAdvance(item->text()));
+    }
+    // With uniform item sizes the view takes every row's size from the first.
+    first->setData(QSize(widest, itemDelegate()->sizeHint(option, first->index()).height()),
+                   Qt::SizeHintRole);
+}
+
+void DirList::showCurrentName() {
+    const QModelIndex current = currentIndex();
+    if (!current.isValid())
+        return;
+    QStyleOptionViewItem option;
+    initViewItemOption(&option);
+    const int start = current.data(depthRole).toInt() * indentStep;
+    const int end = start + QStyledItemDelegate().sizeHint(option, current).width();
+    QScrollBar* bar = horizontalScrollBar();
+    const int shown = viewport()->width();
+    // Counted from the side the rows start at.
+    int offset = isRightToLeft() ? bar->maximum() - bar->value() : bar->value();
+    if (end - start > shown || start < offset)
+        offset = start;
+    else if (end > offset + shown)
+        offset = end - shown;
+    bar->setValue(isRightToLeft() ? bar->maximum() - offset : offset);
+}
+
+void DirList::resizeEvent(QResizeEvent* event) {
+    QListView::resizeEvent(event);
+    // The sideways range depends on the width just taken.
+    updateGeometries();
+    showCurrentName();
+}
+
+void DirList::changeEvent(QEvent* event) {
+    QListView::changeEvent(event);
+    if (event->type() == QEvent::FontChange) {
+        fitWidth();
+        showCurrentName();
+    }
 }
 
 QByteArrayList DirList::entries() const {

@@ -35,10 +35,17 @@ signals:
 
 protected:
     void keyPressEvent(QKeyEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+    void changeEvent(QEvent* event) override;
 
 private:
     void openEntry(const QModelIndex& index);
     bool show(const QByteArray& target, QString& failure);
+    // Makes every row as wide as the widest entry needs, indent included,
+    // so that the list scrolls sideways as far as that.
+    void fitWidth();
+    // Scrolls sideways so that the shown folder's name is in view.
+    void showCurrentName();
 
     QStandardItemModel* model_;
     QByteArray path_;

@@ -540,6 +540,41 @@ private Q_SLOTS:
         QCOMPARE(file1()->fileName(), "LETTER.ORV");
     }
 
+    void deepFolderNameIsInView_data() {
+        QTest::addColumn<int>("levels");
+        QTest::newRow("20 levels") << 20;
+        QTest::newRow("34 levels") << 34;
+    }
+    void deepFolderNameIsInView() {
+        QFETCH(int, levels);
+        QByteArray deep = top_;
+        for (int level = 1; level <= levels; ++level)
+            deep += "/level" + QByteArray::number(level);
+        QVERIFY(fs::create_directories(deep.constData()));
+        form_->openFile(deep);
+        QCOMPARE(dir1()->path(), deep);
+        QCoreApplication::sendPostedEvents();
+        // The shown folder's row, in device pixels: its ink (icon and name)
+        // must be there, and end before the list's edge.
+        const QImage view = dir1()->viewport()->grab().toImage();
+        const qreal ratio = view.devicePixelRatio();
+        const QRect row = dir1()->visualRect(dir1()->currentIndex());
+        const int top = qCeil(row.top() * ratio) + 1, bottom = qFloor(row.bottom() * ratio) - 1;
+        // Grounds: the list's at the left end, the highlight's at the right.
+        const QRgb base = view.pixel(0, (top + bottom) / 2),
+                   highlight = view.pixel(view.width() - 1, (top + bottom) / 2);
+        int first = -1, last = -1;
+        for (int x = 0; x < view.width(); ++x)
+            for (int y = top; y <= bottom; ++y)
+                if (view.pixel(x, y) != base && view.pixel(x, y) != highlight) {
+                    first = first < 0 ? x : first, last = x;
+                    break;
+                }
+        QVERIFY2(first >= 0, "the shown folder's row is empty");
+        QVERIFY2(last < view.width() - 2,
+                 qPrintable(QString("ink %1 to %2 of %3").arg(first).arg(last).arg(view.width())));
+    }
+
     void newlineInAFolderNameKeepsRowsOneLineHigh() {
         fs::create_directory(at("~/two\nlines").constData());
         QString failure;
