@@ -675,6 +675,24 @@ private Q_SLOTS:
         QCOMPARE(clicks.size(), 1);
     }
 
+    void driveListAndWindowTellAssistiveTechnologyWhatTheyShow() {
+        drive1()->setRootSource([] { return QByteArrayList{"/"}; });
+        QAccessibleInterface* drive = QAccessible::queryAccessibleInterface(drive1());
+        QCOMPARE(drive->text(QAccessible::Value), "/");
+        QVERIFY(drive->textInterface());
+        QCOMPARE(drive->textInterface()->text(0, drive->textInterface()->characterCount()), "/");
+        QCOMPARE(drive->childCount(), 1);
+        QAccessibleInterface* drives = drive->child(0);
+        QVERIFY(drives && drives->role() == QAccessible::List);
+        QCOMPARE(drive->indexOfChild(drives), 0);
+        QCOMPARE(drives->childCount(), 1);
+        QCOMPARE(drives->child(0)->text(QAccessible::Name), "/");
+
+        QAccessibleInterface* window = QAccessible::queryAccessibleInterface(form_.get());
+        QCOMPARE(window->role(), QAccessible::Window);
+        QCOMPARE(window->text(QAccessible::Name), "ORV Converter 2");
+    }
+
     void logoIsDrawnAtTheScreensPixelRatio() {
         const int side = find("Image1")->width() * 2;
         QImage drawn(side, side, QImage::Format_ARGB32_Premultiplied);
