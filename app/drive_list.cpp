@@ -33,10 +33,25 @@ bool holds(const QByteArray& root, const QByteArray& path) {
 
 } // namespace
 
+bool isUserVolume(const QByteArray& root, const QByteArray& type, bool readOnly) {
+    if (root == "/")
+        return true;
+    if (isPseudoFileSystem(type) || (type == "squashfs" && readOnly))
+        return false;
+    if (holds("/run/media", root))
+        return true;
+    for (const char* system : {"/boot", "/dev", "/proc", "/run", "/snap", "/sys", "/var/snap",
+                               "/var/lib/docker", "/var/lib/snapd"})
+        if (holds(system, root))
+            return false;
+    return true;
+}
+
 QByteArrayList mountedRoots() {
     QByteArrayList roots;
     for (const QStorageInfo& volume : QStorageInfo::mountedVolumes()) {
-        if (!volume.isValid() || isPseudoFileSystem(volume.fileSystemType()))
+        if (!volume.isValid() || !isUserVolume(QFile::encodeName(volume.rootPath()),
+                                               volume.fileSystemType(), volume.isReadOnly()))
             continue;
         // QStorageInfo hands mount points over as text; one whose name is not
         // UTF-8 would not survive this, but mount points are named by the system.

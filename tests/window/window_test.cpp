@@ -258,6 +258,43 @@ private Q_SLOTS:
         QCOMPARE(drive1()->directoryOn(drive1()->drive()), at(row.shown));
     }
 
+    void driveListLeavesOutTheSystemsMounts_data() {
+        QTest::addColumn<QByteArray>("root");
+        QTest::addColumn<QByteArray>("type");
+        QTest::addColumn<bool>("readOnly");
+        QTest::addColumn<bool>("listed");
+        const auto row = [](const char* tag, const char* root, const char* type, bool readOnly,
+                            bool listed) {
+            QTest::newRow(tag) << QByteArray(root) << QByteArray(type) << readOnly << listed;
+        };
+        row("the root", "/", "ext4", false, true);
+        row("a root in a container", "/", "overlay", false, true);
+        row("home partition", "/home", "ext4", false, true);
+        row("USB stick, udisks", "/media/ann/STICK", "vfat", false, true);
+        row("USB stick, /run/media", "/run/media/ann/STICK", "exfat", false, true);
+        row("CD-ROM", "/media/cdrom0", "iso9660", true, true);
+        row("squashfs image mounted by hand", "/mnt/image", "squashfs", false, true);
+        row("network share", "/mnt/share", "nfs4", false, true);
+        row("snap package", "/snap/core22/1380", "squashfs", true, false);
+        row("read-only squashfs elsewhere", "/var/lib/snapd/snaps/x", "squashfs", true, false);
+        row("user runtime folder", "/run/user/1000", "tmpfs", false, false);
+        row("/run itself", "/run", "tmpfs", false, false);
+        row("gvfs", "/run/user/1000/gvfs", "fuse.gvfsd-fuse", false, false);
+        row("EFI partition", "/boot/efi", "vfat", false, false);
+        row("boot partition", "/boot", "ext4", false, false);
+        row("proc", "/proc", "proc", false, false);
+        row("cgroup", "/sys/fs/cgroup", "cgroup2", false, false);
+        row("shared memory", "/dev/shm", "tmpfs", false, false);
+        row("binfmt", "/proc/sys/fs/binfmt_misc", "binfmt_misc", false, false);
+    }
+    void driveListLeavesOutTheSystemsMounts() {
+        QFETCH(QByteArray, root);
+        QFETCH(QByteArray, type);
+        QFETCH(bool, readOnly);
+        QFETCH(bool, listed);
+        QCOMPARE(isUserVolume(root, type, readOnly), listed);
+    }
+
     void driveListReadsTheMountsAgainWhenItOpens() {
         auto roots = std::make_shared<QByteArrayList>(words(at("/ ~/drives/A")));
         drive1()->setRootSource([roots] { return *roots; });
