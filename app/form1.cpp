@@ -22,6 +22,8 @@
 #include <QFileInfo>
 #include <QFileSystemWatcher>
 #include <QGroupBox>
+#include <QHash>
+#include <QImage>
 #include <QLabel>
 #include <QMimeData>
 #include <QProgressBar>
@@ -336,11 +338,27 @@ void Form1::applyColours() {
     colour("Label3", Qt::red, bannerWhite);
     colour("lblAuthor", navy, bannerWhite);
     colour("lblWeb", Qt::blue, bannerWhite);
-    // The frame draws on the window's colour; the window's own palette is the
-    // one surely up to date while a palette change goes round.
-    const QColor frameColour = palette().color(QPalette::Window);
-    colour("Label2", darkGrey, frameColour);
-    colour("lblExplain", Qt::red, frameColour);
+    // In the frame, against what the style really draws there: Fusion, for
+    // one, tints a group box's inside.
+    colour("Label2", darkGrey, groundUnder(label2_));
+    colour("lblExplain", Qt::red, groundUnder(lblExplain_));
+}
+
+QColor Form1::groundUnder(QWidget* control) const {
+    QWidget* under = control->parentWidget();
+    QImage drawn(under->size(), QImage::Format_RGB32);
+    drawn.fill(palette().color(QPalette::Window));
+    under->render(&drawn, {}, {}, QWidget::DrawWindowBackground);
+    QHash<QRgb, int> seen;
+    const QRect place = control->geometry() & drawn.rect();
+    for (int y = place.top(); y <= place.bottom(); ++y)
+        for (int x = place.left(); x <= place.right(); ++x)
+            ++seen[drawn.pixel(x, y)];
+    QRgb commonest = palette().color(QPalette::Window).rgb();
+    for (auto it = seen.cbegin(); it != seen.cend(); ++it)
+        if (it.value() > seen.value(commonest))
+            commonest = it.key();
+    return QColor(commonest);
 }
 
 bool Form1::event(QEvent* event) {
@@ -356,8 +374,10 @@ void Form1::changeEvent(QEvent* event) {
     if (event->type() == QEvent::ApplicationFontChange || event->type() == QEvent::FontChange ||
         event->type() == QEvent::LayoutDirectionChange)
         layOut();
+    // Once the change has gone round every control, so that the frame draws
+    // in the new colours.
     if (event->type() == QEvent::PaletteChange || event->type() == QEvent::ApplicationPaletteChange)
-        applyColours();
+        QMetaObject::invokeMethod(this, &Form1::applyColours, Qt::QueuedConnection);
     QWidget::changeEvent(event);
 }
 

@@ -59,6 +59,8 @@ private:
     void layOut();
     void fitControlsToContent();
     void applyColours();
+    // The commonest colour the style draws under control, its children aside.
+    QColor groundUnder(QWidget* control) const;
     // Shows text over the window, now or as soon as the window is on screen.
     void tell(const QString& text);
     void showPending();

@@ -19,6 +19,7 @@
 #include <QMimeData>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QSettings>
 #include <QSignalSpy>
 #include <QStyle>
 #include <QStyleFactory>
@@ -637,30 +638,90 @@ private Q_SLOTS:
         if (row.switched)
             startForm();
         QApplication::setPalette(scheme);
+        // The change itself, then what the window does once it has gone round.
+        QCoreApplication::sendPostedEvents();
         QCoreApplication::sendPostedEvents();
         if (!row.switched)
             startForm();
-        const QRect banner = find("Shape1")->geometry();
+        verifyCaptionsReadWell();
+    }
+
+    // Every colour scheme qt6ct ships, as qt6ct hands it to the application.
+    void qt6ctSchemesReadWell_data() {
+        QTest::addColumn<QString>("file");
+        const QDir schemes("/usr/share/qt6ct/colors");
+        for (const QString& name : schemes.entryList({"*.conf"}, QDir::Files))
+            QTest::newRow(qPrintable(name)) << schemes.filePath(name);
+        if (schemes.entryList({"*.conf"}, QDir::Files).isEmpty())
+            QTest::newRow("qt6ct missing") << QString();
+    }
+    void qt6ctSchemesReadWell() {
+        QFETCH(QString, file);
+        if (file.isEmpty())
+            QSKIP("qt6ct's colour schemes are not installed");
+        const QSettings conf(file, QSettings::IniFormat);
+        QPalette scheme;
+        const QPalette::ColorGroup groups[] = {QPalette::Active, QPalette::Inactive,
+                                               QPalette::Disabled};
+        const char* keys[] = {"active_colors", "inactive_colors", "disabled_colors"};
+        for (int group = 0; group < 3; ++group) {
+            const QStringList colours =
+                conf.value(QString("ColorScheme/") + keys[group]).toStringList();
+            QVERIFY(colours.size() >= QPalette::NColorRoles - 1);
+            for (int role = 0; role < colours.size() && role < QPalette::NColorRoles; ++role)
+                scheme.setColor(groups[group], QPalette::ColorRole(role),
+                                QColor(colours[role].trimmed()));
+        }
+        QApplication::setPalette(scheme);
+        QCoreApplication::sendPostedEvents();
+        startForm();
+        verifyCaptionsReadWell();
+    }
+
+private:
+    // Each caption's text colour against what is really drawn under it: the
+    // commonest colour of its place in the window, in device pixels; lists,
+    // the drive box and buttons against their own ground.
+    void verifyCaptionsReadWell() {
+        const QImage window = form_->grab().toImage();
+        const qreal ratio = window.devicePixelRatio();
         for (QWidget* caption : form_->findChildren<QWidget*>()) {
-            QWidget* under = caption->parentWidget();
-            QPalette::ColorRole ground = QPalette::Window;
-            if (qobject_cast<QAbstractItemView*>(caption) || qobject_cast<QComboBox*>(caption))
-                ground = QPalette::Base;
-            else if (qobject_cast<QPushButton*>(caption))
-                ground = QPalette::Button, under = caption;
-            else if (!qobject_cast<QLabel*>(caption) && !qobject_cast<QCheckBox*>(caption))
+            QColor ground;
+            QPalette::ColorRole role = caption->foregroundRole();
+            if (qobject_cast<QAbstractItemView*>(caption) || qobject_cast<QComboBox*>(caption)) {
+                ground = caption->palette().color(QPalette::Base), role = QPalette::Text;
+            } else if (qobject_cast<QPushButton*>(caption)) {
+                ground = caption->palette().color(QPalette::Button);
+            } else if (qobject_cast<QLabel*>(caption) || qobject_cast<QCheckBox*>(caption)) {
+                const QRect place(caption->mapTo(form_.get(), QPoint()), caption->size());
+                QRect pixels(QPoint(qCeil(place.left() * ratio), qCeil(place.top() * ratio)),
+                             QPoint(qFloor(place.right() * ratio), qFloor(place.bottom() * ratio)));
+                QHash<QRgb, int> seen;
+                pixels &= window.rect();
+                for (int y = pixels.top(); y <= pixels.bottom(); ++y)
+                    for (int x = pixels.left(); x <= pixels.right(); ++x)
+                        ++seen[window.pixel(x, y)];
+                QRgb commonest = 0;
+                for (auto it = seen.cbegin(); it != seen.cend(); ++it)
+                    if (it.value() > seen.value(commonest))
+                        commonest = it.key();
+                ground = QColor(commonest);
+            } else {
                 continue;
-            if (under == form_.get() && caption->geometry().intersects(banner))
-                under = find("Shape1");
-            const QColor text = caption->palette().color(
-                ground == QPalette::Base ? QPalette::Text : caption->foregroundRole());
-            const double ratio = contrastRatio(text, under->palette().color(ground));
-            QVERIFY2(ratio >= 4.5,
-                     qPrintable(caption->objectName() + " " + QString::number(ratio)));
+            }
+            const QColor text = caption->palette().color(role);
+            const double contrast = contrastRatio(text, ground);
+            QVERIFY2(contrast >= 4.5,
+                     qPrintable(caption->objectName() + " " + text.name() + " on " + ground.name() +
+                                " " + QString::number(contrast)));
         }
     }
 
+private Q_SLOTS:
+
     void controlsShowTheirWholeContent() { verifyWholeContent(); }
+
+private:
     void verifyWholeContent() {
         for (QWidget* control : form_->findChildren<QWidget*>()) {
             if (!control->isVisible() || control->parentWidget()->inherits("QComboBox"))
@@ -681,6 +742,8 @@ private Q_SLOTS:
                                                                 .arg(room.height())));
         }
     }
+
+private Q_SLOTS:
 
     void assistiveTechnology_data() {
         table<Access>({{"Image1", "ORV Converter logo", QAccessible::Graphic},
