@@ -69,7 +69,7 @@ DirList::DirList(QWidget* parent) : QListView(parent), model_(new QStandardItemM
 
 bool DirList::setPath(const QByteArray& directory, QString& failure) {
     const QByteArray target = cleanAbsolutePath(directory);
-    if (!show(target, failure))
+    if (!readFolder(target, failure))
         return false;
     path_ = target;
     emit pathChanged();
@@ -78,13 +78,13 @@ bool DirList::setPath(const QByteArray& directory, QString& failure) {
 
 bool DirList::refresh(QString& failure) {
     const int scrolled = verticalScrollBar()->value();
-    if (!show(path_, failure))
+    if (!readFolder(path_, failure))
         return false;
     verticalScrollBar()->setValue(scrolled);
     return true;
 }
 
-bool DirList::show(const QByteArray& target, QString& failure) {
+bool DirList::readFolder(const QByteArray& target, QString& failure) {
     QByteArrayList subdirectories;
     if (!listDirectory(target, EntryKind::directories, subdirectories, failure))
         return false;

@@ -40,7 +40,7 @@ protected:
 
 private:
     void openEntry(const QModelIndex& index);
-    bool show(const QByteArray& target, QString& failure);
+    bool readFolder(const QByteArray& target, QString& failure);
     // Makes every row as wide as the widest entry needs, indent included,
     // so that the list scrolls sideways as far as that.
     void fitWidth();
