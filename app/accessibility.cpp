@@ -2,8 +2,10 @@
 
 #include "app/click_label.h"
 #include "app/drive_list.h"
+#include "app/form1.h"
 #include "app/picture.h"
 
+#include <QAbstractItemView>
 #include <QAccessibleWidget>
 
 namespace orv {
@@ -27,22 +29,57 @@ public:
 
 // The drive list with a name of its own. On Linux Qt names a combo box by
 // its current text, which here changes with every pick; the chosen drive is
-// its value instead.
-class DriveListAccessible : public QAccessibleWidget {
+// its value and its (read-only) text instead, and its list of drives is its
+// child, as for any combo box.
+class DriveListAccessible : public QAccessibleWidget, public QAccessibleTextInterface {
 public:
     explicit DriveListAccessible(DriveList* list)
         : QAccessibleWidget(list, QAccessible::ComboBox) {}
 
+    void* interface_cast(QAccessible::InterfaceType type) override {
+        if (type == QAccessible::TextInterface)
+            return static_cast<QAccessibleTextInterface*>(this);
+        return QAccessibleWidget::interface_cast(type);
+    }
     QString text(QAccessible::Text kind) const override {
         if (kind == QAccessible::Value)
-            return static_cast<DriveList*>(widget())->currentText();
+            return shown();
         return QAccessibleWidget::text(kind);
+    }
+    int childCount() const override { return 1; }
+    QAccessibleInterface* child(int index) const override {
+        return index == 0 ? QAccessible::queryAccessibleInterface(list()->view()) : nullptr;
+    }
+    int indexOfChild(const QAccessibleInterface* child) const override {
+        return child && child->object() == list()->view() ? 0 : -1;
+    }
+
+    // The text: the chosen drive, read only.
+    void selection(int, int* start, int* end) const override { *start = *end = 0; }
+    int selectionCount() const override { return 0; }
+    void addSelection(int, int) override {}
+    void removeSelection(int) override {}
+    void setSelection(int, int, int) override {}
+    int cursorPosition() const override { return 0; }
+    void setCursorPosition(int) override {}
+    QString text(int start, int end) const override { return shown().mid(start, end - start); }
+    int characterCount() const override { return int(shown().size()); }
+    QRect characterRect(int) const override { return {}; }
+    int offsetAtPoint(const QPoint&) const override { return -1; }
+    void scrollToSubstring(int, int) override {}
+    QString attributes(int, int* start, int* end) const override {
+        *start = 0, *end = characterCount();
+        return {};
     }
     QStringList actionNames() const override { return {showMenuAction()}; }
     void doAction(const QString& name) override {
         if (name == showMenuAction() && widget()->isEnabled())
-            static_cast<DriveList*>(widget())->showPopup();
+            list()->showPopup();
     }
+
+private:
+    DriveList* list() const { return static_cast<DriveList*>(widget()); }
+    QString shown() const { return list()->currentText(); }
 };
 
 QAccessibleInterface* interfaceFor(const QString&, QObject* object) {
@@ -50,6 +87,9 @@ QAccessibleInterface* interfaceFor(const QString&, QObject* object) {
         return new ClickLabelAccessible(label);
     if (auto* list = dynamic_cast<DriveList*>(object))
         return new DriveListAccessible(list);
+    // The main window is a frame, whose title screen readers announce.
+    if (auto* form = dynamic_cast<Form1*>(object))
+        return new QAccessibleWidget(form, QAccessible::Window);
     if (auto* picture = dynamic_cast<Picture*>(object))
         return new QAccessibleWidget(picture, QAccessible::Graphic);
     return nullptr;

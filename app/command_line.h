@@ -14,8 +14,14 @@ struct CommandLine {
     QString text;    // for help and version: what to print; for mistake: why
 };
 
+// arguments (the program's name first, as in argv) without Qt's own options
+// ("-style fusion", "-reverse", "-platform offscreen" and the like) and their
+// values; everything after "--" stays.
+QByteArrayList withoutQtOptions(const QByteArrayList& arguments);
+
 // Reads arguments (the program's name first, as in argv): "--help",
-// "--version", "--" and at most one FILE. FILE is kept as the bytes given,
+// "--version", "--" and at most one FILE, Qt's own options allowed around
+// them, so that it can answer before a display is needed. FILE is kept as the bytes given,
 // which QCommandLineParser, holding text, would not do for a Latin-1 name.
 CommandLine parseCommandLine(const QByteArrayList& arguments);
 

@@ -4,6 +4,7 @@
 
 #include <QKeyEvent>
 #include <QPainter>
+#include <QScrollBar>
 #include <QStandardItemModel>
 #include <QStyle>
 #include <QStyledItemDelegate>
@@ -62,11 +63,28 @@ DirList::DirList(QWidget* parent) : QListView(parent), model_(new QStandardItemM
     setSelectionMode(SingleSelection);
     // Every row is one line of text: displayName sees to it.
     setUniformItemSizes(true);
+    setHorizontalScrollMode(ScrollPerPixel);
     connect(this, &QListView::doubleClicked, this, &DirList::openEntry);
 }
 
 bool DirList::setPath(const QByteArray& directory, QString& failure) {
     const QByteArray target = cleanAbsolutePath(directory);
+    if (!readFolder(target, failure))
+        return false;
+    path_ = target;
+    emit pathChanged();
+    return true;
+}
+
+bool DirList::refresh(QString& failure) {
+    const int scrolled = verticalScrollBar()->value();
+    if (!readFolder(path_, failure))
+        return false;
+    verticalScrollBar()->setValue(scrolled);
+    return true;
+}
+
+bool DirList::readFolder(const QByteArray& target, QString& failure) {
     QByteArrayList subdirectories;
     if (!listDirectory(target, EntryKind::directories, subdirectories, failure))
         return false;
@@ -91,13 +109,66 @@ bool DirList::setPath(const QByteArray& directory, QString& failure) {
     }
     const QModelIndex current = model_->index(int(chain.size()) - 1, 0);
     setCurrentIndex(current);
+    fitWidth();
     scrollTo(current);
-
-    if (target != path_) {
-        path_ = target;
-        emit pathChanged();
-    }
+    showCurrentName();
     return true;
+}
+
+void DirList::fitWidth() {
+    if (model_->rowCount() == 0)
+        return;
+    QStandardItem* first = model_->item(0);
+    first->setData(QVariant(), Qt::SizeHintRole);
+    QStyleOptionViewItem option;
+    initViewItemOption(&option);
+    // The rows differ only in their indent and text: the rest is measured once.
+    const QFontMetrics metrics(font());
+    const int rest = itemDelegate()->sizeHint(option, first->index()).width() -
+                     metrics.horizontalAdvance(first->text());
+    int widest = 0;
+    for (int row = 0; row < model_->rowCount(); ++row) {
+        const QStandardItem* item = model_->item(row);
+        widest = std::max(widest, item->data(depthRole).toInt() * indentStep + rest +
+                                      metrics.horizontalAdvance(item->text()));
+    }
+    // With uniform item sizes the view takes every row's size from the first.
+    first->setData(QSize(widest, itemDelegate()->sizeHint(option, first->index()).height()),
+                   Qt::SizeHintRole);
+}
+
+void DirList::showCurrentName() {
+    const QModelIndex current = currentIndex();
+    if (!current.isValid())
+        return;
+    QStyleOptionViewItem option;
+    initViewItemOption(&option);
+    const int start = current.data(depthRole).toInt() * indentStep;
+    const int end = start + QStyledItemDelegate().sizeHint(option, current).width();
+    QScrollBar* bar = horizontalScrollBar();
+    const int shown = viewport()->width();
+    // Counted from the side the rows start at.
+    int offset = isRightToLeft() ? bar->maximum() - bar->value() : bar->value();
+    if (end - start > shown || start < offset)
+        offset = start;
+    else if (end > offset + shown)
+        offset = end - shown;
+    bar->setValue(isRightToLeft() ? bar->maximum() - offset : offset);
+}
+
+void DirList::resizeEvent(QResizeEvent* event) {
+    QListView::resizeEvent(event);
+    // The sideways range depends on the width just taken.
+    updateGeometries();
+    showCurrentName();
+}
+
+void DirList::changeEvent(QEvent* event) {
+    QListView::changeEvent(event);
+    if (event->type() == QEvent::FontChange) {
+        fitWidth();
+        showCurrentName();
+    }
 }
 
 QByteArrayList DirList::entries() const {
@@ -111,8 +182,13 @@ void DirList::openEntry(const QModelIndex& index) {
     if (!index.isValid())
         return;
     QString failure;
-    if (!setPath(index.data(pathRole).toByteArray(), failure))
-        emit openFailed(failure);
+    if (setPath(index.data(pathRole).toByteArray(), failure))
+        return;
+    // The highlight goes back to the folder still shown before the user is told.
+    const QModelIndex shown = model_->index(int(entries().indexOf(path_)), 0);
+    setCurrentIndex(shown);
+    scrollTo(shown);
+    emit openFailed(failure);
 }
 
 void DirList::keyPressEvent(QKeyEvent* event) {

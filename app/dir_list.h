@@ -18,10 +18,13 @@ public:
     explicit DirList(QWidget* parent = nullptr);
 
     QByteArray path() const { return path_; }
-    // Shows directory; raises pathChanged when that differs from the path
-    // before. When directory cannot be listed, returns false with the reason in
-    // failure and leaves everything as it was.
+    // Shows directory, read afresh even when it is the path already, and
+    // raises pathChanged. When directory cannot be listed, returns false with
+    // the reason in failure and leaves everything as it was.
     bool setPath(const QByteArray& directory, QString& failure);
+    // Reads the path again, keeping the highlight and the scroll position;
+    // raises nothing. On failure returns false, the list as it was.
+    bool refresh(QString& failure);
     // The directories shown, as full paths, top to bottom.
     QByteArrayList entries() const;
 
@@ -32,9 +35,17 @@ signals:
 
 protected:
     void keyPressEvent(QKeyEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+    void changeEvent(QEvent* event) override;
 
 private:
     void openEntry(const QModelIndex& index);
+    bool readFolder(const QByteArray& target, QString& failure);
+    // Makes every row as wide as the widest entry needs, indent included,
+    // so that the list scrolls sideways as far as that.
+    void fitWidth();
+    // Scrolls sideways so that the shown folder's name is in view.
+    void showCurrentName();
 
     QStandardItemModel* model_;
     QByteArray path_;

@@ -33,10 +33,25 @@ bool holds(const QByteArray& root, const QByteArray& path) {
 
 } // namespace
 
+bool isUserVolume(const QByteArray& root, const QByteArray& type, bool readOnly) {
+    if (root == "/")
+        return true;
+    if (isPseudoFileSystem(type) || (type == "squashfs" && readOnly))
+        return false;
+    if (holds("/run/media", root))
+        return true;
+    for (const char* system : {"/boot", "/dev", "/proc", "/run", "/snap", "/sys", "/var/snap",
+                               "/var/lib/docker", "/var/lib/snapd"})
+        if (holds(system, root))
+            return false;
+    return true;
+}
+
 QByteArrayList mountedRoots() {
     QByteArrayList roots;
     for (const QStorageInfo& volume : QStorageInfo::mountedVolumes()) {
-        if (!volume.isValid() || isPseudoFileSystem(volume.fileSystemType()))
+        if (!volume.isValid() || !isUserVolume(QFile::encodeName(volume.rootPath()),
+                                               volume.fileSystemType(), volume.isReadOnly()))
             continue;
         // QStorageInfo hands mount points over as text; one whose name is not
         // UTF-8 would not survive this, but mount points are named by the system.
@@ -98,7 +113,8 @@ QSize DriveList::sizeHint() const {
 
 void DriveList::paintEvent(QPaintEvent*) {
     // The style's combo box has a gradient and rounded corners; this one is a
-    // plain box on the base colour, with the style's arrow.
+    // plain box on the base colour, with the style's arrow at the end the
+    // text runs towards and the style's focus indicator around the text.
     QPainter painter(this);
     const QRect box = rect().adjusted(0, 0, -1, -1);
     painter.fillRect(rect(), palette().color(QPalette::Base));
@@ -108,17 +124,32 @@ void DriveList::paintEvent(QPaintEvent*) {
     QStyleOptionComboBox option;
     initStyleOption(&option);
     const int arrowWidth = height();
+    const QRect arrowArea = QStyle::visualRect(
+        layoutDirection(), rect(), QRect(width() - arrowWidth, 0, arrowWidth, height()));
     QStyleOption arrow;
     arrow.initFrom(this);
-    arrow.rect = QRect(width() - arrowWidth, 0, arrowWidth, height()).adjusted(4, 4, -4, -4);
+    arrow.rect = arrowArea.adjusted(4, 4, -4, -4);
     arrow.palette.setColor(QPalette::ButtonText, palette().color(QPalette::Text));
     style()->drawPrimitive(QStyle::PE_IndicatorArrowDown, &arrow, &painter, this);
 
-    const QRect textArea = rect().adjusted(4, 0, -arrowWidth, 0);
+    const QRect textArea =
+        QStyle::visualRect(layoutDirection(), rect(), rect().adjusted(4, 0, -arrowWidth, 0));
     const QString text =
         fontMetrics().elidedText(option.currentText, Qt::ElideMiddle, textArea.width());
-    style()->drawItemText(&painter, textArea, Qt::AlignVCenter | Qt::AlignLeft, palette(),
-                          isEnabled(), text, QPalette::Text);
+    style()->drawItemText(&painter, textArea,
+                          int(QStyle::visualAlignment(layoutDirection(), Qt::AlignLeft)) |
+                              Qt::AlignVCenter,
+                          palette(), isEnabled(), text, QPalette::Text);
+
+    if (hasFocus()) {
+        QStyleOptionFocusRect focus;
+        focus.initFrom(this);
+        // Some styles draw it only after a key moved the focus, as they do
+        // on their own controls.
+        focus.rect = rect().adjusted(2, 2, -2, -2);
+        focus.backgroundColor = palette().color(QPalette::Base);
+        style()->drawPrimitive(QStyle::PE_FrameFocusRect, &focus, &painter, this);
+    }
 }
 
 } // namespace orv

@@ -8,9 +8,17 @@
 
 namespace orv {
 
-// The roots of the mounted file systems that hold files, pseudo file systems
-// (proc, sysfs, cgroup and the like) left out.
+// The roots of the mounted file systems that hold the user's files, "/"
+// always among them; what file managers leave out is left out (see
+// isUserVolume).
 QByteArrayList mountedRoots();
+
+// Whether a file system mounted at root, of type (as /proc/mounts names it),
+// belongs in the drive list: not a pseudo file system, not a read-only
+// squashfs (snap packages, live images), and not the system's own places
+// (/boot, /dev, /proc, /run, /snap, /sys; removable media under /run/media
+// stay).
+bool isUserVolume(const QByteArray& root, const QByteArray& type, bool readOnly);
 
 // The drive list: one entry per file system root, read again each time the
 // list opens, so that a drive mounted meanwhile appears. It remembers, for

@@ -3,6 +3,7 @@
 #include "app/directory_listing.h"
 #include "convert/convert_document.h"
 
+#include <QScrollBar>
 #include <QStringListModel>
 
 namespace orv {
@@ -29,6 +30,16 @@ bool FileList::setPath(const QByteArray& folder, QString& failure) {
     for (const QByteArray& name : names_)
         shown.append(displayName(name));
     model_->setStringList(shown);
+    return listed;
+}
+
+bool FileList::refresh(QString& failure) {
+    const QByteArray selected = fileName();
+    const int scrolled = verticalScrollBar()->value();
+    const bool listed = setPath(path_, failure);
+    if (const qsizetype row = names_.indexOf(selected); !selected.isEmpty() && row >= 0)
+        setCurrentIndex(model_->index(int(row)));
+    verticalScrollBar()->setValue(scrolled);
     return listed;
 }
 

@@ -21,6 +21,9 @@ public:
     bool setPath(const QByteArray& folder, QString& failure);
     // The selected file's name; empty while nothing is selected.
     QByteArray fileName() const;
+    // Reads the path again, keeping the selected file (while it is there) and
+    // the scroll position. On failure the list is left empty.
+    bool refresh(QString& failure);
     // Selects name if it is listed.
     void selectFile(const QByteArray& name);
     QByteArrayList fileNames() const { return names_; }

@@ -20,33 +20,47 @@
 #include <QDragEnterEvent>
 #include <QDropEvent>
 #include <QFileInfo>
+#include <QFileSystemWatcher>
 #include <QGroupBox>
+#include <QHash>
+#include <QImage>
 #include <QLabel>
 #include <QMimeData>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QShortcut>
+#include <QStyle>
 #include <QTimer>
 #include <QUrl>
+
+#include <cmath>
 
 namespace orv {
 
 namespace {
 
-// Layout is given in twips, 15 to a pixel, as the window was drawn.
+// Layout is given in twips, 15 to a pixel at the font the window was drawn
+// for; layOut scales it to the desktop's font.
 QRect twips(int left, int top, int width, int height) {
-    return {left / 15, top / 15, width / 15, height / 15};
+    return {left, top, width, height};
 }
+constexpr const char* twipsProperty = "orvTwips";
+constexpr const char* pointsProperty = "orvPoints";
+constexpr int clientWidth = 6840, clientHeight = 5895;
 
 template <typename Widget> Widget* place(Widget* widget, const char* name, const QRect& geometry) {
     widget->setObjectName(QLatin1String(name));
-    widget->setGeometry(geometry);
+    widget->setProperty(twipsProperty, geometry);
     return widget;
 }
 
-QFont namedFont(const char* family, qreal points) {
+// A control's own font; its size grows with the desktop's font like the layout.
+void setNamedFont(QWidget* widget, const char* family, qreal points, bool underline = false) {
     QFont font{QLatin1String(family)};
     font.setPointSizeF(points);
-    return font;
+    font.setUnderline(underline);
+    widget->setFont(font);
+    widget->setProperty(pointsProperty, points);
 }
 
 void setTextColour(QWidget* widget, const QColor& colour) {
@@ -78,19 +92,15 @@ Form1::Form1(WindowServices& services, QWidget* parent)
     installAccessibility();
     setWindowTitle(QLatin1String(programCaption));
     setWindowIcon(programIcon());
-    // Every control sits at a fixed place, so the window keeps its size.
-    setFixedSize(456, 393);
-    // The dialog font for controls without a named one: 8 pt of the Arial-metric
-    // sans serif. The desktop's default (DejaVu Sans 9 pt on a bare Debian) is
-    // too wide for the fixed control sizes and would clip the format captions.
-    setFont(namedFont("Arial", 8));
+    // Controls without a named font use the desktop's; the layout grows with
+    // it (see layOut).
     setAcceptDrops(true);
 
     buildBanner();
     buildFrame();
     orderFocus();
     nameForAssistiveTechnology();
-    fitControlsToContent();
+    layOut();
     applyColours();
 
     connect(runner_, &ConversionRunner::reporting, this, &Form1::endBusy);
@@ -98,6 +108,28 @@ Form1::Form1(WindowServices& services, QWidget* parent)
     progressTick_ = new QTimer(this);
     progressTick_->setInterval(100);
     connect(progressTick_, &QTimer::timeout, this, &Form1::showProgress);
+
+    // The shown folder is watched, so that documents added or removed
+    // meanwhile appear and go on their own; a burst of changes (a copy, a
+    // run's outputs) is read once it settles.
+    watcher_ = new QFileSystemWatcher(this);
+    settle_ = new QTimer(this);
+    settle_->setSingleShot(true);
+    settle_->setInterval(150);
+    connect(watcher_, &QFileSystemWatcher::directoryChanged, settle_, qOverload<>(&QTimer::start));
+    connect(settle_, &QTimer::timeout, this, [this] {
+        // Not under a running conversion: once it has ended.
+        if (converting())
+            return settle_->start();
+        refreshLists();
+    });
+    // F5 reads everything again, as in file managers: a medium swapped under
+    // the same mount point, say.
+    auto* refresh = new QShortcut(QKeySequence::Refresh, this);
+    connect(refresh, &QShortcut::activated, this, [this] {
+        if (!converting())
+            refreshLists();
+    });
 
     QString failure;
     const QByteArray start = startFolder(failure);
@@ -120,20 +152,18 @@ void Form1::buildBanner() {
 
     auto* label1 = place(new QLabel(QStringLiteral("ORV Converter 2.0"), this), "Label1",
                          twips(960, 360, 3975, 495));
-    label1->setFont(namedFont("Arial", 18));
+    setNamedFont(label1, "Arial", 18);
 
     place(new QLabel(QStringLiteral("beta"), this), "Label3", twips(3720, 720, 975, 255));
 
     auto* lblAuthor = place(new QLabel(QStringLiteral("by : ORV team"), this), "lblAuthor",
                             twips(5880, 600, 975, 255));
-    lblAuthor->setFont(namedFont("Verdana", 6.75));
+    setNamedFont(lblAuthor, "Verdana", 6.75);
     lblAuthor->setToolTip(QStringLiteral("orv-team@example.org"));
 
     auto* lblWeb = place(new QLabel(QStringLiteral("orv.example.org"), this), "lblWeb",
                          twips(5640, 840, 1215, 255));
-    QFont webFont = namedFont("Verdana", 6.75);
-    webFont.setUnderline(true);
-    lblWeb->setFont(webFont);
+    setNamedFont(lblWeb, "Verdana", 6.75, true);
     lblWeb->setCursor(Qt::PointingHandCursor);
 
     auto* lblSIntro =
@@ -141,7 +171,7 @@ void Form1::buildBanner() {
                                         "document format to other formats."),
                          this),
               "lblSIntro", twips(120, 1200, 6375, 495));
-    lblSIntro->setFont(namedFont("MS Sans Serif", 9.75));
+    setNamedFont(lblSIntro, "MS Sans Serif", 9.75);
     lblSIntro->setWordWrap(true);
     lblSIntro->setAlignment(Qt::AlignLeft | Qt::AlignTop);
 }
@@ -160,7 +190,7 @@ void Form1::buildFrame() {
 
     label2_ = place(new QLabel(QStringLiteral("Convert to format:"), frame_), "Label2",
                     twips(3840, 360, 1335, 135));
-    label2_->setFont(namedFont("Arial", 6.75));
+    setNamedFont(label2_, "Arial", 6.75);
 
     place(new RoundedShape(frame_), "Shape2", twips(3720, 480, 2535, 1815));
 
@@ -172,14 +202,13 @@ void Form1::buildFrame() {
                            "optFormatText", twips(4200, 1440, 1575, 255));
 
     lblExplain_ = place(new QLabel(frame_), "lblExplain", twips(3840, 1800, 2295, 375));
-    lblExplain_->setFont(namedFont("Arial", 6.75));
+    setNamedFont(lblExplain_, "Arial", 6.75);
     lblExplain_->setAlignment(Qt::AlignCenter);
 
     // A long run's progress shows where lblExplain sits, which is never written.
     // On the window, not in the frame: the frame is disabled during a run.
     progress_ = new QProgressBar(this);
     progress_->setObjectName(QStringLiteral("progress"));
-    progress_->setGeometry(lblExplain_->geometry().translated(frame_->pos()));
     progress_->setRange(0, 1000);
     progress_->hide();
 
@@ -192,13 +221,12 @@ void Form1::buildFrame() {
     command1->setAutoDefault(false);
     command1->setDefault(false);
 
-    const QFont buttonFont = namedFont("Verdana", 8.25);
     auto* cmdHelp = place(new ClickLabel(QStringLiteral("&Help"), frame_), "cmdHelp",
                           twips(4080, 3480, 855, 255));
     auto* cmdExit = place(new ClickLabel(QStringLiteral("E&xit"), frame_), "cmdExit",
                           twips(5040, 3480, 855, 255));
-    cmdHelp->setFont(buttonFont);
-    cmdExit->setFont(buttonFont);
+    setNamedFont(cmdHelp, "Verdana", 8.25);
+    setNamedFont(cmdExit, "Verdana", 8.25);
 
     connect(drive1_, &QComboBox::activated, this, &Form1::Drive1_Change);
     connect(dir1_, &DirList::pathChanged, this, &Form1::Dir1_Change);
@@ -236,6 +264,45 @@ void Form1::nameForAssistiveTechnology() {
     progress_->setAccessibleName(QStringLiteral("Conversion progress"));
 }
 
+double Form1::scale() const {
+    // The layout was drawn for 8 pt text of the Arial-metric sans serif; a
+    // larger desktop font (or a wider one) grows every place and every named
+    // font in proportion. A smaller one keeps the drawn size.
+    const QFontMetricsF drawn(QFont(QStringLiteral("Arial"), 8), this);
+    const QFontMetricsF desktop(QApplication::font(this), this);
+    return std::max({1.0, desktop.height() / drawn.height(),
+                     desktop.averageCharWidth() / drawn.averageCharWidth()});
+}
+
+void Form1::layOut() {
+    const double factor = scale();
+    const auto scaled = [factor](int twips) { return int(std::lround(twips * factor / 15)); };
+    setFixedSize(scaled(clientWidth), scaled(clientHeight));
+    // Children first by their parents: the frame's size mirrors its controls.
+    QList<QWidget*> placed = {this};
+    for (qsizetype i = 0; i < placed.size(); ++i) {
+        for (QObject* child : placed[i]->children()) {
+            auto* control = qobject_cast<QWidget*>(child);
+            if (control == nullptr || !control->property(twipsProperty).isValid())
+                continue;
+            const QRect t = control->property(twipsProperty).toRect();
+            const QRect place(scaled(t.left()), scaled(t.top()), scaled(t.width()),
+                              scaled(t.height()));
+            // Right to left, the whole window is mirrored, not only each
+            // control's contents.
+            control->setGeometry(QStyle::visualRect(layoutDirection(), placed[i]->rect(), place));
+            if (const QVariant points = control->property(pointsProperty); points.isValid()) {
+                QFont font = control->font();
+                font.setPointSizeF(points.toDouble() * factor);
+                control->setFont(font);
+            }
+            placed.append(control);
+        }
+    }
+    fitControlsToContent();
+    progress_->setGeometry(lblExplain_->geometry().translated(frame_->pos()));
+}
+
 void Form1::fitControlsToContent() {
     // The layout's heights were drawn for another system's fonts and check
     // boxes; where the style needs more, a control grows about its middle
@@ -251,7 +318,9 @@ void Form1::fitControlsToContent() {
         if (wanted.height() > place.height())
             place.adjust(0, -(wanted.height() - place.height()) / 2, 0,
                          (wanted.height() - place.height() + 1) / 2);
-        if (wanted.width() > place.width())
+        if (wanted.width() > place.width() && layoutDirection() == Qt::RightToLeft)
+            place.setLeft(place.right() + 1 - wanted.width());
+        else if (wanted.width() > place.width())
             place.setWidth(wanted.width());
         control->setGeometry(place);
     }
@@ -269,11 +338,27 @@ void Form1::applyColours() {
     colour("Label3", Qt::red, bannerWhite);
     colour("lblAuthor", navy, bannerWhite);
     colour("lblWeb", Qt::blue, bannerWhite);
-    // The frame draws on the window's colour; the window's own palette is the
-    // one surely up to date while a palette change goes round.
-    const QColor frameColour = palette().color(QPalette::Window);
-    colour("Label2", darkGrey, frameColour);
-    colour("lblExplain", Qt::red, frameColour);
+    // In the frame, against what the style really draws there: Fusion, for
+    // one, tints a group box's inside.
+    colour("Label2", darkGrey, groundUnder(label2_));
+    colour("lblExplain", Qt::red, groundUnder(lblExplain_));
+}
+
+QColor Form1::groundUnder(QWidget* control) const {
+    QWidget* under = control->parentWidget();
+    QImage drawn(under->size(), QImage::Format_RGB32);
+    drawn.fill(palette().color(QPalette::Window));
+    under->render(&drawn, {}, {}, QWidget::DrawWindowBackground);
+    QHash<QRgb, int> seen;
+    const QRect place = control->geometry() & drawn.rect();
+    for (int y = place.top(); y <= place.bottom(); ++y)
+        for (int x = place.left(); x <= place.right(); ++x)
+            ++seen[drawn.pixel(x, y)];
+    QRgb commonest = palette().color(QPalette::Window).rgb();
+    for (auto it = seen.cbegin(); it != seen.cend(); ++it)
+        if (it.value() > seen.value(commonest))
+            commonest = it.key();
+    return QColor(commonest);
 }
 
 bool Form1::event(QEvent* event) {
@@ -286,8 +371,13 @@ bool Form1::event(QEvent* event) {
 }
 
 void Form1::changeEvent(QEvent* event) {
+    if (event->type() == QEvent::ApplicationFontChange || event->type() == QEvent::FontChange ||
+        event->type() == QEvent::LayoutDirectionChange)
+        layOut();
+    // Once the change has gone round every control, so that the frame draws
+    // in the new colours.
     if (event->type() == QEvent::PaletteChange || event->type() == QEvent::ApplicationPaletteChange)
-        applyColours();
+        QMetaObject::invokeMethod(this, &Form1::applyColours, Qt::QueuedConnection);
     QWidget::changeEvent(event);
 }
 
@@ -329,9 +419,38 @@ void Form1::Drive1_Change() {
 
 void Form1::Dir1_Change() {
     QString failure;
-    if (!file1_->setPath(dir1_->path(), failure))
-        services_.showMessage(failure);
+    const bool listed = file1_->setPath(dir1_->path(), failure);
     drive1_->noteDirectory(dir1_->path());
+    watchShownFolder();
+    if (!listed)
+        services_.showMessage(failure);
+}
+
+void Form1::watchShownFolder() {
+    if (const QStringList watched = watcher_->directories(); !watched.isEmpty())
+        watcher_->removePaths(watched);
+    // Unwatched, the lists still follow F5 and every opening of a folder.
+    watchFolder(*watcher_, dir1_->path());
+}
+
+void Form1::refreshLists() {
+    drive1_->refreshRoots();
+    QString failure;
+    if (dir1_->refresh(failure)) {
+        drive1_->noteDirectory(dir1_->path());
+        watchShownFolder();
+        if (!file1_->refresh(failure))
+            services_.showMessage(failure);
+        return;
+    }
+    // The folder is gone (removed, or its medium taken out): the nearest
+    // folder above it that can be read is shown, and the user is told why.
+    QByteArray above = dir1_->path();
+    QString ignored;
+    do
+        above = above.left(std::max<qsizetype>(above.lastIndexOf('/'), 1));
+    while (!dir1_->setPath(above, ignored) && above != "/");
+    services_.showMessage(failure);
 }
 
 bool Form1::converting() const {

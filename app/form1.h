@@ -6,6 +6,7 @@
 #include <QWidget>
 
 class QCheckBox;
+class QFileSystemWatcher;
 class QGroupBox;
 class QLabel;
 class QProgressBar;
@@ -51,8 +52,15 @@ private:
     void buildFrame();
     void orderFocus();
     void nameForAssistiveTechnology();
+    // How much larger than drawn the desktop's font makes the window.
+    double scale() const;
+    // Places every control, scaled to the desktop's font and mirrored right
+    // to left.
+    void layOut();
     void fitControlsToContent();
     void applyColours();
+    // The commonest colour the style draws under control, its children aside.
+    QColor groundUnder(QWidget* control) const;
     // Shows text over the window, now or as soon as the window is on screen.
     void tell(const QString& text);
     void showPending();
@@ -61,6 +69,11 @@ private:
     void showProgress();
     void endBusy();
     void endRun();
+
+    // Reads the drives, the folder and its files again, keeping what is
+    // chosen; a folder that has gone gives way to the nearest one above it.
+    void refreshLists();
+    void watchShownFolder();
 
     void Drive1_Change();
     void Dir1_Change();
@@ -82,6 +95,8 @@ private:
     QLabel* lblExplain_ = nullptr;
     QProgressBar* progress_ = nullptr;
     QTimer* progressTick_ = nullptr;
+    QFileSystemWatcher* watcher_ = nullptr;
+    QTimer* settle_ = nullptr;
     QElapsedTimer runClock_;
     int progressDelay_ = 1000;
     bool busy_ = false;

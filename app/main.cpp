@@ -25,24 +25,26 @@ orv::CommandLine readCommandLine(int argc, char* argv[]) {
 int main(int argc, char* argv[]) {
     QCoreApplication::setApplicationName(QStringLiteral("orvconverter"));
     QCoreApplication::setApplicationVersion(QStringLiteral(ORV_VERSION));
-    // --help and --version are answered before the window system is asked
-    // for, so that they work without a display.
-    orv::CommandLine command = readCommandLine(argc, argv);
+    // --help, --version and a mistake are answered before the window system
+    // is asked for, so that they work without a display; Qt's own options
+    // are left for QApplication to take.
+    const orv::CommandLine command = readCommandLine(argc, argv);
     if (command.action == orv::CommandLine::Action::help ||
         command.action == orv::CommandLine::Action::version) {
         std::fputs(command.text.toLocal8Bit().constData(), stdout);
         return 0;
     }
-    // Killed mid-run, the window leaves no hidden half-written file behind.
-    orv::removeTemporariesOnSignal();
-    QApplication app(argc, argv);
-    // Read again: QApplication has taken its own options (-style and the like) out of argv.
-    command = readCommandLine(argc, argv);
     if (command.action == orv::CommandLine::Action::mistake) {
         std::fprintf(stderr, "orvconverter: %s\nTry 'orvconverter --help'.\n",
                      command.text.toLocal8Bit().constData());
         return 2;
     }
+    // Killed mid-run, the window leaves no hidden half-written file behind.
+    orv::removeTemporariesOnSignal();
+    // The window's class and its Wayland app id match the desktop file, so
+    // that docks group the window with its launcher.
+    QGuiApplication::setDesktopFileName(QStringLiteral("orv-converter"));
+    QApplication app(argc, argv);
 
     orv::DesktopServices services;
     orv::Form1 form(services);

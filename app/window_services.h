@@ -19,6 +19,9 @@ inline constexpr const char* programCaption = "ORV Converter 2";
 // page. Tests put a recording fake in its place, so no real box ever shows.
 class WindowServices : public FrontEnd {
 public:
+    // A conversion's closing message, its names shown as the lists show them.
+    void reportSuccess(const std::string& message) final;
+    void reportFailure(const std::string& description) final;
     // Returns once the user has dismissed the message.
     virtual void showMessage(const QString& text) = 0;
     // The outcome is ignored, as for opening a converted document.
@@ -28,9 +31,12 @@ public:
 // A file: URL for absolutePath that keeps its bytes, percent-encoded.
 QUrl fileUrl(const QByteArray& absolutePath);
 
-// Caption, plain text, one OK button, no icon, and wide enough for the
-// caption to show whole in the title bar.
-void prepareMessageBox(QMessageBox& box);
+// Caption, text as plain text, one OK button, no icon, and wide enough for
+// the caption to show whole in the title bar. A word too wide for the screen
+// (a long path) is shortened in its middle, so that its end, where the
+// failing file's name is, stays in view; the whole text is then under
+// "Show Details...".
+void prepareMessageBox(QMessageBox& box, const QString& text);
 
 // The real desktop: QMessageBox and QDesktopServices.
 class DesktopServices final : public WindowServices {
@@ -38,8 +44,6 @@ public:
     // Message boxes are centred on and modal to this window.
     void setDialogParent(QWidget* parent) { parent_ = parent; }
 
-    void reportSuccess(const std::string& message) override;
-    void reportFailure(const std::string& description) override;
     void openDocument(const std::string& path) override;
     void showMessage(const QString& text) override;
     void openPage(const QString& path) override;

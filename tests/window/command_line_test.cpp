@@ -31,6 +31,19 @@ private Q_SLOTS:
                  {"-h", "-h", Action::help, "", "--version"},
                  {"--version", "--version", Action::version, "", "command_line_test"},
                  {"unknown option", "--bogus", Action::mistake, "", "bogus"},
+                 {"Qt's flag before --version", "-reverse --version", Action::version, "",
+                  "command_line_test"},
+                 {"Qt's option and value before --help", "-style fusion --help", Action::help, "",
+                  "[FILE]"},
+                 {"Qt's option with two dashes", "--platform offscreen --version", Action::version,
+                  "", ""},
+                 {"Qt's option with =, then FILE", "-style=fusion a.ORV", Action::run, "a.ORV", ""},
+                 {"Qt's options around FILE", "-reverse a.ORV -platform offscreen", Action::run,
+                  "a.ORV", ""},
+                 {"a Qt option's value is no FILE", "-title b.ORV a.ORV", Action::run, "a.ORV", ""},
+                 {"after --, Qt's names are FILEs", "-- -reverse", Action::run, "-reverse", ""},
+                 {"two FILEs around Qt's flag", "a.ORV -reverse b.ORV", Action::mistake, "",
+                  "2 given"},
              })
             QTest::newRow(row.tag) << row;
     }

@@ -5,6 +5,7 @@
 #include "app/click_label.h"
 #include "app/colours.h"
 #include "app/dir_list.h"
+#include "app/directory_listing.h"
 #include "app/drive_list.h"
 #include "app/file_list.h"
 #include "app/form1.h"
@@ -16,15 +17,19 @@
 #include <QLabel>
 #include <QMessageBox>
 #include <QMimeData>
+#include <QProcess>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QSettings>
 #include <QSignalSpy>
 #include <QStyle>
+#include <QStyleFactory>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QtMath>
 
 #include <algorithm>
+#include <clocale>
 #include <cstdio>
 #include <filesystem>
 #include <memory>
@@ -75,10 +80,9 @@ class WindowTest : public QObject, public WindowServices {
     std::unique_ptr<Form1> form_;
     QStringList messages_, pages_;
     QByteArrayList documents_;
+    QFont desktopFont_;
     bool tookInput_ = false; // whether the controls took input while the last message showed
 
-    void reportSuccess(const std::string& text) override { showMessage(text.c_str()); }
-    void reportFailure(const std::string& text) override { showMessage(text.c_str()); }
     void openDocument(const std::string& path) override {
         documents_.append(QByteArray::fromStdString(path));
     }
@@ -173,8 +177,10 @@ private Q_SLOTS:
         // QTemporaryDir would miss the Latin-1 names, which QDir cannot spell.
         fs::remove_all(top_.constData());
     }
+    void initTestCase() { desktopFont_ = QApplication::font(); }
     void cleanup() {
         form_.reset();
+        QApplication::setFont(desktopFont_);
         QApplication::setPalette(QApplication::style()->standardPalette());
     }
 
@@ -252,6 +258,43 @@ private Q_SLOTS:
 
         verifyShowing(at(row.shown), {}, row.message);
         QCOMPARE(drive1()->directoryOn(drive1()->drive()), at(row.shown));
+    }
+
+    void driveListLeavesOutTheSystemsMounts_data() {
+        QTest::addColumn<QByteArray>("root");
+        QTest::addColumn<QByteArray>("type");
+        QTest::addColumn<bool>("readOnly");
+        QTest::addColumn<bool>("listed");
+        const auto row = [](const char* tag, const char* root, const char* type, bool readOnly,
+                            bool listed) {
+            QTest::newRow(tag) << QByteArray(root) << QByteArray(type) << readOnly << listed;
+        };
+        row("the root", "/", "ext4", false, true);
+        row("a root in a container", "/", "overlay", false, true);
+        row("home partition", "/home", "ext4", false, true);
+        row("USB stick, udisks", "/media/ann/STICK", "vfat", false, true);
+        row("USB stick, /run/media", "/run/media/ann/STICK", "exfat", false, true);
+        row("CD-ROM", "/media/cdrom0", "iso9660", true, true);
+        row("squashfs image mounted by hand", "/mnt/image", "squashfs", false, true);
+        row("network share", "/mnt/share", "nfs4", false, true);
+        row("snap package", "/snap/core22/1380", "squashfs", true, false);
+        row("read-only squashfs elsewhere", "/var/lib/snapd/snaps/x", "squashfs", true, false);
+        row("user runtime folder", "/run/user/1000", "tmpfs", false, false);
+        row("/run itself", "/run", "tmpfs", false, false);
+        row("gvfs", "/run/user/1000/gvfs", "fuse.gvfsd-fuse", false, false);
+        row("EFI partition", "/boot/efi", "vfat", false, false);
+        row("boot partition", "/boot", "ext4", false, false);
+        row("proc", "/proc", "proc", false, false);
+        row("cgroup", "/sys/fs/cgroup", "cgroup2", false, false);
+        row("shared memory", "/dev/shm", "tmpfs", false, false);
+        row("binfmt", "/proc/sys/fs/binfmt_misc", "binfmt_misc", false, false);
+    }
+    void driveListLeavesOutTheSystemsMounts() {
+        QFETCH(QByteArray, root);
+        QFETCH(QByteArray, type);
+        QFETCH(bool, readOnly);
+        QFETCH(bool, listed);
+        QCOMPARE(isUserVolume(root, type, readOnly), listed);
     }
 
     void driveListReadsTheMountsAgainWhenItOpens() {
@@ -413,6 +456,172 @@ private Q_SLOTS:
         QCOMPARE(file1()->fileName(), QByteArray(row.selected));
     }
 
+    void reopeningTheShownFolderReadsItAgain() {
+        select("LETTER.ORV");
+        QVERIFY(write(top_ + "/new.ORV") && fs::create_directory(at("~/newer").constData()));
+        open(top_);
+        QCOMPARE(file1()->fileNames(), words("apple.orv caf\xe9.ORV LETTER.ORV Mixed.Orv new.ORV"));
+        QVERIFY(dir1()->entries().contains(at("~/newer")));
+        QCOMPARE(messages_, QStringList());
+    }
+
+    void f5ReadsBothListsAgainKeepingTheSelection() {
+        select("LETTER.ORV");
+        QVERIFY(write(top_ + "/new.ORV") && fs::create_directory(at("~/newer").constData()));
+        QVERIFY(fs::remove(at("~/apple.orv").constData()));
+        QTest::keyClick(file1(), Qt::Key_F5);
+        QCOMPARE(file1()->fileNames(), words("caf\xe9.ORV LETTER.ORV Mixed.Orv new.ORV"));
+        QCOMPARE(file1()->fileName(), "LETTER.ORV");
+        QVERIFY(dir1()->entries().contains(at("~/newer")));
+        QCOMPARE(dir1()->currentIndex().row(), int(dir1()->entries().indexOf(top_)));
+    }
+
+    void shownFolderIsWatched_data() {
+        QTest::addColumn<QByteArray>("folder");
+        QTest::newRow("plain name") << QByteArray("~");
+        QTest::newRow("Latin-1 name") << QByteArray("~/d\xe9p\xf4t");
+    }
+    void shownFolderIsWatched() {
+        QFETCH(QByteArray, folder);
+        form_->openFile(at(folder));
+        const QByteArrayList before = file1()->fileNames();
+        QVERIFY(!before.isEmpty());
+        file1()->selectFile(before.last());
+        QVERIFY(write(at(folder) + "/0new.ORV"));
+        QTRY_COMPARE_WITH_TIMEOUT(file1()->fileNames(), QByteArrayList{"0new.ORV"} + before, 20000);
+        QCOMPARE(file1()->fileName(), before.last());
+        QVERIFY(fs::remove(at(folder + "/0new.ORV").constData()));
+        QTRY_COMPARE_WITH_TIMEOUT(file1()->fileNames(), before, 20000);
+        QCOMPARE(messages_, QStringList());
+    }
+
+    void removedFolderGivesWayToTheOneAbove() {
+        form_->openFile(at("~/sub"));
+        QVERIFY(fs::remove_all(at("~/sub").constData()));
+        QTRY_COMPARE_WITH_TIMEOUT(dir1()->path(), top_, 20000);
+        verifyShowing(top_, words("apple.orv caf\xe9.ORV LETTER.ORV Mixed.Orv"),
+                      "~/sub: No such file or directory");
+    }
+
+    void namesShowOnOneLineAndApart_data() {
+        QTest::addColumn<QByteArray>("name");
+        QTest::addColumn<QString>("shown");
+        QTest::newRow("UTF-8") << QByteArray("caf\xc3\xa9.ORV") << u"café.ORV"_qs;
+        QTest::newRow("Latin-1 é") << QByteArray("R\xe9sum\xe9.ORV") << u"Résumé.ORV"_qs;
+        QTest::newRow("Latin-1 ö") << QByteArray("R\xf6sum\xf6.ORV") << u"Rösumö.ORV"_qs;
+        QTest::newRow("cut-short UTF-8") << QByteArray("a\xc3") << u"aÃ"_qs;
+        QTest::newRow("newline and tab")
+            << QByteArray("two\nlines\t") << u"two\u240alines\u2409"_qs;
+        QTest::newRow("escape, DEL") << QByteArray("\x1b]0;x\x7f") << u"\u241b]0;x\u2421"_qs;
+        QTest::newRow("C1 control") << QByteArray("a\xc2\x85"
+                                                  "b\x85")
+                                    << u"a\ufffdb\ufffd"_qs;
+        QTest::newRow("right-to-left override")
+            << QByteArray("evil\xe2\x80\xaegpj.ORV") << u"evil\ufffdgpj.ORV"_qs;
+        QTest::newRow("beyond the BMP") << QByteArray("\xf0\x9f\x93\x84.ORV") << u"📄.ORV"_qs;
+    }
+    void namesShowOnOneLineAndApart() {
+        QFETCH(QByteArray, name);
+        QFETCH(QString, shown);
+        QCOMPARE(displayName(name), shown);
+    }
+
+    void namesInALatin1LocaleAreLatin1() {
+        // A Latin-1 locale of our own, where the system has none.
+        QTemporaryDir locales;
+        const QString made = locales.filePath("en_US.ISO-8859-1");
+        if (QProcess::execute("localedef", {"-i", "en_US", "-f", "ISO-8859-1", made}) != 0)
+            QSKIP("localedef cannot make an ISO-8859-1 locale here");
+        const std::string before = std::setlocale(LC_CTYPE, nullptr);
+        const QByteArray path = qgetenv("LOCPATH");
+        qputenv("LOCPATH", QFile::encodeName(locales.path()));
+        const bool latin1 = std::setlocale(LC_CTYPE, "en_US.ISO-8859-1") != nullptr;
+        path.isNull() ? qunsetenv("LOCPATH") : qputenv("LOCPATH", path);
+        if (!latin1)
+            QSKIP("the ISO-8859-1 locale made does not load");
+        const QString resume = displayName("R\xe9sum\xe9.ORV"), utf8 = displayName("caf\xc3\xa9");
+        std::setlocale(LC_CTYPE, before.c_str());
+        QCOMPARE(resume, u"Résumé.ORV"_qs);
+        QCOMPARE(utf8, u"cafÃ©"_qs);
+    }
+
+    void latin1NamesAreToldApartAndConvertByTheirBytes() {
+        QVERIFY(write(top_ + "/R\xe9sum\xe9.ORV", "HDR\003ab") &&
+                write(top_ + "/R\xf6sum\xf6.ORV", "HDR\003ab"));
+        QTest::keyClick(file1(), Qt::Key_F5);
+        QStringList shown;
+        for (int row = 0; row < file1()->model()->rowCount(); ++row)
+            shown.append(file1()->model()->index(row, 0).data().toString());
+        QVERIFY2(shown.contains(u"Résumé.ORV"_qs) && shown.contains(u"Rösumö.ORV"_qs),
+                 qPrintable(shown.join(u'|')));
+        select("R\xf6sum\xf6.ORV");
+        convert("--X-");
+        waitForTheRun();
+        QVERIFY(fs::exists(at("~/R\xf6sum\xf6.ORV.txt").constData()));
+        QVERIFY(!fs::exists(at("~/R\xe9sum\xe9.ORV.txt").constData()));
+    }
+
+    void failureMessagesShowNamesAsTheListsDo() {
+        fs::create_directory(at("~/two\nlines").constData());
+        QVERIFY(write(top_ + "/two\nlines/x.ORV"));
+        form_->openFile(at("~/two\nlines/x.ORV"));
+        QCOMPARE(file1()->fileName(), "x.ORV");
+        QVERIFY(fs::remove(at("~/two\nlines/x.ORV").constData()));
+        convert("--X-");
+        waitForTheRun();
+        QCOMPARE(messages_,
+                 QStringList{displayName(at("~/two\nlines/x.ORV: No such file or directory"))});
+        QVERIFY(!messages_.first().contains(u'\n'));
+        QVERIFY(messages_.first().contains(u"two\u240alines/x.ORV"_qs));
+    }
+
+    void failedOpenPutsTheHighlightBack() {
+        select("LETTER.ORV");
+        QVERIFY(fs::remove_all(at("~/sub").constData()));
+        open(at("~/sub"));
+        verifyShowing(top_, words("apple.orv caf\xe9.ORV LETTER.ORV Mixed.Orv"),
+                      "~/sub: No such file or directory");
+        const int shown = int(dir1()->entries().indexOf(top_));
+        QCOMPARE(dir1()->currentIndex().row(), shown);
+        QCOMPARE(dir1()->selectionModel()->selectedIndexes().value(0).row(), shown);
+        QCOMPARE(file1()->fileName(), "LETTER.ORV");
+    }
+
+    void deepFolderNameIsInView_data() {
+        QTest::addColumn<int>("levels");
+        QTest::newRow("20 levels") << 20;
+        QTest::newRow("34 levels") << 34;
+    }
+    void deepFolderNameIsInView() {
+        QFETCH(int, levels);
+        QByteArray deep = top_;
+        for (int level = 1; level <= levels; ++level)
+            deep += "/level" + QByteArray::number(level);
+        QVERIFY(fs::create_directories(deep.constData()));
+        form_->openFile(deep);
+        QCOMPARE(dir1()->path(), deep);
+        QCoreApplication::sendPostedEvents();
+        // The shown folder's row, in device pixels: its ink (icon and name)
+        // must be there, and end before the list's edge.
+        const QImage view = dir1()->viewport()->grab().toImage();
+        const qreal ratio = view.devicePixelRatio();
+        const QRect row = dir1()->visualRect(dir1()->currentIndex());
+        const int top = qCeil(row.top() * ratio) + 1, bottom = qFloor(row.bottom() * ratio) - 1;
+        // Grounds: the list's at the left end, the highlight's at the right.
+        const QRgb base = view.pixel(0, (top + bottom) / 2),
+                   highlight = view.pixel(view.width() - 1, (top + bottom) / 2);
+        int first = -1, last = -1;
+        for (int x = 0; x < view.width(); ++x)
+            for (int y = top; y <= bottom; ++y)
+                if (view.pixel(x, y) != base && view.pixel(x, y) != highlight) {
+                    first = first < 0 ? x : first, last = x;
+                    break;
+                }
+        QVERIFY2(first >= 0, "the shown folder's row is empty");
+        QVERIFY2(last < view.width() - 2,
+                 qPrintable(QString("ink %1 to %2 of %3").arg(first).arg(last).arg(view.width())));
+    }
+
     void newlineInAFolderNameKeepsRowsOneLineHigh() {
         fs::create_directory(at("~/two\nlines").constData());
         QString failure;
@@ -438,30 +647,91 @@ private Q_SLOTS:
         if (row.switched)
             startForm();
         QApplication::setPalette(scheme);
+        // The change itself, then what the window does once it has gone round.
+        QCoreApplication::sendPostedEvents();
         QCoreApplication::sendPostedEvents();
         if (!row.switched)
             startForm();
-        const QRect banner = find("Shape1")->geometry();
+        verifyCaptionsReadWell();
+    }
+
+    // Every colour scheme qt6ct ships, as qt6ct hands it to the application.
+    void qt6ctSchemesReadWell_data() {
+        QTest::addColumn<QString>("file");
+        const QDir schemes("/usr/share/qt6ct/colors");
+        for (const QString& name : schemes.entryList({"*.conf"}, QDir::Files))
+            QTest::newRow(qPrintable(name)) << schemes.filePath(name);
+        if (schemes.entryList({"*.conf"}, QDir::Files).isEmpty())
+            QTest::newRow("qt6ct missing") << QString();
+    }
+    void qt6ctSchemesReadWell() {
+        QFETCH(QString, file);
+        if (file.isEmpty())
+            QSKIP("qt6ct's colour schemes are not installed");
+        const QSettings conf(file, QSettings::IniFormat);
+        QPalette scheme;
+        const QPalette::ColorGroup groups[] = {QPalette::Active, QPalette::Inactive,
+                                               QPalette::Disabled};
+        const char* keys[] = {"active_colors", "inactive_colors", "disabled_colors"};
+        for (int group = 0; group < 3; ++group) {
+            const QStringList colours =
+                conf.value(QString("ColorScheme/") + keys[group]).toStringList();
+            QVERIFY(colours.size() >= QPalette::NColorRoles - 1);
+            for (int role = 0; role < colours.size() && role < QPalette::NColorRoles; ++role)
+                scheme.setColor(groups[group], QPalette::ColorRole(role),
+                                QColor(colours[role].trimmed()));
+        }
+        QApplication::setPalette(scheme);
+        QCoreApplication::sendPostedEvents();
+        startForm();
+        verifyCaptionsReadWell();
+    }
+
+private:
+    // Each caption's text colour against what is really drawn under it: the
+    // commonest colour of its place in the window, in device pixels; lists,
+    // the drive box and buttons against their own ground.
+    void verifyCaptionsReadWell() {
+        const QImage window = form_->grab().toImage();
+        const qreal ratio = window.devicePixelRatio();
         for (QWidget* caption : form_->findChildren<QWidget*>()) {
-            QWidget* under = caption->parentWidget();
-            QPalette::ColorRole ground = QPalette::Window;
-            if (qobject_cast<QAbstractItemView*>(caption) || qobject_cast<QComboBox*>(caption))
-                ground = QPalette::Base;
-            else if (qobject_cast<QPushButton*>(caption))
-                ground = QPalette::Button, under = caption;
-            else if (!qobject_cast<QLabel*>(caption) && !qobject_cast<QCheckBox*>(caption))
+            QColor ground;
+            QPalette::ColorRole role = caption->foregroundRole();
+            if (qobject_cast<QAbstractItemView*>(caption) || qobject_cast<QComboBox*>(caption)) {
+                ground = caption->palette().color(QPalette::Base), role = QPalette::Text;
+            } else if (qobject_cast<QPushButton*>(caption)) {
+                ground = caption->palette().color(QPalette::Button);
+            } else if (qobject_cast<QLabel*>(caption) || qobject_cast<QCheckBox*>(caption)) {
+                const QRect place(caption->mapTo(form_.get(), QPoint()), caption->size());
+                QRect pixels(QPoint(qCeil(place.left() * ratio), qCeil(place.top() * ratio)),
+                             QPoint(qFloor(place.right() * ratio), qFloor(place.bottom() * ratio)));
+                QHash<QRgb, int> seen;
+                pixels &= window.rect();
+                for (int y = pixels.top(); y <= pixels.bottom(); ++y)
+                    for (int x = pixels.left(); x <= pixels.right(); ++x)
+                        ++seen[window.pixel(x, y)];
+                QRgb commonest = 0;
+                for (auto it = seen.cbegin(); it != seen.cend(); ++it)
+                    if (it.value() > seen.value(commonest))
+                        commonest = it.key();
+                ground = QColor(commonest);
+            } else {
                 continue;
-            if (under == form_.get() && caption->geometry().intersects(banner))
-                under = find("Shape1");
-            const QColor text = caption->palette().color(
-                ground == QPalette::Base ? QPalette::Text : caption->foregroundRole());
-            const double ratio = contrastRatio(text, under->palette().color(ground));
-            QVERIFY2(ratio >= 4.5,
-                     qPrintable(caption->objectName() + " " + QString::number(ratio)));
+            }
+            const QColor text = caption->palette().color(role);
+            const double contrast = contrastRatio(text, ground);
+            QVERIFY2(contrast >= 4.5,
+                     qPrintable(caption->objectName() + " " + text.name() + " on " + ground.name() +
+                                " " + QString::number(contrast)));
         }
     }
 
-    void controlsShowTheirWholeContent() {
+private Q_SLOTS:
+
+    void controlsShowTheirWholeContent() { verifyWholeContent(); }
+
+private:
+    void verifyWholeContent() {
         for (QWidget* control : form_->findChildren<QWidget*>()) {
             if (!control->isVisible() || control->parentWidget()->inherits("QComboBox"))
                 continue;
@@ -481,6 +751,8 @@ private Q_SLOTS:
                                                                 .arg(room.height())));
         }
     }
+
+private Q_SLOTS:
 
     void assistiveTechnology_data() {
         table<Access>({{"Image1", "ORV Converter logo", QAccessible::Graphic},
@@ -512,17 +784,36 @@ private Q_SLOTS:
         QCOMPARE(clicks.size(), 1);
     }
 
+    void driveListAndWindowTellAssistiveTechnologyWhatTheyShow() {
+        drive1()->setRootSource([] { return QByteArrayList{"/"}; });
+        QAccessibleInterface* drive = QAccessible::queryAccessibleInterface(drive1());
+        QCOMPARE(drive->text(QAccessible::Value), "/");
+        QVERIFY(drive->textInterface());
+        QCOMPARE(drive->textInterface()->text(0, drive->textInterface()->characterCount()), "/");
+        QCOMPARE(drive->childCount(), 1);
+        QAccessibleInterface* drives = drive->child(0);
+        QVERIFY(drives && drives->role() == QAccessible::List);
+        QCOMPARE(drive->indexOfChild(drives), 0);
+        QCOMPARE(drives->childCount(), 1);
+        QCOMPARE(drives->child(0)->text(QAccessible::Name), "/");
+
+        QAccessibleInterface* window = QAccessible::queryAccessibleInterface(form_.get());
+        QCOMPARE(window->role(), QAccessible::Window);
+        QCOMPARE(window->text(QAccessible::Name), "ORV Converter 2");
+    }
+
     void logoIsDrawnAtTheScreensPixelRatio() {
-        QImage drawn(64, 64, QImage::Format_ARGB32_Premultiplied);
+        const int side = find("Image1")->width() * 2;
+        QImage drawn(side, side, QImage::Format_ARGB32_Premultiplied);
         drawn.setDevicePixelRatio(2);
         drawn.fill(Qt::transparent);
         find("Image1")->render(&drawn, {}, {}, QWidget::RenderFlags());
-        const QImage sharp = logoPixmap(64).toImage().convertToFormat(drawn.format());
+        const QImage sharp = logoPixmap(side).toImage().convertToFormat(drawn.format());
         long difference = 0;
-        for (int y = 0; y < 64; ++y)
-            for (int x = 0; x < 64; ++x)
+        for (int y = 0; y < side; ++y)
+            for (int x = 0; x < side; ++x)
                 difference += std::abs(qGray(drawn.pixel(x, y)) - qGray(sharp.pixel(x, y)));
-        QVERIFY2(difference < 64 * 64, qPrintable(QString::number(difference)));
+        QVERIFY2(difference < side * side, qPrintable(QString::number(difference)));
     }
 
     void driveListIsFlatLikeTheOtherLists() {
@@ -533,14 +824,121 @@ private Q_SLOTS:
             QCOMPARE(drive.pixelColor(inside, y), drive1()->palette().color(QPalette::Base));
     }
 
+    void driveListShowsKeyboardFocus_data() {
+        QTest::addColumn<QString>("style");
+        QTest::newRow("Fusion") << "Fusion";
+        QTest::newRow("Windows") << "Windows";
+    }
+    void driveListShowsKeyboardFocus() {
+        QFETCH(QString, style);
+        std::unique_ptr<QStyle> look(QStyleFactory::create(style));
+        QVERIFY(look);
+        drive1()->setStyle(look.get());
+        form_->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(form_.get()));
+        // Text, RTF, Accent, then the drive list, as the user tabs to it.
+        for (int step = 0; step < 4; ++step)
+            QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+        QCOMPARE(QApplication::focusWidget(), drive1());
+        const QImage focused = drive1()->grab().toImage();
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+        QCOMPARE(QApplication::focusWidget(), dir1());
+        const QImage unfocused = drive1()->grab().toImage();
+        QVERIFY2(focused != unfocused, "the focused drive list looks unfocused");
+        drive1()->setStyle(nullptr);
+    }
+
+    void layoutFollowsTheDesktopFont_data() {
+        QTest::addColumn<bool>("switched");
+        QTest::newRow("16 pt from the start") << false;
+        QTest::newRow("switched to 16 pt") << true;
+    }
+    void layoutFollowsTheDesktopFont() {
+        QFETCH(bool, switched);
+        const QSize before = form_->size();
+        const QRect convertBefore = find("Command1")->geometry();
+        form_.reset();
+        QFont large = QApplication::font();
+        large.setPointSizeF(16);
+        if (switched)
+            startForm();
+        QApplication::setFont(large);
+        if (!switched)
+            startForm();
+        QCoreApplication::sendPostedEvents();
+
+        QCOMPARE(find("optFormatText")->font().pointSizeF(), 16.0);
+        QCOMPARE(find("Command1")->font().pointSizeF(), 16.0);
+        QVERIFY2(find("Label1")->font().pointSizeF() >= 18 * 1.9,
+                 qPrintable(QString::number(find("Label1")->font().pointSizeF())));
+        // At least twice the size, in proportion, the buttons where they were.
+        const double factor = double(form_->width()) / 456;
+        QVERIFY2(factor >= 1.9 && form_->width() > before.width(),
+                 qPrintable(QString("%1x%2").arg(form_->width()).arg(form_->height())));
+        QVERIFY(qAbs(form_->height() - 393 * factor) <= 2);
+        const QRect convert = find("Command1")->geometry();
+        QVERIFY(qAbs(double(convert.left()) / form_->width() -
+                     double(convertBefore.left()) / before.width()) < 0.01);
+        verifyWholeContent();
+    }
+
+    void rightToLeftMirrorsTheWholeWindow() {
+        QHash<QString, QRect> leftToRight;
+        for (QWidget* control : form_->findChildren<QWidget*>())
+            if (!control->objectName().isEmpty() && !control->objectName().startsWith("qt_"))
+                leftToRight.insert(control->objectName(), control->geometry());
+        // A drive without a name: only the arrow is drawn inside the box.
+        drive1()->setRootSource([] { return QByteArrayList{""}; });
+        const QImage driveLtr = drive1()->grab().toImage();
+        form_->setLayoutDirection(Qt::RightToLeft);
+        for (auto it = leftToRight.cbegin(); it != leftToRight.cend(); ++it) {
+            QWidget* control = find(qPrintable(it.key()));
+            const QRect ltr = it.value();
+            const int width = control->parentWidget()->width();
+            QCOMPARE(control->geometry(),
+                     QRect(width - ltr.right() - 1, ltr.top(), ltr.width(), ltr.height()));
+        }
+        // The drive list's arrow moves to the left end: count ink at each end.
+        const QImage driveRtl = drive1()->grab().toImage();
+        const auto ink = [this](const QImage& image, bool left) {
+            const int band = image.height(), inside = 2 * qCeil(image.devicePixelRatio());
+            int count = 0;
+            for (int y = inside; y < image.height() - inside; ++y)
+                for (int x = inside; x < band; ++x)
+                    count += image.pixelColor(left ? x : image.width() - 1 - x, y) !=
+                             drive1()->palette().color(QPalette::Base);
+            return count;
+        };
+        QVERIFY(ink(driveLtr, false) > 0 && ink(driveLtr, true) == 0);
+        QVERIFY(ink(driveRtl, true) > 0 && ink(driveRtl, false) == 0);
+    }
+
     void documentsAreOpenedByTheirBytes() {
         QCOMPARE(fileUrl("/tmp/caf\xe9 1.ORV.txt").toEncoded(), "file:///tmp/caf%E9%201.ORV.txt");
     }
 
+    void longNamesFitTheMessageBoxWithTheirEndsInView() {
+        const QString path = "/tmp/" + QString(251 - 8, u'n') + ".ORV.txt";
+        const QString text = path + ": Permission denied";
+        QMessageBox box;
+        prepareMessageBox(box, text);
+        box.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&box));
+        const QRect screen = box.screen()->availableGeometry();
+        QVERIFY2(box.width() <= screen.width(), qPrintable(QString::number(box.width())));
+        auto* label = box.findChild<QLabel*>("qt_msgbox_label");
+        QVERIFY(label->text().startsWith("/tmp/nnn"));
+        QVERIFY(label->text().endsWith(".ORV.txt: Permission denied"));
+        // Nothing of the label's text is cut off.
+        QVERIFY(label->sizeHint().width() <= label->width());
+        QVERIFY(label->geometry().right() < box.width());
+        QCOMPARE(box.detailedText(), text);
+        box.hide();
+    }
+
     void messageBoxIsWideEnoughForItsCaption() {
         QMessageBox box;
-        prepareMessageBox(box);
-        box.setText("Successfully converted!");
+        prepareMessageBox(box, "Successfully converted!");
         QFont title = box.font();
         title.setBold(true);
         title.setPointSizeF(title.pointSizeF() * 1.5);
