@@ -264,7 +264,8 @@ void DocumentGroup::flush() {
         if (member->timed)
             result.seconds = std::chrono::duration<double>(Clock::now() - member->start).count();
     }
-    members_.clear();
+    // Nothing kept between groups: a thread's group outlives its batch.
+    std::vector<std::unique_ptr<Member>>().swap(members_);
     bytes_ = 0;
     openFiles_ = 0;
 }
