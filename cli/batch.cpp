@@ -227,8 +227,8 @@ std::atomic<unsigned> groupThreads{1};
 constexpr rlim_t filesKeptFree = 64;
 
 // A group's bounds: documents, and bytes written.
-constexpr std::size_t groupDocuments = 64;
-constexpr std::uint64_t groupBytes = 64 << 20;
+constexpr std::size_t groupDocuments = 1024;
+constexpr std::uint64_t groupBytes = 256 << 20;
 
 int groupFilesAllowed() {
     static const rlim_t limit = [] {
@@ -304,7 +304,7 @@ bool DocumentGroup::full() const {
 }
 
 void DocumentGroup::flush() {
-    SyncGroup group;
+    SyncGroup group(true);
     for (const auto& member : members_)
         if (!member->done)
             member->prepared.addOutputsTo(group);
@@ -331,7 +331,8 @@ void DocumentGroup::flush() {
         if (member->timed)
             result.seconds = std::chrono::duration<double>(Clock::now() - member->start).count();
     }
-    members_.clear();
+    // Nothing kept between groups: a thread's group outlives its batch.
+    std::vector<std::unique_ptr<Member>>().swap(members_);
     bytes_ = 0;
     openFiles_ = 0;
     hiddenNames_ = false;

@@ -20,6 +20,7 @@
 #include <malloc.h>
 #include <new>
 #include <string>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
 #include <vector>
@@ -181,6 +182,14 @@ int main(int argc, char** argv) {
     std::setlocale(LC_NUMERIC, "C");
     // Ctrl-C in a long batch must not leave hidden half-written files behind.
     orv::removeTemporariesOnSignal();
+    // Each thread keeps a group of documents open until they are durable:
+    // the more files it may hold, the fewer flushes a batch costs. Nothing
+    // here uses select(), which is what the low default protects.
+    if (struct rlimit files{};
+        ::getrlimit(RLIMIT_NOFILE, &files) == 0 && files.rlim_cur < files.rlim_max) {
+        files.rlim_cur = files.rlim_max;
+        ::setrlimit(RLIMIT_NOFILE, &files);
+    }
     // A batch reads and writes many files in few folders, often deep ones.
     orv::holdFoldersOpen(true);
     // Every file allocates and frees the same 1 MiB output buffers; keeping

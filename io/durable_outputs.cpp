@@ -106,7 +106,7 @@ void SyncGroup::add(OutputFile& file) {
 void SyncGroup::syncData() {
     if (!outputsSynced())
         return;
-    const bool few = files_.size() <= fewFiles;
+    const bool few = !batch_ && files_.size() <= fewFiles;
     struct Entry {
         OutputFile* file;
         dev_t device;
@@ -150,7 +150,7 @@ void SyncGroup::addNamed(const std::string& path) {
 void SyncGroup::syncNames() {
     if (!outputsSynced())
         return;
-    const bool few = folders_.size() <= fewFiles;
+    const bool few = !batch_ && folders_.size() <= fewFiles;
     struct Entry {
         std::size_t folder;
         int fd;

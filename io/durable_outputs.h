@@ -23,6 +23,10 @@ bool outputsSynced();
 // own and each folder once.
 class SyncGroup {
 public:
+    // A batch's group syncs a whole file system even for a few files: its
+    // next group would flush the rest anyway, and one flush costs less than
+    // several.
+    explicit SyncGroup(bool batch = false) : batch_(batch) {}
     // file must stay open (finished, not yet published) until syncData().
     void add(OutputFile& file);
     std::size_t files() const { return files_.size(); }
@@ -47,6 +51,7 @@ private:
     };
     int kindOf(int fd, dev_t& device);
 
+    bool batch_;
     std::vector<OutputFile*> files_;
     std::vector<std::string> folders_; // of the named outputs, each once
     std::vector<std::pair<std::string, int>> failedFolders_;

@@ -1,17 +1,21 @@
 // orvconv's parts that need no files: how names are quoted for the terminal
 // and written into the report.
 #include "cli/batch.h"
+#include "cli/job_pool.h"
 #include "cli/options.h"
 #include "cli/quoted_name.h"
 #include "cli/report_writer.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <clocale>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <mutex>
 #include <string>
+#include <vector>
 
 namespace orv::cli {
 namespace {
@@ -134,6 +138,41 @@ TEST(OutputComplete, ChecksTheEndingOfEachKind) {
     std::filesystem::create_directory(folder + "/folder.ORV.txt");
     EXPECT_FALSE(outputComplete(folder + "/folder.ORV.txt"));
     std::filesystem::remove_all(folder);
+}
+
+// Jobs held in groups end when their thread flushes: every job ends once,
+// their turns come in order, and no thread waits holding jobs that another
+// waits for, however small the window.
+TEST(GroupedJobs, EveryJobEndsOnceAndInOrder) {
+    const struct {
+        std::size_t count;
+        unsigned threads;
+        std::size_t window, groupSize;
+    } rows[] = {{200, 3, 4, 5}, {200, 2, 1, 64}, {50, 1, 4096, 7}, {1, 4, 4096, 64}, {0, 2, 8, 4}};
+    for (const auto& row : rows) {
+        std::vector<int> ends(row.count, 0);
+        std::vector<std::size_t> order;
+        std::mutex mutex;
+        thread_local std::size_t held = 0;
+        held = 0;
+        runGroupedJobs(
+            row.count, row.threads,
+            [&](std::size_t i) {
+                if (i % 11 == 0) // done at once, as a skipped source is
+                    return JobEnd::ended;
+                return ++held >= row.groupSize ? JobEnd::groupFull : JobEnd::grouped;
+            },
+            [&] { held = 0; }, [&](std::size_t i) { ++ends[i]; },
+            [&](std::size_t i) {
+                const std::lock_guard lock(mutex);
+                order.push_back(i);
+            },
+            row.window);
+        EXPECT_EQ(std::count(ends.begin(), ends.end(), 1), std::ptrdiff_t(row.count));
+        ASSERT_EQ(order.size(), row.count);
+        for (std::size_t i = 0; i < order.size(); ++i)
+            EXPECT_EQ(order[i], i);
+    }
 }
 
 } // namespace
