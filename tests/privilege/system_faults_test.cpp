@@ -3,7 +3,6 @@
 // and a process that may have no more threads. Each needs root; without
 // it, or without the tools, the test skips and says why.
 
-#include "io/block_sizes.h"
 #include "tests/cli/cli_test_support.h"
 #include "tests/support/loop_mount.h"
 
@@ -96,10 +95,6 @@ TEST_F(TempDirTest, NoThreadsToBeHadStillConvertsEverySource) {
         GTEST_SKIP() << "limiting another user's processes needs root; uid is " << ::geteuid();
     if (LoopMount::run("command -v setpriv >/dev/null && command -v prlimit >/dev/null") != 0)
         GTEST_SKIP() << "setpriv or prlimit is missing (util-linux)";
-    // Outputs larger than a block are written by a thread of their own.
-    if (ioBlockSize < 4096)
-        GTEST_SKIP() << "with blocks of " << ioBlockSize
-                     << " bytes every output wants a writer thread; this is about the batch's";
     // Small sources: no document of theirs needs a thread of its own.
     const int sources = 12;
     for (int i = 0; i < sources; ++i) {
