@@ -285,10 +285,10 @@ bool DocumentGroup::add(const Options& options, const SourceItem& item, SourceRe
     member->timed = timed;
     member->done = done;
     if (!done)
-        member->prepared = prepareConversion(
-            {item.source, item.outputBase, options.accent, options.rtf, options.text, options.open,
-             !item.walked},
-            member->frontEnd);
+        member->prepared =
+            prepareConversion({item.source, item.outputBase, options.accent, options.rtf,
+                               options.text, options.open, !item.walked},
+                              member->frontEnd);
     bytes_ += member->prepared.outputBytes();
     openFiles_ += member->prepared.openFiles();
     hiddenNames_ = hiddenNames_ || member->prepared.holdsHiddenNames();

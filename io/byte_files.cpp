@@ -283,7 +283,8 @@ OutputFile::OutputFile(std::string path, Visibility visibility)
     checkReplaceable(folder, inFolder(path_), path_);
     // A named file may be opened by whoever its mode admits, so it is made
     // with the group's access already withheld where that is due.
-    const mode_t mode = private_ ? 0600 : withoutForeignGroup(mode_, groupOfNewFileIn(folder), source_);
+    const mode_t mode =
+        private_ ? 0600 : withoutForeignGroup(mode_, groupOfNewFileIn(folder), source_);
     fd_ = createTemporary(folder, hiddenNamePrefix(path_), nameStart_, access, mode, temporary_);
     if (fd_ < 0)
         throwLastError(path_);

@@ -153,10 +153,16 @@ void SyncGroup::syncNames() {
     const bool few = !batch_ && folders_.size() <= fewFiles;
     struct Entry {
         std::size_t folder;
-        int fd;
         dev_t device;
     };
     std::vector<Entry> together;
+    // One folder held open per file system, for its syncfs: a group's
+    // folders may be many more than the files a process may open.
+    std::vector<std::pair<dev_t, int>> systems;
+    const auto flushFolder = [&](std::size_t i, int fd) {
+        if (const int error = flush(fd, false); error != 0)
+            failedFolders_.emplace_back(folders_[i], error);
+    };
     for (std::size_t i = 0; i < folders_.size(); ++i) {
         const int fd = ::open(folders_[i].c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
         if (fd < 0) {
@@ -166,28 +172,35 @@ void SyncGroup::syncNames() {
         dev_t device = 0;
         const int kind = kindOf(fd, device);
         if (kind == wholeSystem && !few) {
-            together.push_back({i, fd, device});
-            continue;
+            together.push_back({i, device});
+            if (std::none_of(systems.begin(), systems.end(),
+                             [&](const auto& system) { return system.first == device; })) {
+                systems.emplace_back(device, fd);
+                continue;
+            }
+        } else if (kind != nothingToDo) {
+            flushFolder(i, fd);
         }
-        if (kind != nothingToDo)
-            if (const int error = flush(fd, false); error != 0)
-                failedFolders_.emplace_back(folders_[i], error);
         ::close(fd);
     }
-    std::vector<dev_t> done;
-    for (const Entry& entry : together) {
-        if (std::find(done.begin(), done.end(), entry.device) != done.end())
-            continue;
-        done.push_back(entry.device);
-        if (syncSystem(entry.fd) == 0)
-            continue;
-        for (const Entry& other : together)
-            if (other.device == entry.device)
-                if (const int error = flush(other.fd, false); error != 0)
-                    failedFolders_.emplace_back(folders_[other.folder], error);
+    for (const auto& [device, fd] : systems) {
+        if (syncSystem(fd) != 0) {
+            // Which folder failed, the file system does not say: each is asked.
+            for (const Entry& entry : together) {
+                if (entry.device != device)
+                    continue;
+                const int folder =
+                    ::open(folders_[entry.folder].c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+                if (folder < 0) {
+                    failedFolders_.emplace_back(folders_[entry.folder], errno);
+                    continue;
+                }
+                flushFolder(entry.folder, folder);
+                ::close(folder);
+            }
+        }
+        ::close(fd);
     }
-    for (const Entry& entry : together)
-        ::close(entry.fd);
 }
 
 int SyncGroup::folderError(const std::string& path) const {
