@@ -30,17 +30,20 @@ TEST(ParallelRecipe, SpreadsTheListOverHostsAndBringsTheOutputsBack) {
     writeFile(base + "/hosts", "2/alpha\n2/beta\n");
     // ssh [options] host [--] command...: the command runs here, in host's home,
     // with the login shell that sshd always sets: parallel's remote worker
-    // runs the job through $SHELL, and without it silently runs nothing.
-    writeFile(base + "/bin/ssh", "#!/bin/sh\n"
-                                 "while [ $# -gt 0 ]; do\n"
-                                 "  case $1 in -[lpoiF]) shift 2 ;; -*) shift ;; *) break ;; esac\n"
-                                 "done\n"
-                                 "home='" +
-                                     base +
-                                     "/remote-'$1; shift\n"
-                                     "[ \"$1\" = -- ] && shift\n"
-                                     "mkdir -p \"$home\" && cd \"$home\" && HOME=\"$home\" "
-                                     "SHELL=/bin/sh exec sh -c \"$*\"\n");
+    // runs the job through $SHELL, and without it silently runs nothing. The
+    // home has parallel's working folder, as a host that has run it before:
+    // two first jobs at once on a host race to make it, and one may fail.
+    writeFile(base + "/bin/ssh",
+              "#!/bin/sh\n"
+              "while [ $# -gt 0 ]; do\n"
+              "  case $1 in -[lpoiF]) shift 2 ;; -*) shift ;; *) break ;; esac\n"
+              "done\n"
+              "home='" +
+                  base +
+                  "/remote-'$1; shift\n"
+                  "[ \"$1\" = -- ] && shift\n"
+                  "mkdir -p \"$home/.parallel/tmp\" && cd \"$home\" && HOME=\"$home\" "
+                  "SHELL=/bin/sh exec sh -c \"$*\"\n");
     fs::permissions(base + "/bin/ssh", fs::perms::owner_all);
     const Tree before = treeContents(base + "/archive");
 
