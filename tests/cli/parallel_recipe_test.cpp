@@ -31,8 +31,9 @@ TEST(ParallelRecipe, SpreadsTheListOverHostsAndBringsTheOutputsBack) {
     // ssh [options] host [--] command...: the command runs here, in host's home,
     // with the login shell that sshd always sets: parallel's remote worker
     // runs the job through $SHELL, and without it silently runs nothing. The
-    // home has parallel's working folder, as a host that has run it before:
-    // two first jobs at once on a host race to make it, and one may fail.
+    // home holds parallel's working folder with a file in it, as the README
+    // asks of hosts: --cleanup removes the folders of a job's files that are
+    // empty, parallel's own included, under a job starting beside it.
     writeFile(base + "/bin/ssh",
               "#!/bin/sh\n"
               "while [ $# -gt 0 ]; do\n"
@@ -42,7 +43,8 @@ TEST(ParallelRecipe, SpreadsTheListOverHostsAndBringsTheOutputsBack) {
                   base +
                   "/remote-'$1; shift\n"
                   "[ \"$1\" = -- ] && shift\n"
-                  "mkdir -p \"$home/.parallel/tmp\" && cd \"$home\" && HOME=\"$home\" "
+                  "mkdir -p \"$home/.parallel/tmp\" && : >>\"$home/.parallel/tmp/keep\" && "
+                  "cd \"$home\" && HOME=\"$home\" "
                   "SHELL=/bin/sh exec sh -c \"$*\"\n");
     fs::permissions(base + "/bin/ssh", fs::perms::owner_all);
     const Tree before = treeContents(base + "/archive");
@@ -75,10 +77,11 @@ TEST(ParallelRecipe, SpreadsTheListOverHostsAndBringsTheOutputsBack) {
     EXPECT_EQ(names, expectedNames);
     EXPECT_TRUE(converted == expected) << "an output differs from the conversion command's";
     EXPECT_EQ(treeContents(base + "/archive"), before);
-    // --cleanup leaves no file on the hosts.
+    // --cleanup leaves no file on the hosts but the one they keep.
     for (const char* host : {"alpha", "beta"})
         for (const auto& [name, bytes] : treeContents(base + "/remote-" + host))
-            EXPECT_TRUE(name.ends_with("/")) << host << ": " << name;
+            EXPECT_TRUE(name.ends_with("/") || name == ".parallel/tmp/keep")
+                << host << ": " << name;
     fs::remove_all(base);
 }
 
