@@ -26,6 +26,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <bit>
 #include <cstdint>
 #include <cstring>
 #include <iterator>
@@ -50,8 +51,9 @@ HWY_BEFORE_NAMESPACE();
 namespace orv::HWY_NAMESPACE {
 namespace hn = hwy::HWY_NAMESPACE;
 
-#if HWY_TARGET == HWY_SCALAR
-// One lane gains nothing over the plain loops.
+#if HWY_TARGET == HWY_SCALAR || HWY_TARGET == HWY_EMU128
+// One lane gains nothing over the plain loops, nor does a vector that the
+// compiler emulates a lane at a time.
 const unsigned char* FindBreakOrCr(const unsigned char* p, const unsigned char* end) {
     return plain::findBreakOrCr(p, end);
 }
@@ -78,17 +80,9 @@ LineRun WriteWholeLines(const char* p, const char* end, char* out, std::size_t r
 }
 #else
 
-// 16-byte vectors on every target: byte shuffles stay within 16 bytes, and
-// lines and segments are short.
+// A scan's last steps, 16 bytes at a time.
 using Bytes = hn::Full128<std::uint8_t>;
 constexpr std::size_t lanes = 16;
-
-hn::Vec<Bytes> reversed(hn::Vec<Bytes> v) {
-    const Bytes d;
-    alignas(16) static constexpr std::uint8_t order[lanes] = {15, 14, 13, 12, 11, 10, 9, 8,
-                                                              7,  6,  5,  4,  3,  2,  1, 0};
-    return hn::TableLookupBytes(v, hn::Load(d, order));
-}
 
 // Where bytes are only compared, the target's full width serves: a scan
 // runs to the end of a whole segment in one or two steps.
@@ -144,79 +138,8 @@ const char* FindRtfSpecial(const char* p, const char* end) {
 #if HWY_TARGET == HWY_AVX3_DL
 #include "decode/vbmi_kernels-inl.h"
 #else
-
-// The table's rows of 16 that are not the identity: a row is one value of
-// the high nibble, looked up by the low nibble.
-struct Rows {
-    std::uint8_t count = 0;
-    std::uint8_t high[16] = {};
-};
-
-std::size_t ReverseTranslate(const unsigned char* first, const unsigned char* last, char* out) {
-    const Bytes d;
-    static const auto& table = translationTable();
-    static const Rows rows = [] {
-        Rows r;
-        for (int high = 0; high < 16; ++high) {
-            for (int low = 0; low < 16; ++low) {
-                if (static_cast<unsigned char>(table[high * 16 + low]) != high * 16 + low) {
-                    r.high[r.count++] = static_cast<std::uint8_t>(high);
-                    break;
-                }
-            }
-        }
-        return r;
-    }();
-    const auto* rowBytes = reinterpret_cast<const std::uint8_t*>(table.data());
-    std::size_t kept = 0;
-    while (last - first >= static_cast<std::ptrdiff_t>(lanes)) {
-        last -= lanes;
-        const auto v = hn::LoadU(d, last);
-        if (!hn::AllFalse(d, hn::Eq(v, hn::Set(d, fillerByte)))) {
-            kept += plain::reverseTranslate(last, last + lanes, out + kept);
-            continue;
-        }
-        const auto high = hn::ShiftRight<4>(v);
-        const auto low = hn::And(v, hn::Set(d, std::uint8_t{0x0F}));
-        auto translated = v;
-        for (std::uint8_t i = 0; i < rows.count; ++i) {
-            const auto row = hn::LoadU(d, rowBytes + rows.high[i] * lanes);
-            translated = hn::IfThenElse(hn::Eq(high, hn::Set(d, rows.high[i])),
-                                        hn::TableLookupBytes(row, low), translated);
-        }
-        hn::StoreU(reversed(translated), d, reinterpret_cast<std::uint8_t*>(out + kept));
-        kept += lanes;
-    }
-    return kept + plain::reverseTranslate(first, last, out + kept);
-}
-
-std::size_t ReverseTranslateSegment(const unsigned char* first, const unsigned char* last,
-                                    char* out, int before) {
-    return kernel_loops::withTerminators(first, last, out, before, ReverseTranslate);
-}
-
-DecodedRun DecodeWholeSegments(const unsigned char* p, const unsigned char* end, char* out,
-                               std::size_t room, bool tabAfter) {
-    return kernel_loops::wholeSegments(p, end, out, room, tabAfter, FindBreakOrCr,
-                                       ReverseTranslate);
-}
-
-void ReverseCopy(const char* p, std::size_t n, char* out) {
-    const Bytes d;
-    for (; n >= lanes; n -= lanes, out += lanes) {
-        const auto v = hn::LoadU(d, reinterpret_cast<const std::uint8_t*>(p + n - lanes));
-        hn::StoreU(reversed(v), d, reinterpret_cast<std::uint8_t*>(out));
-    }
-    plain::reverseCopy(p, n, out);
-}
-
-LineRun WriteWholeLines(const char* p, const char* end, char* out, std::size_t room, LineForm form,
-                        std::string_view paragraphEnd) {
-    return kernel_loops::wholeLines(p, end, out, room, form, paragraphEnd, ReverseCopy,
-                                    FindRtfSpecial);
-}
-
-#endif // HWY_TARGET == HWY_AVX3_DL
+#include "decode/shuffle_kernels-inl.h"
+#endif
 
 #endif
 
