@@ -158,8 +158,9 @@ template <class Byte> HWY_NOINLINE Vec LoadEndingAt(const Byte* e, std::size_t n
 
 // Bytes [first, last) back to front, translated, into out, as Turn drops
 // them (before: the byte before first, or -1). Loads may reach back to
-// floor, which is at most first. Unless exact, stores may write up to
-// width bytes past the bytes that count.
+// floor, which is at most first; unless exact, they reach back a whole
+// vector from last, and stores may write up to width bytes past the bytes
+// that count.
 template <bool terminators, bool exact>
 HWY_INLINE std::size_t TurnRange(const Tables& t, const unsigned char* first,
                                  const unsigned char* last, char* out, const unsigned char* floor,
@@ -175,8 +176,11 @@ HWY_INLINE std::size_t TurnRange(const Tables& t, const unsigned char* first,
     if (e == first)
         return kept;
     const auto n = static_cast<std::size_t>(e - first);
-    const Vec v =
-        static_cast<std::size_t>(e - floor) >= width ? hn::LoadU(d, e - width) : LoadEndingAt(e, n);
+    // Unless exact, the caller has made sure that a whole vector can be
+    // loaded: the loops that call it hold no call, and keep their tables
+    // in registers.
+    const Vec v = !exact || static_cast<std::size_t>(e - floor) >= width ? hn::LoadU(d, e - width)
+                                                                         : LoadEndingAt(e, n);
     if constexpr (exact) {
         alignas(64) char turned[width];
         const std::size_t k = Turn<terminators>(t, v, n, before == '\r', turned);
@@ -218,28 +222,55 @@ HWY_INLINE Lanes BreaksOrCrsAt(const unsigned char* q) {
     return ~plain;
 }
 
-// The same for the last bytes, fewer than 64, before end.
-HWY_NOINLINE Lanes LastBreaksOrCrsAt(const unsigned char* q, const unsigned char* end) {
-    alignas(64) unsigned char copy[64] = {}; // 0 is neither
-    std::memcpy(copy, q, static_cast<std::size_t>(end - q));
-    return BreaksOrCrsAt(copy);
+// Segments as the plain loops take them, stopping at the first that does
+// not start before stop: near the start of the bytes, where a vector
+// loaded to end at a segment would reach before them, near their end, and
+// near the end of the room.
+HWY_NOINLINE DecodedRun CarefulSegments(const Tables& t, const unsigned char* p,
+                                        const unsigned char* end, char* out, std::size_t room,
+                                        bool tabAfter, const unsigned char* floor,
+                                        const unsigned char* stop) {
+    std::size_t written = 0;
+    while (p < stop) {
+        const unsigned char* scan = FindBreakOrCr(p, end);
+        bool crs = false;
+        while (scan != end && *scan == '\r') {
+            crs = true;
+            scan = FindBreakOrCr(scan + 1, end);
+        }
+        const auto length = static_cast<std::size_t>(scan - p);
+        if (scan == end || length + 3 > room - written)
+            break;
+        written += crs ? TurnRange<true, true>(t, p, scan, out + written, floor, -1)
+                       : TurnRange<false, true>(t, p, scan, out + written, floor, -1);
+        if (tabAfter)
+            out[written++] = '\t';
+        out[written++] = '\r';
+        out[written++] = '\n';
+        tabAfter = *scan == tabBreakCode;
+        p = scan + 1;
+    }
+    return {p, written, tabAfter};
 }
 
 // The breaks and CRs are found 64 bytes at a time, as bits: the next one
-// is a bit away, not a call. Everything stays in registers from one
-// segment to the next.
+// is a bit away, not a call. The loop holds no call, and everything stays
+// in registers from one segment to the next.
 DecodedRun DecodeWholeSegments(const unsigned char* p, const unsigned char* end, char* out,
                                std::size_t room, bool tabAfter) {
     const Tables t = LoadTables();
     const unsigned char* const floor = p;
+    DecodedRun run = CarefulSegments(t, p, end, out, room, tabAfter, floor,
+                                     p + std::min<std::size_t>(width, end - p));
+    if (static_cast<std::size_t>(run.next - floor) < width)
+        return run; // stopped by the room or the end
+    p = run.next;
+    tabAfter = run.tabAfter;
+    std::size_t written = run.written;
     const unsigned char* base = p;
-    const auto marksAt = [end](const unsigned char* q) {
-        return end - q >= 64 ? BreaksOrCrsAt(q) : LastBreaksOrCrsAt(q, end);
-    };
-    Lanes marks = p != end ? marksAt(p) : 0;
-    std::size_t written = 0;
-    for (;;) {
-        const unsigned char* scan = end;
+    Lanes marks = end - base >= 64 ? BreaksOrCrsAt(base) : 0;
+    while (end - base >= 64) {
+        const unsigned char* scan;
         bool crs = false;
         for (;;) {
             if (marks != 0) {
@@ -248,38 +279,29 @@ DecodedRun DecodeWholeSegments(const unsigned char* p, const unsigned char* end,
                 if (*scan != '\r')
                     break;
                 crs = true;
-            } else if (end - base > 64) {
+            } else if (end - base >= 128) {
                 base += 64;
-                marks = marksAt(base);
+                marks = BreaksOrCrsAt(base);
             } else {
-                scan = end;
+                scan = end; // the rest goes the careful way
                 break;
             }
         }
         const auto length = static_cast<std::size_t>(scan - p);
-        if (scan == end || length + 3 > room - written)
+        if (scan == end || length + 3 + width > room - written)
             break;
         char* to = out + written;
-        if (length + 3 + width <= room - written) {
-            // Room for the whole vectors stored past the segment's end.
-            written += crs ? TurnRange<true, false>(t, p, scan, to, floor, -1)
-                           : TurnRange<false, false>(t, p, scan, to, floor, -1);
-            // TAB CR LF or CR LF without a branch: either is as likely.
-            static constexpr char ends[5] = {'\t', '\r', '\n', '\n', '\n'};
-            std::memcpy(out + written, ends + !tabAfter, 4);
-            written += 2 + static_cast<std::size_t>(tabAfter);
-        } else {
-            written += crs ? TurnRange<true, true>(t, p, scan, to, floor, -1)
-                           : TurnRange<false, true>(t, p, scan, to, floor, -1);
-            if (tabAfter)
-                out[written++] = '\t';
-            out[written++] = '\r';
-            out[written++] = '\n';
-        }
+        written += crs ? TurnRange<true, false>(t, p, scan, to, floor, -1)
+                       : TurnRange<false, false>(t, p, scan, to, floor, -1);
+        // TAB CR LF or CR LF without a branch: either is as likely.
+        static constexpr char ends[5] = {'\t', '\r', '\n', '\n', '\n'};
+        std::memcpy(out + written, ends + !tabAfter, 4);
+        written += 2 + static_cast<std::size_t>(tabAfter);
         tabAfter = *scan == tabBreakCode;
         p = scan + 1;
     }
-    return {p, written, tabAfter};
+    run = CarefulSegments(t, p, end, out + written, room - written, tabAfter, floor, end);
+    return {run.next, written + run.written, run.tabAfter};
 }
 
 // Bytes [p, p + n) back to front into out; loads may reach back to floor
