@@ -3,6 +3,7 @@
 // pass through a 256-byte table, and memcpy.
 //
 //   kernel_speed [SIZE...]        sizes in MiB (default 1 and 96)
+//   kernel_speed --targets        the targets this processor has, best first
 //   kernel_speed --once KERNEL SIZE
 //                                 one pass of one kernel (decode, accent,
 //                                 rtf, table) over SIZE MiB, for counting
@@ -121,6 +122,11 @@ int main(int argc, char** argv) {
     const std::vector<std::string_view> targets = targetsToRun();
     if (targets.empty())
         return 1;
+    if (argc == 2 && std::string_view(argv[1]) == "--targets") {
+        for (const std::string_view target : targets)
+            std::printf("%.*s\n", static_cast<int>(target.size()), target.data());
+        return 0;
+    }
     if (argc == 4 && std::string_view(argv[1]) == "--once") {
         Inputs in = makeInputs(std::strtoul(argv[3], nullptr, 10));
         orv::useKernelTarget(targets.front());

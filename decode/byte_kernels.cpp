@@ -7,6 +7,11 @@
 // dispatch is our own, and Highway's debug checks (which call into the
 // library) stay off; the tests check every target against the plain loops.
 #define HWY_IS_DEBUG_BUILD 0
+#if !defined(__x86_64__) && !defined(__i386__)
+// Elsewhere the dispatch has one target, the build's own (NEON on 64-bit
+// ARM), and only that one is compiled.
+#define HWY_COMPILE_ONLY_STATIC 1
+#endif
 // The processors with whole-vector byte permutes (AVX3_DL) get code of
 // their own; Highway leaves that target out unless asked.
 #ifndef HWY_WANT_AVX3_DL
@@ -53,12 +58,66 @@ HWY_BEFORE_NAMESPACE();
 namespace orv::HWY_NAMESPACE {
 namespace hn = hwy::HWY_NAMESPACE;
 
-#if HWY_TARGET == HWY_SCALAR || HWY_TARGET == HWY_EMU128
+#if HWY_TARGET == HWY_SCALAR || HWY_TARGET == HWY_EMU128 ||                                        \
+    !(HWY_ARCH_X86 || HWY_TARGET == HWY_NEON)
 // One lane gains nothing over the plain loops, nor does a vector that the
-// compiler emulates a lane at a time.
+// compiler emulates a lane at a time; vectors of other families' sizes
+// have no kernels of their own.
+#if HWY_ARCH_X86_64
+// But every x86-64 processor has SSE2: enough to scan and to turn round 16
+// bytes at a time, though not to translate them.
+#include <emmintrin.h>
+
+template <class Byte, class Match>
+const Byte* Sse2Find(const Byte* p, const Byte* end, Match match) {
+    for (; end - p >= 16; p += 16) {
+        const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+        const int hits = _mm_movemask_epi8(match(v));
+        if (hits != 0)
+            return p + __builtin_ctz(static_cast<unsigned>(hits));
+    }
+    return p;
+}
+
+const unsigned char* FindBreakOrCr(const unsigned char* p, const unsigned char* end) {
+    p = Sse2Find(p, end, [](__m128i v) {
+        const auto is = [v](int b) {
+            return _mm_cmpeq_epi8(v, _mm_set1_epi8(static_cast<char>(b)));
+        };
+        return _mm_or_si128(
+            _mm_or_si128(_mm_or_si128(is(3), is('\r')), _mm_or_si128(is(250), is(252))), is(254));
+    });
+    return plain::findBreakOrCr(p, end);
+}
+const char* FindRtfSpecial(const char* p, const char* end) {
+    p = Sse2Find(p, end, [](__m128i v) {
+        return _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi8(v, _mm_set1_epi8('\\')),
+                                         _mm_cmpeq_epi8(v, _mm_set1_epi8('{'))),
+                            _mm_cmpeq_epi8(v, _mm_set1_epi8('}')));
+    });
+    return plain::findRtfSpecial(p, end);
+}
+void ReverseCopy(const char* p, std::size_t n, char* out) {
+    for (; n >= 16; n -= 16, out += 16) {
+        __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + n - 16));
+        v = _mm_shuffle_epi32(v, 0x1B);
+        v = _mm_shufflehi_epi16(_mm_shufflelo_epi16(v, 0xB1), 0xB1);
+        v = _mm_or_si128(_mm_slli_epi16(v, 8), _mm_srli_epi16(v, 8));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(out), v);
+    }
+    plain::reverseCopy(p, n, out);
+}
+#else
 const unsigned char* FindBreakOrCr(const unsigned char* p, const unsigned char* end) {
     return plain::findBreakOrCr(p, end);
 }
+const char* FindRtfSpecial(const char* p, const char* end) {
+    return plain::findRtfSpecial(p, end);
+}
+void ReverseCopy(const char* p, std::size_t n, char* out) {
+    plain::reverseCopy(p, n, out);
+}
+#endif
 std::size_t ReverseTranslate(const unsigned char* first, const unsigned char* last, char* out) {
     return plain::reverseTranslate(first, last, out);
 }
@@ -68,17 +127,13 @@ std::size_t ReverseTranslateSegment(const unsigned char* first, const unsigned c
 }
 DecodedRun DecodeWholeSegments(const unsigned char* p, const unsigned char* end, char* out,
                                std::size_t room, bool tabAfter) {
-    return plain::decodeWholeSegments(p, end, out, room, tabAfter);
-}
-void ReverseCopy(const char* p, std::size_t n, char* out) {
-    plain::reverseCopy(p, n, out);
-}
-const char* FindRtfSpecial(const char* p, const char* end) {
-    return plain::findRtfSpecial(p, end);
+    return kernel_loops::wholeSegments(p, end, out, room, tabAfter, FindBreakOrCr,
+                                       plain::reverseTranslate);
 }
 LineRun WriteWholeLines(const char* p, const char* end, char* out, std::size_t room, LineForm form,
                         std::string_view paragraphEnd) {
-    return plain::writeWholeLines(p, end, out, room, form, paragraphEnd);
+    return kernel_loops::wholeLines(p, end, out, room, form, paragraphEnd, ReverseCopy,
+                                    FindRtfSpecial);
 }
 #else
 
@@ -232,8 +287,12 @@ constexpr Target targets[] = {
 #if HWY_ARCH_X86 && (HWY_TARGETS & HWY_SSSE3)
     {"SSSE3", ssse3, &N_SSSE3::kernelTable},
 #endif
-    // The build's own baseline, which runs wherever the program does.
+// The build's own baseline, which runs wherever the program does.
+#if HWY_ARCH_ARM_A64
+    {"NEON", baseline, &HWY_NAMESPACE::kernelTable},
+#else
     {"baseline", baseline, &HWY_NAMESPACE::kernelTable},
+#endif
 };
 
 const KernelTable* best() {

@@ -1,5 +1,5 @@
 // The kernels for processors with 16-byte shuffles but no whole-vector
-// byte permutes (SSSE3 to AVX-512 without VBMI, NEON). A segment is turned
+// byte permutes (SSSE3 to AVX-512 without VBMI, and NEON on 64-bit ARM). A segment is turned
 // a whole vector at a time from its end: the vector is reversed, translated
 // through shuffleTranslation() in a dozen instructions, and stored whole;
 // only a vector that holds bytes to drop is packed, 16 bytes at a time.
@@ -56,9 +56,16 @@ HWY_INLINE Vec Translated(const Tables& t, Vec v) {
     // The slot, in the first half (bit 7 clear) or the second (set): a
     // lookup whose index has bit 7 set gives 0, so the halves are or-ed.
     const Vec slot = hn::Xor(v, hn::TableLookupBytes(t.rowKey, hn::ShiftRight<4>(v)));
-    // Not(slot) is the slot in the other half: to1 and from1 are kept in
-    // reverse order. All ones is a register the filler test has already.
+    // The slot in the other half, its low nibble turned round (to1 and
+    // from1 are kept in reverse order): Not(slot) on x86, whose shuffles
+    // look at bit 7 and the low nibble only, and all ones is a register
+    // the filler test has already; elsewhere (NEON) an index of 16 and more
+    // gives 0 too, so bits 4 to 6 stay clear.
+#if HWY_ARCH_X86
     const Vec other = hn::Not(slot);
+#else
+    const Vec other = hn::Xor(slot, hn::Set(d, std::uint8_t{0x8F}));
+#endif
     const Vec from =
         hn::Or(hn::TableLookupBytesOr0(t.from0, slot), hn::TableLookupBytesOr0(t.from1, other));
     const Vec to =
