@@ -7,13 +7,18 @@
 #   - one large text-like source, and peak memory (also with one long line);
 #   - 20,000 small sources (1 to 8 KiB) with -j1, per file;
 #   - linear growth, 8 times the size, text-like and break-only;
-#   - -jN against the floor split over N processes (when orvconv has --jobs).
+#   - -jN against the floor split over N processes (when orvconv has --jobs);
+#   - the large source again with each SIMD target this processor has
+#     forced in turn (ORV_SIMD_TARGET, a testing aid orvconv honours).
 # Every timed run works on a fresh copy of its sources on a place of its
 # own: as root a new ext4 without a journal in a loop file, dropped whole
 # after the run; elsewhere a new folder, with nothing deleted while timing
 # (on ext4 without a journal, creating files stays slow for a while after
 # mass deletion, and a folder that many runs have filled slows them all).
-#   bench/run-benchmarks.sh [--micro]   --micro also runs the Google Benchmark
+#   bench/run-benchmarks.sh [--micro | --targets]
+#                          --micro also runs the Google Benchmark and the
+#                          kernels alone (bench/kernel_speed); --targets
+#                          times only the large source on each target
 # ORV_BENCH_RUNS sets the runs per figure (default 5; medians are reported).
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -280,12 +285,44 @@ report() {
     row "$1" "$2" "$3" "$4" "$5" "$(verdict "$4" "$5")"
 }
 
+# The large source with each SIMD target forced in turn, best first; sets
+# targetWall targetCpu targetFloor targetRatio.
+declare -A targetWall targetCpu targetFloor targetRatio
+mapfile -t kernelTargets < <("$build"/bench/kernel_speed --targets)
+timeTargets() {
+    local target
+    for target in "${kernelTargets[@]}"; do
+        export ORV_SIMD_TARGET=$target
+        timePair "$data/text-96M.ORV" "text-96M-$target"
+        unset ORV_SIMD_TARGET
+        targetWall[$target]=$convWall targetCpu[$target]=$convCpu targetFloor[$target]=$floorWall
+        targetRatio[$target]=$(ratio "$convWall" "$floorWall")
+    done
+}
+reportTargets() {
+    local target
+    echo
+    echo "${converter[*]} on text-like 96M with each kernel target forced; medians of $runs runs"
+    row "kernel target, wall time" converter floor ratio target ""
+    for target in "${kernelTargets[@]}"; do
+        report "$target (cpu ${targetCpu[$target]}s)" "${targetWall[$target]}s" \
+            "${targetFloor[$target]}s" "${targetRatio[$target]}" \
+            "$([[ $target == baseline ]] && echo 1.50 || echo 1.25)"
+    done
+}
+if [[ ${1:-} == --targets ]]; then
+    timeTargets
+    reportTargets
+    exit 0
+fi
+
 declare -A wall cpu rss fwall
 for source in text-96M text-12M breaks-96M breaks-12M line-96M; do
     timePair "$data/$source.ORV" "$source"
     wall[$source]=$convWall cpu[$source]=$convCpu rss[$source]=$convRss fwall[$source]=$floorWall
 done
 timeSmall
+timeTargets
 
 perFile() { awk -v s="$1" -v n="$smallCount" 'BEGIN { printf "%.0fus", s / n * 1e6 }'; }
 MiB() { awk -v k="$1" 'BEGIN { printf "%.1fM", k / 1024 }'; }
@@ -333,7 +370,11 @@ else
     row "-jN against the floor on N processes" "" "" "" "" "skipped: orvconv has no --jobs"
 fi
 
+reportTargets
+
 if [[ ${1:-} == --micro ]]; then
     echo
     "$build"/bench/conversion_benchmarks
+    echo
+    "$build"/bench/kernel_speed
 fi

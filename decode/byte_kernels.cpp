@@ -7,6 +7,11 @@
 // dispatch is our own, and Highway's debug checks (which call into the
 // library) stay off; the tests check every target against the plain loops.
 #define HWY_IS_DEBUG_BUILD 0
+#if !defined(__x86_64__) && !defined(__i386__)
+// Elsewhere the dispatch has one target, the build's own (NEON on 64-bit
+// ARM), and only that one is compiled.
+#define HWY_COMPILE_ONLY_STATIC 1
+#endif
 // The processors with whole-vector byte permutes (AVX3_DL) get code of
 // their own; Highway leaves that target out unless asked.
 #ifndef HWY_WANT_AVX3_DL
@@ -26,7 +31,10 @@
 
 #include <algorithm>
 #include <atomic>
+#include <bit>
+#include <cctype>
 #include <cstdint>
+#include <cstdlib>
 #include <cstring>
 #include <iterator>
 
@@ -50,10 +58,89 @@ HWY_BEFORE_NAMESPACE();
 namespace orv::HWY_NAMESPACE {
 namespace hn = hwy::HWY_NAMESPACE;
 
-#if HWY_TARGET == HWY_SCALAR
-// One lane gains nothing over the plain loops.
+#if HWY_TARGET == HWY_SCALAR || HWY_TARGET == HWY_EMU128 ||                                        \
+    !(HWY_ARCH_X86 || HWY_TARGET == HWY_NEON)
+// One lane gains nothing over the plain loops, nor does a vector that the
+// compiler emulates a lane at a time; vectors of other families' sizes
+// have no kernels of their own.
+#if HWY_ARCH_X86_64
+// But every x86-64 processor has SSE2: enough to scan and to turn round 16
+// bytes at a time, though not to translate them.
+#include <emmintrin.h>
+
+template <class Byte, class Match>
+const Byte* Sse2Find(const Byte* p, const Byte* end, Match match) {
+    for (; end - p >= 16; p += 16) {
+        const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+        const int hits = _mm_movemask_epi8(match(v));
+        if (hits != 0)
+            return p + __builtin_ctz(static_cast<unsigned>(hits));
+    }
+    return p;
+}
+
+const unsigned char* FindBreakOrCr(const unsigned char* p, const unsigned char* end) {
+    p = Sse2Find(p, end, [](__m128i v) {
+        const auto is = [v](int b) {
+            return _mm_cmpeq_epi8(v, _mm_set1_epi8(static_cast<char>(b)));
+        };
+        return _mm_or_si128(
+            _mm_or_si128(_mm_or_si128(is(3), is('\r')), _mm_or_si128(is(250), is(252))), is(254));
+    });
+    return plain::findBreakOrCr(p, end);
+}
+const char* FindRtfSpecial(const char* p, const char* end) {
+    p = Sse2Find(p, end, [](__m128i v) {
+        return _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi8(v, _mm_set1_epi8('\\')),
+                                         _mm_cmpeq_epi8(v, _mm_set1_epi8('{'))),
+                            _mm_cmpeq_epi8(v, _mm_set1_epi8('}')));
+    });
+    return plain::findRtfSpecial(p, end);
+}
+void ReverseCopy(const char* p, std::size_t n, char* out) {
+    for (; n >= 16; n -= 16, out += 16) {
+        __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + n - 16));
+        v = _mm_shuffle_epi32(v, 0x1B);
+        v = _mm_shufflehi_epi16(_mm_shufflelo_epi16(v, 0xB1), 0xB1);
+        v = _mm_or_si128(_mm_slli_epi16(v, 8), _mm_srli_epi16(v, 8));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(out), v);
+    }
+    plain::reverseCopy(p, n, out);
+}
+// Eight bytes at a time where none is a filler: one load, and no count
+// kept per byte.
+std::size_t ReverseTranslate(const unsigned char* first, const unsigned char* last, char* out) {
+    static const auto& table = translationTable();
+    constexpr std::uint64_t ones = 0x0101010101010101U;
+    std::size_t kept = 0;
+    while (last - first >= 8) {
+        last -= 8;
+        std::uint64_t bytes;
+        std::memcpy(&bytes, last, 8);
+        const std::uint64_t fillers = ~bytes; // a zero byte where a filler is
+        if (((fillers - ones) & ~fillers & (ones << 7)) != 0) {
+            kept += plain::reverseTranslate(last, last + 8, out + kept);
+            continue;
+        }
+        for (int i = 0; i < 8; ++i)
+            out[kept + i] = table[(bytes >> (56 - 8 * i)) & 0xFF];
+        kept += 8;
+    }
+    return kept + plain::reverseTranslate(first, last, out + kept);
+}
+std::size_t ReverseTranslateSegment(const unsigned char* first, const unsigned char* last,
+                                    char* out, int before) {
+    return kernel_loops::withTerminators(first, last, out, before, ReverseTranslate);
+}
+#else
 const unsigned char* FindBreakOrCr(const unsigned char* p, const unsigned char* end) {
     return plain::findBreakOrCr(p, end);
+}
+const char* FindRtfSpecial(const char* p, const char* end) {
+    return plain::findRtfSpecial(p, end);
+}
+void ReverseCopy(const char* p, std::size_t n, char* out) {
+    plain::reverseCopy(p, n, out);
 }
 std::size_t ReverseTranslate(const unsigned char* first, const unsigned char* last, char* out) {
     return plain::reverseTranslate(first, last, out);
@@ -62,33 +149,22 @@ std::size_t ReverseTranslateSegment(const unsigned char* first, const unsigned c
                                     char* out, int before) {
     return plain::reverseTranslateSegment(first, last, out, before);
 }
+#endif
 DecodedRun DecodeWholeSegments(const unsigned char* p, const unsigned char* end, char* out,
                                std::size_t room, bool tabAfter) {
-    return plain::decodeWholeSegments(p, end, out, room, tabAfter);
-}
-void ReverseCopy(const char* p, std::size_t n, char* out) {
-    plain::reverseCopy(p, n, out);
-}
-const char* FindRtfSpecial(const char* p, const char* end) {
-    return plain::findRtfSpecial(p, end);
+    return kernel_loops::wholeSegments(p, end, out, room, tabAfter, FindBreakOrCr,
+                                       ReverseTranslate);
 }
 LineRun WriteWholeLines(const char* p, const char* end, char* out, std::size_t room, LineForm form,
                         std::string_view paragraphEnd) {
-    return plain::writeWholeLines(p, end, out, room, form, paragraphEnd);
+    return kernel_loops::wholeLines(p, end, out, room, form, paragraphEnd, ReverseCopy,
+                                    FindRtfSpecial);
 }
 #else
 
-// 16-byte vectors on every target: byte shuffles stay within 16 bytes, and
-// lines and segments are short.
+// A scan's last steps, 16 bytes at a time.
 using Bytes = hn::Full128<std::uint8_t>;
 constexpr std::size_t lanes = 16;
-
-hn::Vec<Bytes> reversed(hn::Vec<Bytes> v) {
-    const Bytes d;
-    alignas(16) static constexpr std::uint8_t order[lanes] = {15, 14, 13, 12, 11, 10, 9, 8,
-                                                              7,  6,  5,  4,  3,  2,  1, 0};
-    return hn::TableLookupBytes(v, hn::Load(d, order));
-}
 
 // Where bytes are only compared, the target's full width serves: a scan
 // runs to the end of a whole segment in one or two steps.
@@ -144,79 +220,8 @@ const char* FindRtfSpecial(const char* p, const char* end) {
 #if HWY_TARGET == HWY_AVX3_DL
 #include "decode/vbmi_kernels-inl.h"
 #else
-
-// The table's rows of 16 that are not the identity: a row is one value of
-// the high nibble, looked up by the low nibble.
-struct Rows {
-    std::uint8_t count = 0;
-    std::uint8_t high[16] = {};
-};
-
-std::size_t ReverseTranslate(const unsigned char* first, const unsigned char* last, char* out) {
-    const Bytes d;
-    static const auto& table = translationTable();
-    static const Rows rows = [] {
-        Rows r;
-        for (int high = 0; high < 16; ++high) {
-            for (int low = 0; low < 16; ++low) {
-                if (static_cast<unsigned char>(table[high * 16 + low]) != high * 16 + low) {
-                    r.high[r.count++] = static_cast<std::uint8_t>(high);
-                    break;
-                }
-            }
-        }
-        return r;
-    }();
-    const auto* rowBytes = reinterpret_cast<const std::uint8_t*>(table.data());
-    std::size_t kept = 0;
-    while (last - first >= static_cast<std::ptrdiff_t>(lanes)) {
-        last -= lanes;
-        const auto v = hn::LoadU(d, last);
-        if (!hn::AllFalse(d, hn::Eq(v, hn::Set(d, fillerByte)))) {
-            kept += plain::reverseTranslate(last, last + lanes, out + kept);
-            continue;
-        }
-        const auto high = hn::ShiftRight<4>(v);
-        const auto low = hn::And(v, hn::Set(d, std::uint8_t{0x0F}));
-        auto translated = v;
-        for (std::uint8_t i = 0; i < rows.count; ++i) {
-            const auto row = hn::LoadU(d, rowBytes + rows.high[i] * lanes);
-            translated = hn::IfThenElse(hn::Eq(high, hn::Set(d, rows.high[i])),
-                                        hn::TableLookupBytes(row, low), translated);
-        }
-        hn::StoreU(reversed(translated), d, reinterpret_cast<std::uint8_t*>(out + kept));
-        kept += lanes;
-    }
-    return kept + plain::reverseTranslate(first, last, out + kept);
-}
-
-std::size_t ReverseTranslateSegment(const unsigned char* first, const unsigned char* last,
-                                    char* out, int before) {
-    return kernel_loops::withTerminators(first, last, out, before, ReverseTranslate);
-}
-
-DecodedRun DecodeWholeSegments(const unsigned char* p, const unsigned char* end, char* out,
-                               std::size_t room, bool tabAfter) {
-    return kernel_loops::wholeSegments(p, end, out, room, tabAfter, FindBreakOrCr,
-                                       ReverseTranslate);
-}
-
-void ReverseCopy(const char* p, std::size_t n, char* out) {
-    const Bytes d;
-    for (; n >= lanes; n -= lanes, out += lanes) {
-        const auto v = hn::LoadU(d, reinterpret_cast<const std::uint8_t*>(p + n - lanes));
-        hn::StoreU(reversed(v), d, reinterpret_cast<std::uint8_t*>(out));
-    }
-    plain::reverseCopy(p, n, out);
-}
-
-LineRun WriteWholeLines(const char* p, const char* end, char* out, std::size_t room, LineForm form,
-                        std::string_view paragraphEnd) {
-    return kernel_loops::wholeLines(p, end, out, room, form, paragraphEnd, ReverseCopy,
-                                    FindRtfSpecial);
-}
-
-#endif // HWY_TARGET == HWY_AVX3_DL
+#include "decode/shuffle_kernels-inl.h"
+#endif
 
 #endif
 
@@ -307,8 +312,12 @@ constexpr Target targets[] = {
 #if HWY_ARCH_X86 && (HWY_TARGETS & HWY_SSSE3)
     {"SSSE3", ssse3, &N_SSSE3::kernelTable},
 #endif
-    // The build's own baseline, which runs wherever the program does.
+// The build's own baseline, which runs wherever the program does.
+#if HWY_ARCH_ARM_A64
+    {"NEON", baseline, &HWY_NAMESPACE::kernelTable},
+#else
     {"baseline", baseline, &HWY_NAMESPACE::kernelTable},
+#endif
 };
 
 const KernelTable* best() {
@@ -319,8 +328,28 @@ const KernelTable* best() {
     return targets[std::size(targets) - 1].table;
 }
 
+bool sameName(std::string_view a, std::string_view b) {
+    return std::equal(a.begin(), a.end(), b.begin(), b.end(), [](char x, char y) {
+        return std::tolower(static_cast<unsigned char>(x)) ==
+               std::tolower(static_cast<unsigned char>(y));
+    });
+}
+
+// The target named in ORV_SIMD_TARGET if this processor has it, else the
+// best: a testing aid, so that the benchmarks can time every lesser
+// target on a processor that has a better one.
+const KernelTable* initial() {
+    if (const char* name = std::getenv("ORV_SIMD_TARGET"); name != nullptr) {
+        for (const Target& target : targets) {
+            if (sameName(target.name, name) && target.available())
+                return target.table;
+        }
+    }
+    return best();
+}
+
 std::atomic<const KernelTable*>& chosen() {
-    static std::atomic<const KernelTable*> table{best()};
+    static std::atomic<const KernelTable*> table{initial()};
     return table;
 }
 
@@ -342,7 +371,7 @@ std::vector<std::string_view> kernelTargets() {
 void useKernelTarget(std::string_view name) {
     const KernelTable* table = best();
     for (const Target& target : targets) {
-        if (target.name == name && target.available())
+        if (sameName(target.name, name) && target.available())
             table = target.table;
     }
     chosen().store(table, std::memory_order_relaxed);

@@ -14,13 +14,14 @@ namespace orv {
 const unsigned char* findBreakOrCr(const unsigned char* p, const unsigned char* end);
 
 // Bytes [first, last) translated through charMap, back to front, into out,
-// fillers (255) left out. Returns the bytes written.
+// fillers (255) left out. Returns the bytes written; out has room for
+// last - first bytes, which it may use all of.
 std::size_t reverseTranslate(const unsigned char* first, const unsigned char* last, char* out);
 
 // Bytes [first, last) of a segment, back to front, translated into out,
 // leaving out fillers, every CR and each LF straight after a CR; before is
 // the byte before first, or -1, and decides a leading LF. Returns the bytes
-// written.
+// written; out has room for last - first bytes, as above.
 std::size_t reverseTranslateSegment(const unsigned char* first, const unsigned char* last,
                                     char* out, int before);
 
