@@ -46,8 +46,8 @@ const OptionEntry optionTable[] = {
     {0, "no-sync", false, [](Options& o, Flags&, const std::string&) { o.sync = false; }},
     {0, "no-progress", false,
      [](Options& o, Flags&, const std::string&) { o.progress = Options::Progress::Off; }},
-    {0, "help", false, [](Options&, Flags& f, const std::string&) { f.help = true; }},
-    {0, "version", false, [](Options&, Flags& f, const std::string&) { f.version = true; }},
+    {'h', "help", false, [](Options&, Flags& f, const std::string&) { f.help = true; }},
+    {'V', "version", false, [](Options&, Flags& f, const std::string&) { f.version = true; }},
 };
 
 const OptionEntry* findLetter(char letter) {
