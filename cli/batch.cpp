@@ -118,7 +118,7 @@ bool outputDone(const std::string& path, const struct stat& source) {
 
 // For a source whose output name an earlier source's differs from only in
 // case: the failure that it is taken, where the output folder ignores case.
-Failure caseTwinFailure(const SourceItem& item) {
+Failure caseTwinFailure(const Options& options, const SourceItem& item) {
     const std::size_t slash = item.outputBase.rfind('/');
     const std::string folder = slash == std::string::npos ? "."
                                : slash == 0               ? "/"
@@ -132,7 +132,7 @@ Failure caseTwinFailure(const SourceItem& item) {
     } catch (const ConversionError& error) {
         return {error.path(), error.reason(), "", ""};
     }
-    return {item.source, "", item.outputBase, item.caseTwinOf};
+    return {item.source, "", firstOutput(options, item.outputBase), item.caseTwinOf};
 }
 
 } // namespace
@@ -189,6 +189,11 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
+std::uint64_t sourceSize(const std::string& source) {
+    struct stat status;
+    return ::stat(source.c_str(), &status) == 0 ? static_cast<std::uint64_t>(status.st_size) : 0;
+}
+
 // The start of one source's conversion: everything up to the conversion
 // itself. True when result is final already.
 bool beginSource(const Options& options, const SourceItem& item, SourceResult& result,
@@ -196,6 +201,9 @@ bool beginSource(const Options& options, const SourceItem& item, SourceResult& r
     if (item.failure.any()) {
         result.failure = item.failure;
         result.status = SourceResult::Status::Failed;
+        // A source whose output name is taken is there to be measured.
+        if (!item.failure.earlier.empty())
+            result.bytes = sourceSize(item.source);
         return true;
     }
     if (options.update && upToDate(options, item, result.bytes)) {
@@ -212,7 +220,9 @@ bool beginSource(const Options& options, const SourceItem& item, SourceResult& r
         }
     }
     if (!item.caseTwinOf.empty()) {
-        if (Failure taken = caseTwinFailure(item); taken.any()) {
+        if (Failure taken = caseTwinFailure(options, item); taken.any()) {
+            if (!taken.earlier.empty())
+                result.bytes = sourceSize(item.source);
             result.failure = std::move(taken);
             result.status = SourceResult::Status::Failed;
             return true;
@@ -285,10 +295,10 @@ bool DocumentGroup::add(const Options& options, const SourceItem& item, SourceRe
     member->timed = timed;
     member->done = done;
     if (!done)
-        member->prepared = prepareConversion(
-            {item.source, item.outputBase, options.accent, options.rtf, options.text, options.open,
-             !item.walked},
-            member->frontEnd);
+        member->prepared =
+            prepareConversion({item.source, item.outputBase, options.accent, options.rtf,
+                               options.text, options.open, !item.walked},
+                              member->frontEnd);
     bytes_ += member->prepared.outputBytes();
     openFiles_ += member->prepared.openFiles();
     hiddenNames_ = hiddenNames_ || member->prepared.holdsHiddenNames();

@@ -7,8 +7,8 @@
 #include "cli/report_target.h"
 #include "cli/report_writer.h"
 #include "cli/source_list.h"
-#include "io/durable_outputs.h"
 #include "io/confined_folders.h"
+#include "io/durable_outputs.h"
 #include "io/held_folders.h"
 #include "io/temporary_files.h"
 

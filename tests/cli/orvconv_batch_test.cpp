@@ -269,18 +269,18 @@ TEST_F(OrvconvBatchTest, ALaterSourceWithATakenOutputNameFails) {
     fs::copy_file(samples + "/MARKUP.ORV", path("c/Y.ORV"));
     const std::tuple<std::string, std::string, std::string> cases[] = {
         {"-o out a/X.ORV b/X.ORV c/Y.ORV",
-         "orvconv: b/X.ORV: output name out/X.ORV already used by a/X.ORV\n",
+         "orvconv: b/X.ORV: output name out/X.ORV.acc already used by a/X.ORV\n",
          "out/X.ORV.acc=a/X.ORV out/Y.ORV.acc=c/Y.ORV"},
         {"-Rj4 --output-dir out a b c",
-         "orvconv: b/X.ORV: output name out/X.ORV already used by a/X.ORV\n",
+         "orvconv: b/X.ORV: output name out/X.ORV.acc already used by a/X.ORV\n",
          "out/X.ORV.acc=a/X.ORV out/Y.ORV.acc=c/Y.ORV"},
         {"-o out/ c/Y.ORV ./c/Y.ORV c//Y.ORV",
-         "orvconv: ./c/Y.ORV: output name out/Y.ORV already used by c/Y.ORV\n"
-         "orvconv: c//Y.ORV: output name out/Y.ORV already used by c/Y.ORV\n",
+         "orvconv: ./c/Y.ORV: output name out/Y.ORV.acc already used by c/Y.ORV\n"
+         "orvconv: c//Y.ORV: output name out/Y.ORV.acc already used by c/Y.ORV\n",
          "out/Y.ORV.acc=c/Y.ORV"},
         // Beside the sources, only the same source twice collides.
         {"b/X.ORV a/X.ORV ./b/X.ORV",
-         "orvconv: ./b/X.ORV: output name ./b/X.ORV already used by b/X.ORV\n",
+         "orvconv: ./b/X.ORV: output name ./b/X.ORV.acc already used by b/X.ORV\n",
          "a/X.ORV.acc=a/X.ORV b/X.ORV.acc=b/X.ORV"},
     };
     for (const auto& [args, err, outputs] : cases) {
@@ -296,6 +296,29 @@ TEST_F(OrvconvBatchTest, ALaterSourceWithATakenOutputNameFails) {
         for (const auto& file : treeContents(dir))
             if (file.first.ends_with(".acc"))
                 fs::remove(path(file.first));
+    }
+}
+
+// The message names the output that is taken, the first the run would
+// write, and the failed row measures the source, as every row does.
+TEST_F(OrvconvBatchTest, TheSameSourceTwiceNamesTheTakenOutput) {
+    fs::copy_file(ORV_SAMPLES_DIR "/LETTER.ORV", path("L.ORV"));
+    const std::string bytes = std::to_string(fs::file_size(path("L.ORV")));
+    const std::pair<std::string, std::string> cases[] = {
+        {"-t", "./L.ORV.txt"},
+        {"-rt", "./L.ORV.rtf"},
+        {"--all", "./L.ORV.acc"},
+    };
+    for (const auto& [formats, taken] : cases) {
+        const RunResult run = runIn(dir, "$ORVCONV " + formats + " --report=- L.ORV ./L.ORV");
+        EXPECT_EQ(run.exitCode, 1) << formats;
+        EXPECT_EQ(run.err, "orvconv: ./L.ORV: output name " + taken + " already used by L.ORV\n")
+            << formats;
+        EXPECT_NE(run.out.find(R"({"source":"./L.ORV","status":"failed","outputs":[],)"
+                               R"("error":"./L.ORV: output name )" +
+                               taken + R"( already used by L.ORV","bytes":)" + bytes + ","),
+                  std::string::npos)
+            << run.out;
     }
 }
 
