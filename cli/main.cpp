@@ -169,7 +169,8 @@ int convertAll(const orv::cli::Options& options) {
     progress.finish(items.size() > 1
                         ? summary(items.size(), counts, bytesDone, progress.elapsedSeconds())
                         : "");
-    return counts[1] != 0 || reportFailed ? exitSomeFailed : exitConverted;
+    // Messages that could not be told leave the batch done, but not as a success.
+    return counts[1] != 0 || reportFailed || progress.lost() ? exitSomeFailed : exitConverted;
 }
 
 } // namespace

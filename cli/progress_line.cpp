@@ -1,5 +1,8 @@
 #include "cli/progress_line.h"
 
+#include <cerrno>
+#include <csignal>
+#include <pthread.h>
 #include <sys/ioctl.h>
 #include <unistd.h>
 
@@ -10,7 +13,7 @@ namespace {
 using Clock = std::chrono::steady_clock;
 constexpr auto redrawInterval = std::chrono::milliseconds(100);
 constexpr const char* clearToEnd = "\033[K";
-constexpr const char* clearLine = "\r\033[K";
+const std::string clearLine = "\r\033[K";
 
 std::size_t terminalWidth(std::FILE* stream) {
     winsize size{};
@@ -20,6 +23,28 @@ std::size_t terminalWidth(std::FILE* stream) {
 }
 
 } // namespace
+
+bool writeSurvivingPipe(std::FILE* stream, const std::string& text) {
+    // SIGPIPE for a write is sent to the thread that writes: blocked here,
+    // the write fails with EPIPE instead, and the signal it left pending is
+    // taken back before it is unblocked.
+    sigset_t pipeSignal, previous, pending;
+    sigemptyset(&pipeSignal);
+    sigaddset(&pipeSignal, SIGPIPE);
+    ::pthread_sigmask(SIG_BLOCK, &pipeSignal, &previous);
+    const bool pendingBefore = ::sigpending(&pending) == 0 && sigismember(&pending, SIGPIPE) == 1;
+    const bool written =
+        std::fwrite(text.data(), 1, text.size(), stream) == text.size() && std::fflush(stream) == 0;
+    if (!written && errno == EPIPE && !pendingBefore) {
+        const timespec noWait{};
+        while (::sigtimedwait(&pipeSignal, nullptr, &noWait) < 0 && errno == EINTR) {
+        }
+    }
+    ::pthread_sigmask(SIG_SETMASK, &previous, nullptr);
+    if (!written)
+        std::clearerr(stream);
+    return written;
+}
 
 std::string humanBytes(std::uint64_t bytes) {
     static constexpr const char* units[] = {"B", "KiB", "MiB", "GiB", "TiB"};
@@ -87,20 +112,21 @@ void ProgressLine::printLine(const std::string& line) {
     // One fputs per line, so that a line is never split by another writer.
     std::string whole = shown_ ? clearLine : "";
     whole.append(line).append("\n");
-    std::fputs(whole.c_str(), stream_);
+    putLocked(whole);
     if (shown_)
         drawLocked(true);
-    std::fflush(stream_);
+}
+
+void ProgressLine::putLocked(const std::string& text) {
+    if (!lost_ && !writeSurvivingPipe(stream_, text))
+        lost_ = true;
 }
 
 void ProgressLine::finish(const std::string& summary) {
     if (!shown_)
         return;
     std::lock_guard lock(mutex_);
-    std::fputs(clearLine, stream_);
-    if (!summary.empty())
-        std::fputs((summary + "\n").c_str(), stream_);
-    std::fflush(stream_);
+    putLocked(clearLine + (summary.empty() ? "" : summary + "\n"));
 }
 
 std::string ProgressLine::text() const {
@@ -130,10 +156,7 @@ void ProgressLine::drawLocked(bool force) {
     const std::size_t width = terminalWidth(stream_);
     if (line.size() >= width)
         line.resize(width - 1);
-    std::fputs("\r", stream_);
-    std::fputs(line.c_str(), stream_);
-    std::fputs(clearToEnd, stream_);
-    std::fflush(stream_);
+    putLocked("\r" + line + clearToEnd);
 }
 
 } // namespace orv::cli

@@ -13,6 +13,11 @@ namespace orv::cli {
 std::string humanBytes(std::uint64_t bytes);
 std::string humanDuration(double seconds);
 
+// Writes text to stream and flushes it; false when it could not be written.
+// A pipe whose reader has gone fails with EPIPE here rather than ending the
+// process with SIGPIPE: messages are not worth the batch.
+bool writeSurvivingPipe(std::FILE* stream, const std::string& text);
+
 // The one line on a terminal that shows how far a batch is: files done out
 // of all, bytes, rate and time left. It is redrawn in place at most a few
 // times a second, lines printed through it appear whole above it, and
@@ -30,10 +35,14 @@ public:
     void finish(const std::string& summary);
 
     bool shown() const { return shown_; }
+    // True once something could not be written to the stream (a closed
+    // pipe, a full disk): the batch goes on, but must not end as a success.
+    bool lost() const { return lost_; }
     double elapsedSeconds() const;
 
 private:
     void drawLocked(bool force);
+    void putLocked(const std::string& text);
     std::chrono::steady_clock::duration sinceLastDraw() const;
     std::string text() const;
 
@@ -46,6 +55,7 @@ private:
     std::chrono::steady_clock::time_point start_;
     // Read without the lock, to skip a redraw cheaply.
     std::atomic<std::chrono::steady_clock::rep> lastDraw_;
+    std::atomic<bool> lost_{false};
     std::mutex mutex_;
 };
 

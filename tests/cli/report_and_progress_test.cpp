@@ -4,6 +4,8 @@
 #include "cli/options.h"
 #include "tests/cli/cli_test_support.h"
 
+#include <algorithm>
+#include <csignal>
 #include <pty.h>
 #include <regex>
 #include <sys/stat.h>
@@ -187,6 +189,42 @@ TEST_F(OrvconvWatchTest, ProgressOnlyOnATerminalOrWhenAsked) {
     const auto [exitCode, single] = runOnTerminal("-a -o out tree/A.ORV");
     EXPECT_EQ(exitCode, 0);
     EXPECT_EQ(std::regex_replace(single, drawing, ""), "");
+}
+
+// A reader of the messages that went away costs the messages, not the
+// batch: it goes on, the report has every row, and the exit status says
+// that something was lost. Standard output closed ends the run as it
+// ends any filter's.
+TEST_F(OrvconvWatchTest, AClosedPipeOnStderrDoesNotStopTheBatch) {
+    int ends[2];
+    ASSERT_EQ(::pipe(ends), 0);
+    ::close(ends[0]);
+    const std::string closed = std::to_string(ends[1]);
+    const auto runWith = [&](const std::string& args) {
+        return std::system(("cd '" + dir + "' && exec " ORVCONV_PATH " " + args).c_str());
+    };
+    for (const char* flags : {"-j1", "-j3 --progress"}) {
+        const int status =
+            runWith("-at -R -o out --report=r.jsonl " + std::string(flags) + " tree 2>&" + closed);
+        EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 1) << flags << " " << status;
+        const std::string report = readFile(path("r.jsonl"));
+        EXPECT_EQ(std::count(report.begin(), report.end(), '\n'), 4) << report;
+        EXPECT_EQ(std::regex_replace(report, std::regex(R"(,"outputs".*)"), ""),
+                  R"({"source":"tree/A.ORV","status":"converted")"
+                  "\n"
+                  R"({"source":"tree/caf\udce9.orv","status":"converted")"
+                  "\n"
+                  R"({"source":"tree/gone.ORV","status":"failed")"
+                  "\n"
+                  R"({"source":"tree/sub/b.orv","status":"converted")"
+                  "\n")
+            << flags;
+        EXPECT_TRUE(fs::exists(path("out/sub/b.orv.txt"))) << flags;
+        fs::remove_all(path("out"));
+    }
+    const int status = runWith("-a -o out --report=- tree/A.ORV >&" + closed);
+    EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGPIPE) << status;
+    ::close(ends[1]);
 }
 
 // Names as typed, no "./" added; a name that would drive the terminal or
