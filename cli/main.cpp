@@ -49,6 +49,14 @@ bool progressShown(const orv::cli::Options& options) {
     return ::isatty(STDERR_FILENO) == 1;
 }
 
+// Whether standard output is the terminal the progress line is on.
+bool stdoutOnStderrTerminal() {
+    struct stat out, err;
+    return ::isatty(STDOUT_FILENO) == 1 && ::isatty(STDERR_FILENO) == 1 &&
+           ::fstat(STDOUT_FILENO, &out) == 0 && ::fstat(STDERR_FILENO, &err) == 0 &&
+           out.st_rdev == err.st_rdev;
+}
+
 // Notes each source's size and returns their total, for the time left;
 // only worth its stat calls when someone watches.
 std::uint64_t measure(std::vector<orv::cli::SourceItem>& items) {
@@ -119,6 +127,7 @@ int convertAll(const orv::cli::Options& options) {
         reportFailed = true;
         progress.printLine("orvconv: " + quotedName(options.report) + ": " + std::strerror(error));
     };
+    const bool rowsBesideLine = shown && options.report == "-" && stdoutOnStderrTerminal();
     const std::function<void(std::uint64_t)> progressed = [&](std::uint64_t bytes) {
         progress.addBytes(bytes);
     };
@@ -149,11 +158,19 @@ int convertAll(const orv::cli::Options& options) {
             ++counts[static_cast<int>(result.status)];
             bytesDone += result.bytes;
             progress.fileDone();
-            if (report.isOpen())
+            if (!report.isOpen())
+                return;
+            const auto writeRow = [&] {
                 reportTrouble(
                     report.write({items[i].source, statusName(result.status), result.outputs,
                                   result.failure.any() ? result.failure.text() : "", result.bytes,
                                   result.seconds}));
+            };
+            // A row on the progress line's terminal goes below it, not into it.
+            if (rowsBesideLine)
+                progress.aside(writeRow);
+            else
+                writeRow();
         },
         [&](std::size_t i) {
             if (results[i].failure.any())

@@ -2,7 +2,9 @@
 
 #include <cerrno>
 #include <csignal>
+#include <cstdlib>
 #include <pthread.h>
+#include <string_view>
 #include <sys/ioctl.h>
 #include <unistd.h>
 
@@ -12,8 +14,16 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 constexpr auto redrawInterval = std::chrono::milliseconds(100);
+// Off a terminal every drawing is a line of its own: fewer of them.
+constexpr auto lineInterval = std::chrono::seconds(1);
 constexpr const char* clearToEnd = "\033[K";
-const std::string clearLine = "\r\033[K";
+
+// A terminal that is not known to understand ESC [ K: none named, or one
+// named "dumb" (the editors' shells, some consoles).
+bool escapesUnderstood() {
+    const char* term = std::getenv("TERM");
+    return term != nullptr && *term != '\0' && std::string_view(term) != "dumb";
+}
 
 std::size_t terminalWidth(std::FILE* stream) {
     winsize size{};
@@ -75,6 +85,8 @@ std::string humanDuration(double seconds) {
 ProgressLine::ProgressLine(std::FILE* stream, bool shown, std::size_t files, std::uint64_t bytes)
     : stream_(stream), shown_(shown), files_(files), bytes_(bytes), start_(Clock::now()),
       lastDraw_(start_.time_since_epoch().count()) {
+    if (::isatty(::fileno(stream)) == 1)
+        style_ = escapesUnderstood() ? Style::escapes : Style::carriageReturn;
     if (shown_) {
         std::lock_guard lock(mutex_);
         drawLocked(true);
@@ -92,7 +104,7 @@ double ProgressLine::elapsedSeconds() const {
 void ProgressLine::addBytes(std::uint64_t bytes) {
     bytesDone_ += bytes;
     // A busy line is skipped rather than waited for: the next call draws it.
-    if (shown_ && sinceLastDraw() >= redrawInterval) {
+    if (shown_ && sinceLastDraw() >= interval()) {
         std::unique_lock lock(mutex_, std::try_to_lock);
         if (lock.owns_lock())
             drawLocked(false);
@@ -109,11 +121,38 @@ void ProgressLine::fileDone() {
 
 void ProgressLine::printLine(const std::string& line) {
     std::lock_guard lock(mutex_);
-    // One fputs per line, so that a line is never split by another writer.
-    std::string whole = shown_ ? clearLine : "";
-    whole.append(line).append("\n");
-    putLocked(whole);
-    if (shown_)
+    // One write per line, so that a line is never split by another writer.
+    putLocked(clearedLocked() + line + "\n");
+    redrawAfterLocked();
+}
+
+void ProgressLine::aside(const std::function<void()>& write) {
+    std::lock_guard lock(mutex_);
+    if (const std::string clear = clearedLocked(); !clear.empty())
+        putLocked(clear);
+    write();
+    redrawAfterLocked();
+}
+
+std::chrono::steady_clock::duration ProgressLine::interval() const {
+    return style_ == Style::lines ? Clock::duration(lineInterval) : Clock::duration(redrawInterval);
+}
+
+std::string ProgressLine::clearedLocked() {
+    if (!shown_ || style_ == Style::lines || drawnWidth_ == 0)
+        return "";
+    const std::size_t width = drawnWidth_;
+    drawnWidth_ = 0;
+    if (style_ == Style::escapes)
+        return "\r\033[K";
+    std::string clear(width + 2, ' ');
+    clear.front() = clear.back() = '\r';
+    return clear;
+}
+
+void ProgressLine::redrawAfterLocked() {
+    // A line of its own is not repeated for a message: it still stands above it.
+    if (shown_ && style_ != Style::lines)
         drawLocked(true);
 }
 
@@ -126,7 +165,7 @@ void ProgressLine::finish(const std::string& summary) {
     if (!shown_)
         return;
     std::lock_guard lock(mutex_);
-    putLocked(clearLine + (summary.empty() ? "" : summary + "\n"));
+    putLocked(clearedLocked() + (summary.empty() ? "" : summary + "\n"));
 }
 
 std::string ProgressLine::text() const {
@@ -147,16 +186,24 @@ std::string ProgressLine::text() const {
 }
 
 void ProgressLine::drawLocked(bool force) {
-    if (!force && sinceLastDraw() < redrawInterval)
+    if (!force && sinceLastDraw() < interval())
         return;
     lastDraw_ = Clock::now().time_since_epoch().count();
     std::string line = text();
+    if (style_ == Style::lines)
+        return putLocked(line + "\n");
     // A line wider than the terminal would wrap, and \r would then redraw
     // only its last part.
     const std::size_t width = terminalWidth(stream_);
     if (line.size() >= width)
         line.resize(width - 1);
-    putLocked("\r" + line + clearToEnd);
+    const std::size_t shorter = drawnWidth_ > line.size() ? drawnWidth_ - line.size() : 0;
+    drawnWidth_ = line.size();
+    // Without ESC [ K, spaces cover what a longer drawing left.
+    if (style_ == Style::escapes)
+        putLocked("\r" + line + clearToEnd);
+    else
+        putLocked("\r" + line + std::string(shorter, ' '));
 }
 
 } // namespace orv::cli

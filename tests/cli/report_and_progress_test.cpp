@@ -8,6 +8,7 @@
 #include <csignal>
 #include <pty.h>
 #include <regex>
+#include <sstream>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <termios.h>
@@ -35,12 +36,14 @@ protected:
 
     // Runs line in dir on a pseudo-terminal that passes bytes through
     // untouched; everything the terminal received, and the exit status.
-    std::pair<int, std::string> runOnTerminal(const std::string& line) {
+    std::pair<int, std::string> runOnTerminal(const std::string& line,
+                                              const std::string& term = "xterm") {
         termios raw{};
         ::cfmakeraw(&raw);
         winsize size{24, 200, 0, 0};
         int terminal = -1;
-        const std::string command = "cd '" + dir + "' && exec " ORVCONV_PATH " " + line;
+        const std::string command =
+            "cd '" + dir + "' && TERM='" + term + "' exec " ORVCONV_PATH " " + line;
         const pid_t child = ::forkpty(&terminal, nullptr, &raw, &size);
         if (child == 0) {
             ::execl("/bin/sh", "sh", "-c", command.c_str(), static_cast<char*>(nullptr));
@@ -152,7 +155,6 @@ TEST_F(OrvconvWatchTest, ProgressOnlyOnATerminalOrWhenAsked) {
         {true, "", true},
         {true, "--no-progress", false},
         {true, "--progress --no-progress", false},
-        {false, "--progress", true},
         {false, "", false},
     };
     for (const auto& [onTerminal, flags, shown] : cases) {
@@ -225,6 +227,59 @@ TEST_F(OrvconvWatchTest, AClosedPipeOnStderrDoesNotStopTheBatch) {
     const int status = runWith("-a -o out --report=- tree/A.ORV >&" + closed);
     EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGPIPE) << status;
     ::close(ends[1]);
+}
+
+// Escapes go only to a terminal that understands them; rows of the report
+// on the same terminal never land inside the line.
+TEST_F(OrvconvWatchTest, ProgressLineKeepsToWhatItIsWrittenTo) {
+    const std::string failure = "orvconv: tree/gone.ORV: Not a regular file\n";
+    const std::regex summary(
+        "orvconv: 4 files: 3 converted, 0 skipped, 1 failed; [0-9.]+ (B|KiB) in 0:0[0-9]\n");
+    const std::regex line(
+        R"([0-4]/4 files, [0-9.]+ (B|KiB) of [0-9.]+ (B|KiB)(, .*/s)?(, .* left)?)");
+    // A terminal that knows no ESC [ K: spaces clear the line.
+    for (const char* term : {"dumb", ""}) {
+        const auto [exitCode, seen] = runOnTerminal("-a -R -o out tree", term);
+        EXPECT_EQ(exitCode, 1) << term;
+        EXPECT_EQ(seen.find('\033'), std::string::npos) << term << seen;
+        EXPECT_TRUE(seen.starts_with("\r0/4 files, 0 B of ")) << seen;
+        const std::string rest = std::regex_replace(
+            std::regex_replace(seen, std::regex("\r[0-9][^\r\n]*"), ""), std::regex("\r *"), "");
+        EXPECT_TRUE(rest.starts_with(failure)) << rest;
+        EXPECT_TRUE(std::regex_match(rest.substr(failure.size()), summary)) << rest;
+        // Each message starts at the line's start, over nothing but spaces.
+        EXPECT_TRUE(std::regex_search(seen, std::regex("\r +\r" + failure))) << seen;
+        fs::remove_all(path("out"));
+    }
+    // Into a file: no control characters, a plain line per drawing.
+    const RunResult toFile = runIn(dir, "$ORVCONV -a -R -o out --progress tree");
+    EXPECT_EQ(toFile.exitCode, 1);
+    EXPECT_EQ(toFile.err.find_first_of("\r\033"), std::string::npos) << toFile.err;
+    std::istringstream lines(toFile.err);
+    std::string drawn;
+    std::vector<std::string> others;
+    while (std::getline(lines, drawn))
+        if (!std::regex_match(drawn, line))
+            others.push_back(drawn + "\n");
+    ASSERT_EQ(others.size(), 2u) << toFile.err;
+    EXPECT_EQ(others[0], failure);
+    EXPECT_TRUE(std::regex_match(others[1], summary)) << others[1];
+    EXPECT_TRUE(toFile.err.starts_with("0/4 files, 0 B of ")) << toFile.err;
+    fs::remove_all(path("out"));
+    // The report on the line's terminal: each row starts on a cleared line
+    // and the line is drawn again below it.
+    const auto [exitCode, seen] = runOnTerminal("-a -R -j2 -o out --report=- tree");
+    EXPECT_EQ(exitCode, 1);
+    std::size_t rows = 0;
+    for (std::size_t at = seen.find("{\""); at != std::string::npos;
+         at = seen.find("{\"", at + 1), ++rows) {
+        EXPECT_GE(at, 4u);
+        EXPECT_EQ(seen.substr(at - 4, 4), "\r\033[K") << seen;
+        const std::size_t end = seen.find('\n', at);
+        ASSERT_NE(end, std::string::npos);
+        EXPECT_EQ(seen.substr(end + 1, 1), "\r") << seen;
+    }
+    EXPECT_EQ(rows, 4u) << seen;
 }
 
 // Names as typed, no "./" added; a name that would drive the terminal or
