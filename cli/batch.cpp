@@ -1,6 +1,7 @@
 #include "cli/batch.h"
 
 #include "convert/convert_document.h"
+#include "io/byte_files.h"
 #include "io/confined_folders.h"
 #include "io/conversion_error.h"
 #include "io/exact_names.h"
@@ -345,6 +346,68 @@ void DocumentGroup::flush() {
     bytes_ = 0;
     openFiles_ = 0;
     hiddenNames_ = false;
+}
+
+namespace {
+
+// The folder that holds path, or else the nearest folder above it that
+// exists: where the run would make the missing ones.
+std::string nearestFolder(const std::string& path) {
+    std::string folder = path;
+    struct stat status;
+    do {
+        const std::size_t slash = folder.rfind('/');
+        folder = slash == std::string::npos ? "." : slash == 0 ? "/" : folder.substr(0, slash);
+    } while (folder != "." && folder != "/" && ::stat(folder.c_str(), &status) != 0);
+    return folder;
+}
+
+} // namespace
+
+SourceResult checkSource(const Options& options, const SourceItem& item) {
+    SourceResult result;
+    if (item.failure.any()) {
+        result.failure = item.failure;
+        if (!item.failure.earlier.empty())
+            result.bytes = sourceSize(item.source);
+        return result;
+    }
+    if (options.update && upToDate(options, item, result.bytes)) {
+        result.status = SourceResult::Status::Skipped;
+        return result;
+    }
+    try {
+        const InputFile source(item.source, !item.walked);
+        result.bytes = source.size();
+    } catch (const ConversionError& error) {
+        result.failure = {error.path(), error.reason(), "", ""};
+        return result;
+    }
+    const std::string folder = nearestFolder(item.outputBase);
+    try {
+        if (!item.caseTwinOf.empty() && folderIgnoresCase(folder) > 0) {
+            result.failure = {item.source, "", firstOutput(options, item.outputBase),
+                              item.caseTwinOf};
+            return result;
+        }
+    } catch (const ConversionError&) {
+        // The run meets the same trouble and tells it; here it is no refusal.
+    }
+    if (::access(folder.c_str(), W_OK | X_OK) != 0) {
+        result.failure = {folder, std::strerror(errno), "", ""};
+        return result;
+    }
+    result.outputs = selectedOutputs(options, item.outputBase);
+    for (const std::string& output : result.outputs) {
+        struct stat status;
+        if (::stat(output.c_str(), &status) == 0 && S_ISDIR(status.st_mode)) {
+            result.failure = {output, std::strerror(EISDIR), "", ""};
+            result.outputs.clear();
+            return result;
+        }
+    }
+    result.status = SourceResult::Status::WouldConvert;
+    return result;
 }
 
 SourceResult convertSource(const Options& options, const SourceItem& item,

@@ -46,7 +46,9 @@ bool progressShown(const orv::cli::Options& options) {
     using Progress = orv::cli::Options::Progress;
     if (options.progress != Progress::Auto)
         return options.progress == Progress::On;
-    return ::isatty(STDERR_FILENO) == 1;
+    // A dry run is over too soon to watch, and its list is on standard output.
+    return ::isatty(STDERR_FILENO) == 1 && !options.dryRun &&
+           options.verbosity != orv::cli::Options::Verbosity::Quiet;
 }
 
 // Whether standard output is the terminal the progress line is on.
@@ -76,17 +78,44 @@ const char* statusName(SourceResult::Status status) {
         return "converted";
     case SourceResult::Status::Skipped:
         return "skipped";
+    case SourceResult::Status::WouldConvert:
+        return "would-convert";
     case SourceResult::Status::Failed:
         break;
     }
     return "failed";
 }
 
-std::string summary(std::size_t files, const std::size_t (&counts)[3], std::uint64_t bytes,
+std::string summary(std::size_t files, const std::size_t (&counts)[4], std::uint64_t bytes,
                     double seconds) {
-    return "orvconv: " + std::to_string(files) + " files: " + std::to_string(counts[0]) +
-           " converted, " + std::to_string(counts[2]) + " skipped, " + std::to_string(counts[1]) +
-           " failed; " + orv::cli::humanBytes(bytes) + " in " + orv::cli::humanDuration(seconds);
+    return "orvconv: " + std::to_string(files) + " files: " +
+           (counts[3] != 0 ? std::to_string(counts[3]) + " would be converted, "
+                           : std::to_string(counts[0]) + " converted, ") +
+           std::to_string(counts[2]) + " skipped, " + std::to_string(counts[1]) + " failed; " +
+           orv::cli::humanBytes(bytes) + " in " + orv::cli::humanDuration(seconds);
+}
+
+// The outputs' names, as a terminal should show them.
+std::string shownOutputs(const SourceResult& result) {
+    std::string shown;
+    for (const std::string& output : result.outputs)
+        shown.append(shown.empty() ? "" : ", ").append(orv::cli::quotedName(output));
+    return shown;
+}
+
+// -v: what became of a source that did not fail.
+std::string verboseLine(const std::string& source, const SourceResult& result) {
+    const std::string name = "orvconv: " + orv::cli::quotedName(source);
+    if (result.status == SourceResult::Status::Skipped)
+        return name + ": skipped, up to date";
+    return name + ": converted to " + shownOutputs(result);
+}
+
+// -n: what would become of a source that would not fail, for standard output.
+std::string dryRunLine(const std::string& source, const SourceResult& result) {
+    if (result.status == SourceResult::Status::Skipped)
+        return "would skip " + orv::cli::quotedName(source) + ", up to date\n";
+    return "would convert " + orv::cli::quotedName(source) + " to " + shownOutputs(result) + "\n";
 }
 
 // Says why the command line is refused, as every usage error is told.
@@ -117,7 +146,7 @@ int convertAll(const orv::cli::Options& options) {
     ProgressLine progress(stderr, shown, items.size(), shown ? measure(items) : 0);
     std::vector<SourceResult> results(items.size());
     std::vector<std::vector<std::string>> toOpen(items.size());
-    std::size_t counts[3] = {}; // converted, failed, skipped
+    std::size_t counts[4] = {}; // converted, failed, skipped, would be converted
     std::uint64_t bytesDone = 0;
     bool reportFailed = false;
     // The report's first failure is told once, on a line of its own.
@@ -127,6 +156,9 @@ int convertAll(const orv::cli::Options& options) {
         reportFailed = true;
         progress.printLine("orvconv: " + quotedName(options.report) + ": " + std::strerror(error));
     };
+    const bool quiet = options.verbosity == Options::Verbosity::Quiet;
+    const bool verbose = options.verbosity == Options::Verbosity::Verbose;
+    bool listed = true; // the dry run's list is all on standard output
     const bool rowsBesideLine = shown && options.report == "-" && stdoutOnStderrTerminal();
     const std::function<void(std::uint64_t)> progressed = [&](std::uint64_t bytes) {
         progress.addBytes(bytes);
@@ -141,6 +173,11 @@ int convertAll(const orv::cli::Options& options) {
     runGroupedJobs(
         items.size(), threads,
         [&](std::size_t i) {
+            if (options.dryRun) {
+                results[i] = checkSource(options, items[i]);
+                progressed(results[i].bytes);
+                return JobEnd::ended;
+            }
             try {
                 if (group.add(options, items[i], results[i], toOpen[i], progressed))
                     return JobEnd::ended;
@@ -173,8 +210,13 @@ int convertAll(const orv::cli::Options& options) {
                 writeRow();
         },
         [&](std::size_t i) {
-            if (results[i].failure.any())
-                progress.printLine("orvconv: " + results[i].failure.shown());
+            const SourceResult& result = results[i];
+            if (result.failure.any())
+                progress.printLine("orvconv: " + result.failure.shown());
+            else if (options.dryRun && !quiet && options.report != "-")
+                listed = listed && printToStdout(dryRunLine(items[i].source, result)) == 0;
+            else if (verbose)
+                progress.printLine(verboseLine(items[i].source, result));
             for (const std::string& path : toOpen[i])
                 openWithDesktop(path);
             // What has had its turn is needed no more.
@@ -183,11 +225,12 @@ int convertAll(const orv::cli::Options& options) {
         });
 
     reportTrouble(report.close());
-    progress.finish(items.size() > 1
+    progress.finish(items.size() > 1 && !quiet
                         ? summary(items.size(), counts, bytesDone, progress.elapsedSeconds())
                         : "");
     // Messages that could not be told leave the batch done, but not as a success.
-    return counts[1] != 0 || reportFailed || progress.lost() ? exitSomeFailed : exitConverted;
+    return counts[1] != 0 || reportFailed || progress.lost() || !listed ? exitSomeFailed
+                                                                        : exitConverted;
 }
 
 } // namespace

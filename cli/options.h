@@ -19,6 +19,7 @@ static_assert(maxJobs * temporariesPerRun <= temporarySlotCount,
 struct Options {
     enum class Action { Convert, Help, Version, Usage };
     enum class Progress { Auto, On, Off };
+    enum class Verbosity { Quiet, Normal, Verbose };
 
     Action action = Action::Usage;
     bool accent = false;
@@ -29,8 +30,10 @@ struct Options {
     bool followLinks = false; // -L: links met in a -R walk are followed
     bool update = false;
     bool nullSeparated = false;
-    bool sync = true;  // outputs on stable storage before they count as written
-    unsigned jobs = 0; // 0: one per processor available, up to maxJobs
+    bool sync = true;    // outputs on stable storage before they count as written
+    bool dryRun = false; // -n: tell what would be done, write nothing
+    Verbosity verbosity = Verbosity::Normal; // the last of -q and -v wins
+    unsigned jobs = 0;                       // 0: one per processor available, up to maxJobs
     Progress progress = Progress::Auto;
     std::string outputDir; // empty: beside each source
     std::string report;    // empty: no report

@@ -85,7 +85,7 @@ TEST_F(OrvconvTest, UsageHelpAndVersionConvertNothing) {
         {"", 2, "", refusal(noFormat)},
         {"--open WORKED.ORV", 2, "", refusal(noFormat)},
         {"--all --open", 2, "", refusal("no FILE given")},
-        {"-aq WORKED.ORV", 2, "", refusal("unknown option '-q'")},
+        {"-aQ WORKED.ORV", 2, "", refusal("unknown option '-Q'")},
         {"-a --acc WORKED.ORV", 2, "", refusal("unknown option '--acc'")},
         {"--help --bogus", 2, "", refusal("unknown option '--bogus'")},
         {"-a \"--$(printf '\\033')[2J\" WORKED.ORV", 2, "",
