@@ -54,6 +54,22 @@ Options parseOptions(const std::vector<std::string>& arguments);
 inline constexpr std::string_view usageLine =
     "usage: orvconv [-a|--accent] [-r|--rtf] [-t|--text] [--all] [OPTION]... FILE...\n";
 
+// How an option is spelled and presented: its letter (0 for none), its long
+// name, the name of its argument ("" for none), the group --help shows it in,
+// what it does in one line (as the help page's table has it), and more for
+// --help ("" for nothing more).
+struct OptionSpec {
+    char letter;
+    std::string_view name;
+    std::string_view argument;
+    std::string_view group;
+    std::string_view summary;
+    std::string_view details;
+};
+
+// Every option orvconv accepts, in the order --help shows them.
+std::vector<OptionSpec> optionSpecs();
+
 // usageLine followed by what each option does, for --help.
 std::string helpText();
 
