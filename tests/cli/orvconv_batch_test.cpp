@@ -359,7 +359,7 @@ TEST_F(OrvconvBatchTest, ADryRunForetellsTheRun) {
     // -q keeps the list to itself; the report tells the same.
     ASSERT_EQ(runIn(dir, "$ORVCONV -t L.ORV").exitCode, 0);
     const RunResult quiet =
-        runIn(dir, "$ORVCONV -nqu -t --report=r.jsonl L.ORV W.ORV ./W.ORV missing.ORV");
+        runIn(dir, "$ORVCONV -nqu -j1 -t --report=r.jsonl L.ORV W.ORV ./W.ORV missing.ORV");
     EXPECT_EQ(quiet.exitCode, 1);
     EXPECT_EQ(quiet.out, "");
     EXPECT_EQ(quiet.err, "orvconv: ./W.ORV: output name ./W.ORV.txt already used by W.ORV\n"
