@@ -383,6 +383,22 @@ SourceResult checkSource(const Options& options, const SourceItem& item) {
         result.failure = {error.path(), error.reason(), "", ""};
         return result;
     }
+    // Below -o, a link in a folder's place fails the run's source: this one
+    // too. Without DIR there is nothing below it yet, and nothing is made.
+    struct stat root;
+    if (const std::size_t slash = item.outputBase.rfind('/');
+        slash != std::string::npos && slash != 0 && ::stat(options.outputDir.c_str(), &root) == 0 &&
+        isConfined(std::string_view(item.outputBase).substr(0, slash))) {
+        std::string failed;
+        const int fd =
+            openConfinedFolder(std::string_view(item.outputBase).substr(0, slash), false, failed);
+        if (fd >= 0) {
+            ::close(fd);
+        } else if (errno != ENOENT) {
+            result.failure = {failed, std::strerror(errno), "", ""};
+            return result;
+        }
+    }
     const std::string folder = nearestFolder(item.outputBase);
     try {
         if (!item.caseTwinOf.empty() && folderIgnoresCase(folder) > 0) {

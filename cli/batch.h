@@ -40,7 +40,8 @@ SourceResult convertSource(const Options& options, const SourceItem& item,
 
 // What convertSource would make of item, found without writing anything:
 // failed when the source cannot be read as a regular file, when its output
-// name is taken or an output is a folder, or when no output may be written
+// name is taken, an output is a folder or a link below -o stands in a
+// folder's place, or when no output may be written
 // in the output's folder (or the nearest one there is); skipped under -u when up to
 // date; otherwise WouldConvert, with the outputs it would write. Failures
 // that only writing meets (a full disk) are not foreseen.

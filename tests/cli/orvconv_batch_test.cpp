@@ -343,6 +343,10 @@ TEST_F(OrvconvBatchTest, ADryRunForetellsTheRun) {
          "would convert tree/linked.orv to out/linked.orv.acc\n"
          "would convert tree/sub/b.orv to out/sub/b.orv.acc\n"
          "would convert tree/sub/deeper/C.Orv to out/sub/deeper/C.Orv.acc\n"},
+        // Nothing is written through a link below -o.
+        {"mkdir -p out x && ln -s ../x out/sub", "-a -R -o out tree",
+         "would convert tree/A.ORV to out/A.ORV.acc\n"
+         "would convert tree/folder.ORV/n.orv to out/folder.ORV/n.orv.acc\n"},
     };
     for (const auto& [prepare, args, listed] : cases) {
         ASSERT_EQ(runIn(dir, prepare).exitCode, 0) << prepare;
