@@ -155,6 +155,8 @@ TEST_F(OrvconvWatchTest, ProgressOnlyOnATerminalOrWhenAsked) {
         {true, "", true},
         {true, "--no-progress", false},
         {true, "--progress --no-progress", false},
+        {true, "-q", false},
+        {true, "-vq", false},
         {false, "", false},
     };
     for (const auto& [onTerminal, flags, shown] : cases) {
