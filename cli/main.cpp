@@ -197,17 +197,19 @@ int convertAll(const orv::cli::Options& options) {
             progress.fileDone();
             if (!report.isOpen())
                 return;
+            int error = 0;
             const auto writeRow = [&] {
-                reportTrouble(
-                    report.write({items[i].source, statusName(result.status), result.outputs,
-                                  result.failure.any() ? result.failure.text() : "", result.bytes,
-                                  result.seconds}));
+                error = report.write({items[i].source, statusName(result.status), result.outputs,
+                                      result.failure.any() ? result.failure.text() : "",
+                                      result.bytes, result.seconds});
             };
-            // A row on the progress line's terminal goes below it, not into it.
+            // A row on the progress line's terminal goes below it, not into it;
+            // its failure is told once the line is free again.
             if (rowsBesideLine)
                 progress.aside(writeRow);
             else
                 writeRow();
+            reportTrouble(error);
         },
         [&](std::size_t i) {
             const SourceResult& result = results[i];

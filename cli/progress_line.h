@@ -36,7 +36,8 @@ public:
     // Prints line and a line end on a line of its own.
     void printLine(const std::string& line);
     // Runs write, which puts something on the same terminal by another way
-    // (the report on standard output), with the line out of its way.
+    // (the report on standard output), with the line out of its way. write
+    // must not call back into the line.
     void aside(const std::function<void()>& write);
     // Clears the line; then, when shown, prints summary (if not empty).
     void finish(const std::string& summary);

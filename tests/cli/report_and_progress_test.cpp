@@ -291,6 +291,46 @@ TEST_F(OrvconvWatchTest, ProgressLineKeepsToWhatItIsWrittenTo) {
     EXPECT_EQ(rows, 4u) << seen;
 }
 
+// Rows that can no longer reach the line's terminal (it was closed) end
+// the batch all the same, with status 1.
+TEST_F(OrvconvWatchTest, ARowThatCannotReachTheTerminalLeavesTheBatchToEnd) {
+    fs::create_directory(path("many"));
+    // More rows than the terminal holds unread: the run is still writing them.
+    for (int i = 0; i < 150; ++i)
+        fs::copy_file(ORV_SAMPLES_DIR "/note.orv", path("many/d" + std::to_string(i) + ".orv"));
+    termios raw{};
+    ::cfmakeraw(&raw);
+    winsize size{24, 200, 0, 0};
+    int terminal = -1;
+    // Hangups ignored: the run must meet the closed terminal in its writes.
+    const std::string command = "cd '" + dir +
+                                "' && trap '' HUP && TERM=xterm exec " ORVCONV_PATH
+                                " -t -j1 --no-sync -R --report=- many";
+    const pid_t child = ::forkpty(&terminal, nullptr, &raw, &size);
+    if (child == 0) {
+        ::execl("/bin/sh", "sh", "-c", command.c_str(), static_cast<char*>(nullptr));
+        ::_exit(127);
+    }
+    std::string seen;
+    char block[256];
+    while (seen.find("{\"source\"") == std::string::npos) {
+        const ssize_t got = ::read(terminal, block, sizeof block);
+        if (got < 0 && errno == EINTR)
+            continue;
+        if (got <= 0)
+            break;
+        seen.append(block, static_cast<std::size_t>(got));
+    }
+    ::kill(child, SIGSTOP);
+    ::close(terminal);
+    ::kill(child, SIGCONT);
+    EXPECT_NE(seen.find("{\"source\""), std::string::npos) << seen;
+    // A run that hung here would be ended by the test's time limit.
+    int status = 0;
+    ASSERT_EQ(::waitpid(child, &status, 0), child);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 1) << status;
+}
+
 // Names as typed, no "./" added; a name that would drive the terminal or
 // is foreign to the locale quoted, on one line.
 TEST_F(OrvconvWatchTest, FailuresNameSourcesAsTypedAndQuoted) {
