@@ -118,6 +118,14 @@ std::string dryRunLine(const std::string& source, const SourceResult& result) {
     return "would convert " + orv::cli::quotedName(source) + " to " + shownOutputs(result) + "\n";
 }
 
+// The calling thread's group. A thread_local declared in convertAll would be
+// made only in the thread that runs through its declaration: the workers'
+// would be used unmade, and never destroyed.
+orv::cli::DocumentGroup& threadGroup() {
+    thread_local orv::cli::DocumentGroup group;
+    return group;
+}
+
 // Says why the command line is refused, as every usage error is told.
 int refuseUsage(const std::string& reason) {
     std::fprintf(stderr, "orvconv: %s\n%.*sTry 'orvconv --help' for more information.\n",
@@ -169,7 +177,6 @@ int convertAll(const orv::cli::Options& options) {
     DocumentGroup::shareFilesAmong(threads);
     // Each thread's documents are made durable and named a group at a time;
     // a row is reported only once its outputs' names are durable.
-    thread_local DocumentGroup group;
     runGroupedJobs(
         items.size(), threads,
         [&](std::size_t i) {
@@ -179,6 +186,7 @@ int convertAll(const orv::cli::Options& options) {
                 return JobEnd::ended;
             }
             try {
+                DocumentGroup& group = threadGroup();
                 if (group.add(options, items[i], results[i], toOpen[i], progressed))
                     return JobEnd::ended;
                 return group.full() ? JobEnd::groupFull : JobEnd::grouped;
@@ -189,7 +197,7 @@ int convertAll(const orv::cli::Options& options) {
                 return JobEnd::ended;
             }
         },
-        [] { group.flush(); },
+        [] { threadGroup().flush(); },
         [&](std::size_t i) {
             const SourceResult& result = results[i];
             ++counts[static_cast<int>(result.status)];
