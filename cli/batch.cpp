@@ -1,6 +1,7 @@
 #include "cli/batch.h"
 
 #include "convert/convert_document.h"
+#include "io/byte_files.h"
 #include "io/confined_folders.h"
 #include "io/conversion_error.h"
 #include "io/exact_names.h"
@@ -118,7 +119,7 @@ bool outputDone(const std::string& path, const struct stat& source) {
 
 // For a source whose output name an earlier source's differs from only in
 // case: the failure that it is taken, where the output folder ignores case.
-Failure caseTwinFailure(const SourceItem& item) {
+Failure caseTwinFailure(const Options& options, const SourceItem& item) {
     const std::size_t slash = item.outputBase.rfind('/');
     const std::string folder = slash == std::string::npos ? "."
                                : slash == 0               ? "/"
@@ -132,7 +133,7 @@ Failure caseTwinFailure(const SourceItem& item) {
     } catch (const ConversionError& error) {
         return {error.path(), error.reason(), "", ""};
     }
-    return {item.source, "", item.outputBase, item.caseTwinOf};
+    return {item.source, "", firstOutput(options, item.outputBase), item.caseTwinOf};
 }
 
 } // namespace
@@ -189,6 +190,11 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
+std::uint64_t sourceSize(const std::string& source) {
+    struct stat status;
+    return ::stat(source.c_str(), &status) == 0 ? static_cast<std::uint64_t>(status.st_size) : 0;
+}
+
 // The start of one source's conversion: everything up to the conversion
 // itself. True when result is final already.
 bool beginSource(const Options& options, const SourceItem& item, SourceResult& result,
@@ -196,6 +202,9 @@ bool beginSource(const Options& options, const SourceItem& item, SourceResult& r
     if (item.failure.any()) {
         result.failure = item.failure;
         result.status = SourceResult::Status::Failed;
+        // A source whose output name is taken is there to be measured.
+        if (!item.failure.earlier.empty())
+            result.bytes = sourceSize(item.source);
         return true;
     }
     if (options.update && upToDate(options, item, result.bytes)) {
@@ -212,7 +221,9 @@ bool beginSource(const Options& options, const SourceItem& item, SourceResult& r
         }
     }
     if (!item.caseTwinOf.empty()) {
-        if (Failure taken = caseTwinFailure(item); taken.any()) {
+        if (Failure taken = caseTwinFailure(options, item); taken.any()) {
+            if (!taken.earlier.empty())
+                result.bytes = sourceSize(item.source);
             result.failure = std::move(taken);
             result.status = SourceResult::Status::Failed;
             return true;
@@ -336,6 +347,84 @@ void DocumentGroup::flush() {
     bytes_ = 0;
     openFiles_ = 0;
     hiddenNames_ = false;
+}
+
+namespace {
+
+// The folder that holds path, or else the nearest folder above it that
+// exists: where the run would make the missing ones.
+std::string nearestFolder(const std::string& path) {
+    std::string folder = path;
+    struct stat status;
+    do {
+        const std::size_t slash = folder.rfind('/');
+        folder = slash == std::string::npos ? "." : slash == 0 ? "/" : folder.substr(0, slash);
+    } while (folder != "." && folder != "/" && ::stat(folder.c_str(), &status) != 0);
+    return folder;
+}
+
+} // namespace
+
+SourceResult checkSource(const Options& options, const SourceItem& item) {
+    SourceResult result;
+    if (item.failure.any()) {
+        result.failure = item.failure;
+        if (!item.failure.earlier.empty())
+            result.bytes = sourceSize(item.source);
+        return result;
+    }
+    if (options.update && upToDate(options, item, result.bytes)) {
+        result.status = SourceResult::Status::Skipped;
+        return result;
+    }
+    try {
+        const InputFile source(item.source, !item.walked);
+        result.bytes = source.size();
+    } catch (const ConversionError& error) {
+        result.failure = {error.path(), error.reason(), "", ""};
+        return result;
+    }
+    // Below -o, a link in a folder's place fails the run's source: this one
+    // too. Without DIR there is nothing below it yet, and nothing is made.
+    struct stat root;
+    if (const std::size_t slash = item.outputBase.rfind('/');
+        slash != std::string::npos && slash != 0 && ::stat(options.outputDir.c_str(), &root) == 0 &&
+        isConfined(std::string_view(item.outputBase).substr(0, slash))) {
+        std::string failed;
+        const int fd =
+            openConfinedFolder(std::string_view(item.outputBase).substr(0, slash), false, failed);
+        if (fd >= 0) {
+            ::close(fd);
+        } else if (errno != ENOENT) {
+            result.failure = {failed, std::strerror(errno), "", ""};
+            return result;
+        }
+    }
+    const std::string folder = nearestFolder(item.outputBase);
+    try {
+        if (!item.caseTwinOf.empty() && folderIgnoresCase(folder) > 0) {
+            result.failure = {item.source, "", firstOutput(options, item.outputBase),
+                              item.caseTwinOf};
+            return result;
+        }
+    } catch (const ConversionError&) {
+        // The run meets the same trouble and tells it; here it is no refusal.
+    }
+    if (::access(folder.c_str(), W_OK | X_OK) != 0) {
+        result.failure = {folder, std::strerror(errno), "", ""};
+        return result;
+    }
+    result.outputs = selectedOutputs(options, item.outputBase);
+    for (const std::string& output : result.outputs) {
+        struct stat status;
+        if (::stat(output.c_str(), &status) == 0 && S_ISDIR(status.st_mode)) {
+            result.failure = {output, std::strerror(EISDIR), "", ""};
+            result.outputs.clear();
+            return result;
+        }
+    }
+    result.status = SourceResult::Status::WouldConvert;
+    return result;
 }
 
 SourceResult convertSource(const Options& options, const SourceItem& item,

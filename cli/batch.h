@@ -13,7 +13,7 @@ namespace orv::cli {
 
 // What became of one source.
 struct SourceResult {
-    enum class Status { Converted, Failed, Skipped };
+    enum class Status { Converted, Failed, Skipped, WouldConvert };
     Status status = Status::Failed;
     Failure failure;
     std::vector<std::string> outputs; // written and kept
@@ -37,6 +37,15 @@ bool upToDate(const Options& options, const SourceItem& item, std::uint64_t& byt
 SourceResult convertSource(const Options& options, const SourceItem& item,
                            std::vector<std::string>& toOpen,
                            const std::function<void(std::uint64_t)>& progressed);
+
+// What convertSource would make of item, found without writing anything:
+// failed when the source cannot be read as a regular file, when its output
+// name is taken, an output is a folder or a link below -o stands in a
+// folder's place, or when no output may be written
+// in the output's folder (or the nearest one there is); skipped under -u when up to
+// date; otherwise WouldConvert, with the outputs it would write. Failures
+// that only writing meets (a full disk) are not foreseen.
+SourceResult checkSource(const Options& options, const SourceItem& item);
 
 // An output holds a whole document: it is not empty and ends as every
 // output of its kind (.txt, .acc, .rtf) does. Only its last bytes are read.

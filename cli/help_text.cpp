@@ -2,57 +2,66 @@
 
 namespace orv::cli {
 
+namespace {
+
+constexpr std::size_t textColumn = 25;
+constexpr std::size_t lineWidth = 79;
+
+// words as lines that start at textColumn and end before lineWidth; the
+// first line goes on after whatever line already holds.
+void appendWrapped(std::string& help, std::string line, std::string_view words) {
+    while (!words.empty()) {
+        const std::size_t space = words.find(' ');
+        const std::string_view word = words.substr(0, space);
+        if (line.size() > textColumn && line.size() + 1 + word.size() > lineWidth) {
+            help += line + "\n";
+            line = std::string(textColumn, ' ');
+        }
+        if (line.size() > textColumn)
+            line += ' ';
+        line += word;
+        words = space == std::string_view::npos ? "" : words.substr(space + 1);
+    }
+    help += line + "\n";
+}
+
+// Every option of optionSpecs(), by group: "  -o, --output-dir=DIR   what".
+std::string optionsHelp() {
+    std::string help;
+    std::string_view group;
+    for (const OptionSpec& option : optionSpecs()) {
+        if (option.group != group) {
+            group = option.group;
+            help.append(help.empty() ? "" : "\n").append(group);
+            help += group == "Formats" ? " (at least one):\n" : ":\n";
+        }
+        std::string label = option.letter != 0 ? std::string("  -") + option.letter + ", --"
+                                               : std::string("      --");
+        label.append(option.name);
+        if (!option.argument.empty())
+            label.append("=").append(option.argument);
+        if (label.size() + 2 > textColumn) {
+            help += label + "\n";
+            label.clear();
+        }
+        label.resize(textColumn, ' ');
+        std::string what(option.summary);
+        if (!option.details.empty())
+            what.append("; ").append(option.details);
+        appendWrapped(help, label, what);
+    }
+    return help;
+}
+
+} // namespace
+
 std::string helpText() {
     std::string text(usageLine);
     text += "Converts ORV documents. The outputs of each FILE are written next to it,\n"
             "named FILE.acc, FILE.rtf and FILE.txt, or under DIR with -o.\n"
-            "\n"
-            "Formats (at least one):\n"
-            "  -a, --accent           write the Accent document, FILE.acc\n"
-            "  -r, --rtf              write the RTF document, FILE.rtf\n"
-            "  -t, --text             keep the decoded text, FILE.txt\n"
-            "      --all              all three, the same as -a -r -t\n"
-            "\n"
-            "Batches:\n"
-            "  -R, --recursive        a folder FILE stands for every file below it whose\n"
-            "                         name ends in .orv in any letter case, in sorted\n"
-            "                         order; links met on the way are left out\n"
-            "  -L, --dereference      with -R, follow links met on the way: to a document,\n"
-            "                         or to a folder, which is walked (a loop fails)\n"
-            "  -o, --output-dir=DIR   write the outputs under DIR, creating folders as\n"
-            "                         needed: a FILE's straight into DIR, a listed name's\n"
-            "                         at that relative path, a document found below a\n"
-            "                         folder at its path relative to that folder; the\n"
-            "                         sources are only read. A source whose output name\n"
-            "                         an earlier one already uses fails\n"
-            "  -j, --jobs=N           convert N documents at once (default: one per\n"
-            "                         processor); outputs, messages and exit status are\n"
-            "                         the same as with -j1\n"
-            "  -u, --update           skip a source whose selected outputs all exist, are\n"
-            "                         complete and are not older than it, to resume a batch\n"
-            "      --files-from=LIST  also convert the names in the file LIST, one a\n"
-            "                         line; - reads standard input. With -o a name must\n"
-            "                         be relative and without ..\n"
-            "  -0, --null             names in LIST end with a NUL byte (find -print0)\n"
-            "      --report=FILE      write one JSON line per source to FILE as it ends:\n"
-            "                         source, status (converted, failed, skipped),\n"
-            "                         outputs, error, bytes, seconds. Bytes of a name that\n"
-            "                         are not UTF-8 appear as \\udc80 to \\udcff, one per\n"
-            "                         byte; Python recovers the exact name with\n"
-            "                         row['source'].encode('utf-8', 'surrogateescape').\n"
-            "                         Refused when FILE is a source, an output or a\n"
-            "                         LIST of the run\n"
-            "      --progress         show the progress line even off a terminal\n"
-            "      --no-progress      never show it, nor the closing summary\n"
-            "      --no-sync          do not wait for the outputs to reach the disk: faster,\n"
-            "                         but after a power cut or a system crash an output\n"
-            "                         may be lost or empty (for scratch work)\n"
-            "\n"
-            "Other:\n"
-            "      --open             open the written documents with the desktop's programs\n"
-            "      --help             show this help and exit\n"
-            "      --version          show the version and exit\n"
-            "  --                     end of options: every later argument is a FILE\n"
+            "\n";
+    text += optionsHelp();
+    text += "  --                     end of options: every later argument is a FILE\n"
             "\n"
             "On a terminal a line shows files done, bytes, rate and time left, and a\n"
             "batch of several files ends with a summary. Failures print one line each,\n"

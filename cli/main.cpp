@@ -47,7 +47,17 @@ bool progressShown(const orv::cli::Options& options) {
     using Progress = orv::cli::Options::Progress;
     if (options.progress != Progress::Auto)
         return options.progress == Progress::On;
-    return ::isatty(STDERR_FILENO) == 1;
+    // A dry run is over too soon to watch, and its list is on standard output.
+    return ::isatty(STDERR_FILENO) == 1 && !options.dryRun &&
+           options.verbosity != orv::cli::Options::Verbosity::Quiet;
+}
+
+// Whether standard output is the terminal the progress line is on.
+bool stdoutOnStderrTerminal() {
+    struct stat out, err;
+    return ::isatty(STDOUT_FILENO) == 1 && ::isatty(STDERR_FILENO) == 1 &&
+           ::fstat(STDOUT_FILENO, &out) == 0 && ::fstat(STDERR_FILENO, &err) == 0 &&
+           out.st_rdev == err.st_rdev;
 }
 
 // Notes each source's size and returns their total, for the time left;
@@ -69,17 +79,52 @@ const char* statusName(SourceResult::Status status) {
         return "converted";
     case SourceResult::Status::Skipped:
         return "skipped";
+    case SourceResult::Status::WouldConvert:
+        return "would-convert";
     case SourceResult::Status::Failed:
         break;
     }
     return "failed";
 }
 
-std::string summary(std::size_t files, const std::size_t (&counts)[3], std::uint64_t bytes,
+std::string summary(std::size_t files, const std::size_t (&counts)[4], std::uint64_t bytes,
                     double seconds) {
-    return "orvconv: " + std::to_string(files) + " files: " + std::to_string(counts[0]) +
-           " converted, " + std::to_string(counts[2]) + " skipped, " + std::to_string(counts[1]) +
-           " failed; " + orv::cli::humanBytes(bytes) + " in " + orv::cli::humanDuration(seconds);
+    return "orvconv: " + std::to_string(files) + " files: " +
+           (counts[3] != 0 ? std::to_string(counts[3]) + " would be converted, "
+                           : std::to_string(counts[0]) + " converted, ") +
+           std::to_string(counts[2]) + " skipped, " + std::to_string(counts[1]) + " failed; " +
+           orv::cli::humanBytes(bytes) + " in " + orv::cli::humanDuration(seconds);
+}
+
+// The outputs' names, as a terminal should show them.
+std::string shownOutputs(const SourceResult& result) {
+    std::string shown;
+    for (const std::string& output : result.outputs)
+        shown.append(shown.empty() ? "" : ", ").append(orv::cli::quotedName(output));
+    return shown;
+}
+
+// -v: what became of a source that did not fail.
+std::string verboseLine(const std::string& source, const SourceResult& result) {
+    const std::string name = "orvconv: " + orv::cli::quotedName(source);
+    if (result.status == SourceResult::Status::Skipped)
+        return name + ": skipped, up to date";
+    return name + ": converted to " + shownOutputs(result);
+}
+
+// -n: what would become of a source that would not fail, for standard output.
+std::string dryRunLine(const std::string& source, const SourceResult& result) {
+    if (result.status == SourceResult::Status::Skipped)
+        return "would skip " + orv::cli::quotedName(source) + ", up to date\n";
+    return "would convert " + orv::cli::quotedName(source) + " to " + shownOutputs(result) + "\n";
+}
+
+// The calling thread's group. A thread_local declared in convertAll would be
+// made only in the thread that runs through its declaration: the workers'
+// would be used unmade, and never destroyed.
+orv::cli::DocumentGroup& threadGroup() {
+    thread_local orv::cli::DocumentGroup group;
+    return group;
 }
 
 // Says why the command line is refused, as every usage error is told.
@@ -110,7 +155,7 @@ int convertAll(const orv::cli::Options& options) {
     ProgressLine progress(stderr, shown, items.size(), shown ? measure(items) : 0);
     std::vector<SourceResult> results(items.size());
     std::vector<std::vector<std::string>> toOpen(items.size());
-    std::size_t counts[3] = {}; // converted, failed, skipped
+    std::size_t counts[4] = {}; // converted, failed, skipped, would be converted
     std::uint64_t bytesDone = 0;
     bool reportFailed = false;
     // The report's first failure is told once, on a line of its own.
@@ -120,6 +165,10 @@ int convertAll(const orv::cli::Options& options) {
         reportFailed = true;
         progress.printLine("orvconv: " + quotedName(options.report) + ": " + std::strerror(error));
     };
+    const bool quiet = options.verbosity == Options::Verbosity::Quiet;
+    const bool verbose = options.verbosity == Options::Verbosity::Verbose;
+    bool listed = true; // the dry run's list is all on standard output
+    const bool rowsBesideLine = shown && options.report == "-" && stdoutOnStderrTerminal();
     const std::function<void(std::uint64_t)> progressed = [&](std::uint64_t bytes) {
         progress.addBytes(bytes);
     };
@@ -129,11 +178,16 @@ int convertAll(const orv::cli::Options& options) {
     DocumentGroup::shareFilesAmong(threads);
     // Each thread's documents are made durable and named a group at a time;
     // a row is reported only once its outputs' names are durable.
-    thread_local DocumentGroup group;
     runGroupedJobs(
         items.size(), threads,
         [&](std::size_t i) {
+            if (options.dryRun) {
+                results[i] = checkSource(options, items[i]);
+                progressed(results[i].bytes);
+                return JobEnd::ended;
+            }
             try {
+                DocumentGroup& group = threadGroup();
                 if (group.add(options, items[i], results[i], toOpen[i], progressed))
                     return JobEnd::ended;
                 return group.full() ? JobEnd::groupFull : JobEnd::grouped;
@@ -144,21 +198,36 @@ int convertAll(const orv::cli::Options& options) {
                 return JobEnd::ended;
             }
         },
-        [] { group.flush(); },
+        [] { threadGroup().flush(); },
         [&](std::size_t i) {
             const SourceResult& result = results[i];
             ++counts[static_cast<int>(result.status)];
             bytesDone += result.bytes;
             progress.fileDone();
-            if (report.isOpen())
-                reportTrouble(
-                    report.write({items[i].source, statusName(result.status), result.outputs,
-                                  result.failure.any() ? result.failure.text() : "", result.bytes,
-                                  result.seconds}));
+            if (!report.isOpen())
+                return;
+            int error = 0;
+            const auto writeRow = [&] {
+                error = report.write({items[i].source, statusName(result.status), result.outputs,
+                                      result.failure.any() ? result.failure.text() : "",
+                                      result.bytes, result.seconds});
+            };
+            // A row on the progress line's terminal goes below it, not into it;
+            // its failure is told once the line is free again.
+            if (rowsBesideLine)
+                progress.aside(writeRow);
+            else
+                writeRow();
+            reportTrouble(error);
         },
         [&](std::size_t i) {
-            if (results[i].failure.any())
-                progress.printLine("orvconv: " + results[i].failure.shown());
+            const SourceResult& result = results[i];
+            if (result.failure.any())
+                progress.printLine("orvconv: " + result.failure.shown());
+            else if (options.dryRun && !quiet && options.report != "-")
+                listed = listed && printToStdout(dryRunLine(items[i].source, result)) == 0;
+            else if (verbose)
+                progress.printLine(verboseLine(items[i].source, result));
             for (const std::string& path : toOpen[i])
                 openWithDesktop(path);
             // What has had its turn is needed no more.
@@ -167,10 +236,12 @@ int convertAll(const orv::cli::Options& options) {
         });
 
     reportTrouble(report.close());
-    progress.finish(items.size() > 1
+    progress.finish(items.size() > 1 && !quiet
                         ? summary(items.size(), counts, bytesDone, progress.elapsedSeconds())
                         : "");
-    return counts[1] != 0 || reportFailed ? exitSomeFailed : exitConverted;
+    // Messages that could not be told leave the batch done, but not as a success.
+    return counts[1] != 0 || reportFailed || progress.lost() || !listed ? exitSomeFailed
+                                                                        : exitConverted;
 }
 
 } // namespace

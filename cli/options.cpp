@@ -15,51 +15,94 @@ struct Flags {
 
 using Apply = void (*)(Options&, Flags&, const std::string& argument);
 
-// Every option: its letter (0 for none), its long name, whether it takes an
-// argument, and what it does.
+// Every option: how it is spelled, the name of its argument if it takes
+// one, how --help, the manual and the help page present it, and what it
+// does. --help is made from this table; a test holds the manual and the
+// help page to it.
 struct OptionEntry {
-    char letter;
-    std::string_view name;
-    bool takesArgument;
+    OptionSpec spec;
     Apply apply;
+    bool takesArgument() const { return !spec.argument.empty(); }
 };
 
+using O = Options;
+using F = Flags;
+using A = const std::string&;
+
 const OptionEntry optionTable[] = {
-    {'a', "accent", false, [](Options& o, Flags&, const std::string&) { o.accent = true; }},
-    {'r', "rtf", false, [](Options& o, Flags&, const std::string&) { o.rtf = true; }},
-    {'t', "text", false, [](Options& o, Flags&, const std::string&) { o.text = true; }},
-    {0, "all", false,
-     [](Options& o, Flags&, const std::string&) { o.accent = o.rtf = o.text = true; }},
-    {0, "open", false, [](Options& o, Flags&, const std::string&) { o.open = true; }},
-    {'R', "recursive", false, [](Options& o, Flags&, const std::string&) { o.recursive = true; }},
-    {'L', "dereference", false,
-     [](Options& o, Flags&, const std::string&) { o.followLinks = true; }},
-    {'u', "update", false, [](Options& o, Flags&, const std::string&) { o.update = true; }},
-    {'0', "null", false, [](Options& o, Flags&, const std::string&) { o.nullSeparated = true; }},
-    {'o', "output-dir", true, [](Options& o, Flags&, const std::string& a) { o.outputDir = a; }},
-    {'j', "jobs", true, nullptr}, // checked in applyOption
-    {0, "files-from", true,
-     [](Options& o, Flags&, const std::string& a) { o.filesFrom.push_back(a); }},
-    {0, "report", true, [](Options& o, Flags&, const std::string& a) { o.report = a; }},
-    {0, "progress", false,
-     [](Options& o, Flags&, const std::string&) { o.progress = Options::Progress::On; }},
-    {0, "no-sync", false, [](Options& o, Flags&, const std::string&) { o.sync = false; }},
-    {0, "no-progress", false,
-     [](Options& o, Flags&, const std::string&) { o.progress = Options::Progress::Off; }},
-    {0, "help", false, [](Options&, Flags& f, const std::string&) { f.help = true; }},
-    {0, "version", false, [](Options&, Flags& f, const std::string&) { f.version = true; }},
+    {{'a', "accent", "", "Formats", "write the Accent document, FILE.acc", ""},
+     [](O& o, F&, A) { o.accent = true; }},
+    {{'r', "rtf", "", "Formats", "write the RTF document, FILE.rtf", ""},
+     [](O& o, F&, A) { o.rtf = true; }},
+    {{'t', "text", "", "Formats", "keep the decoded text, FILE.txt", ""},
+     [](O& o, F&, A) { o.text = true; }},
+    {{0, "all", "", "Formats", "all three, the same as -a -r -t", ""},
+     [](O& o, F&, A) { o.accent = o.rtf = o.text = true; }},
+    {{'R', "recursive", "", "Batches", "a folder FILE stands for the ORV documents below it",
+      "every file whose name ends in .orv in any letter case, in sorted order; links met on "
+      "the way are left out"},
+     [](O& o, F&, A) { o.recursive = true; }},
+    {{'L', "dereference", "", "Batches", "with -R, follow links met on the way",
+      "to a document, or to a folder, which is walked (a loop fails)"},
+     [](O& o, F&, A) { o.followLinks = true; }},
+    {{'o', "output-dir", "DIR", "Batches", "write the outputs under DIR, made as needed",
+      "a FILE's straight into DIR, a listed name's at that "
+      "relative path, a document found below a folder at its path relative to that folder; "
+      "the sources are only read. A source whose output name an earlier one already uses "
+      "fails"},
+     [](O& o, F&, A a) { o.outputDir = a; }},
+    {{'j', "jobs", "N", "Batches", "convert N documents at once (default: one per processor)",
+      "outputs, messages and exit status are the same as with -j1"},
+     nullptr}, // checked in applyOption
+    {{'u', "update", "", "Batches", "skip a source whose selected outputs are all done",
+      "each exists, is complete and is not older than the source: to resume a batch"},
+     [](O& o, F&, A) { o.update = true; }},
+    {{0, "files-from", "LIST", "Batches", "also convert the names in the file LIST",
+      "one a line, - for standard input. With -o a name must be relative and without .."},
+     [](O& o, F&, A a) { o.filesFrom.push_back(a); }},
+    {{'0', "null", "", "Batches", "names in LIST end with a NUL byte (find -print0)", ""},
+     [](O& o, F&, A) { o.nullSeparated = true; }},
+    {{0, "report", "FILE", "Batches", "write one JSON line per source to FILE as it ends",
+      "source, status (converted, failed, skipped, or would-convert with -n), outputs, "
+      "error, bytes, seconds. Bytes of a name that are not UTF-8 appear as \\udc80 to "
+      "\\udcff, one per byte; Python recovers the exact name with "
+      "row['source'].encode('utf-8', 'surrogateescape'). Refused when FILE is a source, an "
+      "output or a LIST of the run"},
+     [](O& o, F&, A a) { o.report = a; }},
+    {{0, "progress", "", "Batches", "show the progress line even off a terminal",
+      "there as plain lines, at most one a second"},
+     [](O& o, F&, A) { o.progress = Options::Progress::On; }},
+    {{0, "no-progress", "", "Batches", "never show the progress line, nor the closing summary", ""},
+     [](O& o, F&, A) { o.progress = Options::Progress::Off; }},
+    {{0, "no-sync", "", "Batches", "do not wait for the outputs to reach the disk",
+      "faster, but after a power cut or a system crash an output may be lost or empty (for "
+      "scratch work)"},
+     [](O& o, F&, A) { o.sync = false; }},
+    {{'n', "dry-run", "", "Batches", "write nothing, only tell what would be done",
+      "list what would be converted or skipped on standard output, and the failures the "
+      "run would meet, with its exit status"},
+     [](O& o, F&, A) { o.dryRun = true; }},
+    {{'q', "quiet", "", "Messages", "print only failures: no progress line, no summary", ""},
+     [](O& o, F&, A) { o.verbosity = Options::Verbosity::Quiet; }},
+    {{'v', "verbose", "", "Messages", "also print a line for each source converted or skipped", ""},
+     [](O& o, F&, A) { o.verbosity = Options::Verbosity::Verbose; }},
+    {{0, "open", "", "Other", "open the written documents with the desktop's programs", ""},
+     [](O& o, F&, A) { o.open = true; }},
+    {{'h', "help", "", "Other", "show this help and exit", ""}, [](O&, F& f, A) { f.help = true; }},
+    {{'V', "version", "", "Other", "show the version and exit", ""},
+     [](O&, F& f, A) { f.version = true; }},
 };
 
 const OptionEntry* findLetter(char letter) {
     for (const OptionEntry& entry : optionTable)
-        if (entry.letter != 0 && entry.letter == letter)
+        if (entry.spec.letter != 0 && entry.spec.letter == letter)
             return &entry;
     return nullptr;
 }
 
 const OptionEntry* findName(std::string_view name) {
     for (const OptionEntry& entry : optionTable)
-        if (entry.name == name)
+        if (entry.spec.name == name)
             return &entry;
     return nullptr;
 }
@@ -74,7 +117,7 @@ std::string shown(const std::string& option) {
 // argument is refused.
 std::string applyOption(const OptionEntry& entry, const std::string& spelled,
                         const std::string& argument, Options& options, Flags& flags) {
-    if (entry.letter == 'j') {
+    if (entry.spec.letter == 'j') {
         unsigned jobs = 0;
         const char* end = argument.data() + argument.size();
         const auto [at, error] = std::from_chars(argument.data(), end, jobs);
@@ -86,7 +129,7 @@ std::string applyOption(const OptionEntry& entry, const std::string& spelled,
     }
     // An empty name is most often an unset shell variable: "-o $OUT" with
     // no OUT would write beside the sources, "--report=$LOG" nowhere.
-    if (entry.takesArgument && argument.empty())
+    if (entry.takesArgument() && argument.empty())
         return "option " + shown(spelled) + " needs a name, not ''";
     entry.apply(options, flags, argument);
     return "";
@@ -100,6 +143,13 @@ Options refuse(std::string reason) {
 }
 
 } // namespace
+
+std::vector<OptionSpec> optionSpecs() {
+    std::vector<OptionSpec> specs;
+    for (const OptionEntry& entry : optionTable)
+        specs.push_back(entry.spec);
+    return specs;
+}
 
 Options parseOptions(const std::vector<std::string>& arguments) {
     Options options;
@@ -119,13 +169,13 @@ Options parseOptions(const std::vector<std::string>& arguments) {
             const OptionEntry* entry = findName(name);
             if (entry == nullptr)
                 return refuse("unknown option " + shown(argument));
-            if (!entry->takesArgument && equals != std::string::npos)
+            if (!entry->takesArgument() && equals != std::string::npos)
                 return refuse("option " + shown("--" + name) + " takes no argument");
-            if (entry->takesArgument && equals == std::string::npos && !hasNext)
+            if (entry->takesArgument() && equals == std::string::npos && !hasNext)
                 return refuse("option " + shown("--" + name) + " needs an argument");
             reason = applyOption(*entry, "--" + name,
                                  equals != std::string::npos ? argument.substr(equals + 1)
-                                 : entry->takesArgument      ? arguments[++index]
+                                 : entry->takesArgument()    ? arguments[++index]
                                                              : std::string(),
                                  options, flags);
         } else {
@@ -134,7 +184,7 @@ Options parseOptions(const std::vector<std::string>& arguments) {
                 if (entry == nullptr)
                     return refuse("unknown option " + shown(std::string("-") + argument[i]));
                 const std::string spelled = std::string("-") + argument[i];
-                if (!entry->takesArgument) {
+                if (!entry->takesArgument()) {
                     reason = applyOption(*entry, spelled, "", options, flags);
                     continue;
                 }

@@ -19,6 +19,7 @@ static_assert(maxJobs * temporariesPerRun <= temporarySlotCount,
 struct Options {
     enum class Action { Convert, Help, Version, Usage };
     enum class Progress { Auto, On, Off };
+    enum class Verbosity { Quiet, Normal, Verbose };
 
     Action action = Action::Usage;
     bool accent = false;
@@ -29,8 +30,10 @@ struct Options {
     bool followLinks = false; // -L: links met in a -R walk are followed
     bool update = false;
     bool nullSeparated = false;
-    bool sync = true;  // outputs on stable storage before they count as written
-    unsigned jobs = 0; // 0: one per processor available, up to maxJobs
+    bool sync = true;    // outputs on stable storage before they count as written
+    bool dryRun = false; // -n: tell what would be done, write nothing
+    Verbosity verbosity = Verbosity::Normal; // the last of -q and -v wins
+    unsigned jobs = 0;                       // 0: one per processor available, up to maxJobs
     Progress progress = Progress::Auto;
     std::string outputDir; // empty: beside each source
     std::string report;    // empty: no report
@@ -50,6 +53,22 @@ Options parseOptions(const std::vector<std::string>& arguments);
 
 inline constexpr std::string_view usageLine =
     "usage: orvconv [-a|--accent] [-r|--rtf] [-t|--text] [--all] [OPTION]... FILE...\n";
+
+// How an option is spelled and presented: its letter (0 for none), its long
+// name, the name of its argument ("" for none), the group --help shows it in,
+// what it does in one line (as the help page's table has it), and more for
+// --help ("" for nothing more).
+struct OptionSpec {
+    char letter;
+    std::string_view name;
+    std::string_view argument;
+    std::string_view group;
+    std::string_view summary;
+    std::string_view details;
+};
+
+// Every option orvconv accepts, in the order --help shows them.
+std::vector<OptionSpec> optionSpecs();
 
 // usageLine followed by what each option does, for --help.
 std::string helpText();

@@ -1,5 +1,10 @@
 #include "cli/progress_line.h"
 
+#include <cerrno>
+#include <csignal>
+#include <cstdlib>
+#include <pthread.h>
+#include <string_view>
 #include <sys/ioctl.h>
 #include <unistd.h>
 
@@ -9,8 +14,16 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 constexpr auto redrawInterval = std::chrono::milliseconds(100);
+// Off a terminal every drawing is a line of its own: fewer of them.
+constexpr auto lineInterval = std::chrono::seconds(1);
 constexpr const char* clearToEnd = "\033[K";
-constexpr const char* clearLine = "\r\033[K";
+
+// A terminal that is not known to understand ESC [ K: none named, or one
+// named "dumb" (the editors' shells, some consoles).
+bool escapesUnderstood() {
+    const char* term = std::getenv("TERM");
+    return term != nullptr && *term != '\0' && std::string_view(term) != "dumb";
+}
 
 std::size_t terminalWidth(std::FILE* stream) {
     winsize size{};
@@ -20,6 +33,28 @@ std::size_t terminalWidth(std::FILE* stream) {
 }
 
 } // namespace
+
+bool writeSurvivingPipe(std::FILE* stream, const std::string& text) {
+    // SIGPIPE for a write is sent to the thread that writes: blocked here,
+    // the write fails with EPIPE instead, and the signal it left pending is
+    // taken back before it is unblocked.
+    sigset_t pipeSignal, previous, pending;
+    sigemptyset(&pipeSignal);
+    sigaddset(&pipeSignal, SIGPIPE);
+    ::pthread_sigmask(SIG_BLOCK, &pipeSignal, &previous);
+    const bool pendingBefore = ::sigpending(&pending) == 0 && sigismember(&pending, SIGPIPE) == 1;
+    const bool written =
+        std::fwrite(text.data(), 1, text.size(), stream) == text.size() && std::fflush(stream) == 0;
+    if (!written && errno == EPIPE && !pendingBefore) {
+        const timespec noWait{};
+        while (::sigtimedwait(&pipeSignal, nullptr, &noWait) < 0 && errno == EINTR) {
+        }
+    }
+    ::pthread_sigmask(SIG_SETMASK, &previous, nullptr);
+    if (!written)
+        std::clearerr(stream);
+    return written;
+}
 
 std::string humanBytes(std::uint64_t bytes) {
     static constexpr const char* units[] = {"B", "KiB", "MiB", "GiB", "TiB"};
@@ -50,6 +85,8 @@ std::string humanDuration(double seconds) {
 ProgressLine::ProgressLine(std::FILE* stream, bool shown, std::size_t files, std::uint64_t bytes)
     : stream_(stream), shown_(shown), files_(files), bytes_(bytes), start_(Clock::now()),
       lastDraw_(start_.time_since_epoch().count()) {
+    if (::isatty(::fileno(stream)) == 1)
+        style_ = escapesUnderstood() ? Style::escapes : Style::carriageReturn;
     if (shown_) {
         std::lock_guard lock(mutex_);
         drawLocked(true);
@@ -67,7 +104,7 @@ double ProgressLine::elapsedSeconds() const {
 void ProgressLine::addBytes(std::uint64_t bytes) {
     bytesDone_ += bytes;
     // A busy line is skipped rather than waited for: the next call draws it.
-    if (shown_ && sinceLastDraw() >= redrawInterval) {
+    if (shown_ && sinceLastDraw() >= interval()) {
         std::unique_lock lock(mutex_, std::try_to_lock);
         if (lock.owns_lock())
             drawLocked(false);
@@ -84,23 +121,51 @@ void ProgressLine::fileDone() {
 
 void ProgressLine::printLine(const std::string& line) {
     std::lock_guard lock(mutex_);
-    // One fputs per line, so that a line is never split by another writer.
-    std::string whole = shown_ ? clearLine : "";
-    whole.append(line).append("\n");
-    std::fputs(whole.c_str(), stream_);
-    if (shown_)
+    // One write per line, so that a line is never split by another writer.
+    putLocked(clearedLocked() + line + "\n");
+    redrawAfterLocked();
+}
+
+void ProgressLine::aside(const std::function<void()>& write) {
+    std::lock_guard lock(mutex_);
+    if (const std::string clear = clearedLocked(); !clear.empty())
+        putLocked(clear);
+    write();
+    redrawAfterLocked();
+}
+
+std::chrono::steady_clock::duration ProgressLine::interval() const {
+    return style_ == Style::lines ? Clock::duration(lineInterval) : Clock::duration(redrawInterval);
+}
+
+std::string ProgressLine::clearedLocked() {
+    if (!shown_ || style_ == Style::lines || drawnWidth_ == 0)
+        return "";
+    const std::size_t width = drawnWidth_;
+    drawnWidth_ = 0;
+    if (style_ == Style::escapes)
+        return "\r\033[K";
+    std::string clear(width + 2, ' ');
+    clear.front() = clear.back() = '\r';
+    return clear;
+}
+
+void ProgressLine::redrawAfterLocked() {
+    // A line of its own is not repeated for a message: it still stands above it.
+    if (shown_ && style_ != Style::lines)
         drawLocked(true);
-    std::fflush(stream_);
+}
+
+void ProgressLine::putLocked(const std::string& text) {
+    if (!lost_ && !writeSurvivingPipe(stream_, text))
+        lost_ = true;
 }
 
 void ProgressLine::finish(const std::string& summary) {
     if (!shown_)
         return;
     std::lock_guard lock(mutex_);
-    std::fputs(clearLine, stream_);
-    if (!summary.empty())
-        std::fputs((summary + "\n").c_str(), stream_);
-    std::fflush(stream_);
+    putLocked(clearedLocked() + (summary.empty() ? "" : summary + "\n"));
 }
 
 std::string ProgressLine::text() const {
@@ -121,19 +186,24 @@ std::string ProgressLine::text() const {
 }
 
 void ProgressLine::drawLocked(bool force) {
-    if (!force && sinceLastDraw() < redrawInterval)
+    if (!force && sinceLastDraw() < interval())
         return;
     lastDraw_ = Clock::now().time_since_epoch().count();
     std::string line = text();
+    if (style_ == Style::lines)
+        return putLocked(line + "\n");
     // A line wider than the terminal would wrap, and \r would then redraw
     // only its last part.
     const std::size_t width = terminalWidth(stream_);
     if (line.size() >= width)
         line.resize(width - 1);
-    std::fputs("\r", stream_);
-    std::fputs(line.c_str(), stream_);
-    std::fputs(clearToEnd, stream_);
-    std::fflush(stream_);
+    const std::size_t shorter = drawnWidth_ > line.size() ? drawnWidth_ - line.size() : 0;
+    drawnWidth_ = line.size();
+    // Without ESC [ K, spaces cover what a longer drawing left.
+    if (style_ == Style::escapes)
+        putLocked("\r" + line + clearToEnd);
+    else
+        putLocked("\r" + line + std::string(shorter, ' '));
 }
 
 } // namespace orv::cli

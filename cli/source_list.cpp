@@ -3,6 +3,7 @@
 #include "cli/name_list.h"
 #include "cli/quoted_name.h"
 #include "cli/tree_walk.h"
+#include "convert/convert_document.h"
 
 #include <cerrno>
 #include <cstring>
@@ -58,6 +59,11 @@ bool placeBelow(const std::string& name, std::string& below) {
 }
 
 } // namespace
+
+std::string firstOutput(const Options& options, const std::string& outputBase) {
+    auto [text, accent, rtf] = outputPaths(outputBase);
+    return options.accent ? accent : options.rtf ? rtf : text;
+}
 
 std::string pathKey(const std::string& path) {
     std::string key;
@@ -154,7 +160,8 @@ private:
         const auto [twin, isFirst] = caseTwins_.try_emplace(caseFolded(key), items_.size());
         const auto [first, isNew] = owners_.try_emplace(std::move(key), items_.size());
         if (!isNew)
-            item.failure = {source, "", item.outputBase, items_[first->second].source};
+            item.failure = {source, "", firstOutput(options_, item.outputBase),
+                            items_[first->second].source};
         else if (!isFirst)
             item.caseTwinOf = items_[twin->second].source;
         items_.push_back(std::move(item));

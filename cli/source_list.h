@@ -50,6 +50,10 @@ struct SourceItem {
 // it was found in, itself placed there by its listed name if it was listed.
 std::vector<SourceItem> listSources(const Options& options);
 
+// The first output options select for outputBase, as written first: the
+// name a source finds taken when another source has its outputs' names.
+std::string firstOutput(const Options& options, const std::string& outputBase);
+
 // path with repeated slashes and "." components left out, so that two
 // spellings of one name meet. ".." stays: through a link it may lead
 // elsewhere.

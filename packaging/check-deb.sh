@@ -55,6 +55,10 @@ orvconv --help | head -n 1
 # Answered without a display, as from a terminal on a server.
 env -u DISPLAY -u WAYLAND_DISPLAY orvconverter --version
 man -w orvconv orvconverter
+# Completions, found by bash-completion's loader and zsh's default fpath.
+test -s /usr/share/bash-completion/completions/orvconv
+test -s /usr/share/zsh/vendor-completions/_orvconv
+bash -c 'source /usr/share/bash-completion/completions/orvconv && complete -p orvconv'
 test -s /usr/share/orv-converter/help.htm
 # The window's Help falls back to that very file (Qt may store the path as
 # UTF-16, hence both kinds of strings; a byte stored just before it may read

@@ -25,6 +25,11 @@ endfunction()
 orv_compress(${PROJECT_SOURCE_DIR}/man/orvconv.1 orvconv.1)
 orv_compress(${ORV_PACKAGING_DIR}/changelog changelog)
 install(FILES ${CMAKE_BINARY_DIR}/packaging/orvconv.1.gz DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+# Completions where bash-completion and zsh look for them, loaded on first use.
+install(FILES ${ORV_PACKAGING_DIR}/completions/orvconv.bash
+        DESTINATION ${CMAKE_INSTALL_DATADIR}/bash-completion/completions RENAME orvconv)
+install(FILES ${ORV_PACKAGING_DIR}/completions/_orvconv
+        DESTINATION ${CMAKE_INSTALL_DATADIR}/zsh/vendor-completions)
 
 if(ORV_GUI)
     install(TARGETS orvconverter RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})

@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <fcntl.h>
+#include <regex>
 #include <sched.h>
 #include <sys/mount.h>
 #include <sys/stat.h>
@@ -269,18 +270,18 @@ TEST_F(OrvconvBatchTest, ALaterSourceWithATakenOutputNameFails) {
     fs::copy_file(samples + "/MARKUP.ORV", path("c/Y.ORV"));
     const std::tuple<std::string, std::string, std::string> cases[] = {
         {"-o out a/X.ORV b/X.ORV c/Y.ORV",
-         "orvconv: b/X.ORV: output name out/X.ORV already used by a/X.ORV\n",
+         "orvconv: b/X.ORV: output name out/X.ORV.acc already used by a/X.ORV\n",
          "out/X.ORV.acc=a/X.ORV out/Y.ORV.acc=c/Y.ORV"},
         {"-Rj4 --output-dir out a b c",
-         "orvconv: b/X.ORV: output name out/X.ORV already used by a/X.ORV\n",
+         "orvconv: b/X.ORV: output name out/X.ORV.acc already used by a/X.ORV\n",
          "out/X.ORV.acc=a/X.ORV out/Y.ORV.acc=c/Y.ORV"},
         {"-o out/ c/Y.ORV ./c/Y.ORV c//Y.ORV",
-         "orvconv: ./c/Y.ORV: output name out/Y.ORV already used by c/Y.ORV\n"
-         "orvconv: c//Y.ORV: output name out/Y.ORV already used by c/Y.ORV\n",
+         "orvconv: ./c/Y.ORV: output name out/Y.ORV.acc already used by c/Y.ORV\n"
+         "orvconv: c//Y.ORV: output name out/Y.ORV.acc already used by c/Y.ORV\n",
          "out/Y.ORV.acc=c/Y.ORV"},
         // Beside the sources, only the same source twice collides.
         {"b/X.ORV a/X.ORV ./b/X.ORV",
-         "orvconv: ./b/X.ORV: output name ./b/X.ORV already used by b/X.ORV\n",
+         "orvconv: ./b/X.ORV: output name ./b/X.ORV.acc already used by b/X.ORV\n",
          "a/X.ORV.acc=a/X.ORV b/X.ORV.acc=b/X.ORV"},
     };
     for (const auto& [args, err, outputs] : cases) {
@@ -296,6 +297,120 @@ TEST_F(OrvconvBatchTest, ALaterSourceWithATakenOutputNameFails) {
         for (const auto& file : treeContents(dir))
             if (file.first.ends_with(".acc"))
                 fs::remove(path(file.first));
+    }
+}
+
+// The message names the output that is taken, the first the run would
+// write, and the failed row measures the source, as every row does.
+TEST_F(OrvconvBatchTest, TheSameSourceTwiceNamesTheTakenOutput) {
+    fs::copy_file(ORV_SAMPLES_DIR "/LETTER.ORV", path("L.ORV"));
+    const std::string bytes = std::to_string(fs::file_size(path("L.ORV")));
+    const std::pair<std::string, std::string> cases[] = {
+        {"-t", "./L.ORV.txt"},
+        {"-rt", "./L.ORV.rtf"},
+        {"--all", "./L.ORV.acc"},
+    };
+    for (const auto& [formats, taken] : cases) {
+        const RunResult run = runIn(dir, "$ORVCONV " + formats + " --report=- L.ORV ./L.ORV");
+        EXPECT_EQ(run.exitCode, 1) << formats;
+        EXPECT_EQ(run.err, "orvconv: ./L.ORV: output name " + taken + " already used by L.ORV\n")
+            << formats;
+        EXPECT_NE(run.out.find(R"({"source":"./L.ORV","status":"failed","outputs":[],)"
+                               R"("error":"./L.ORV: output name )" +
+                               taken + R"( already used by L.ORV","bytes":)" + bytes + ","),
+                  std::string::npos)
+            << run.out;
+    }
+}
+
+// A dry run writes nothing, fails what the run fails with the same
+// messages and exit status, and lists on standard output what it would do.
+TEST_F(OrvconvBatchTest, ADryRunForetellsTheRun) {
+    makeTree(true);
+    fs::copy_file(ORV_SAMPLES_DIR "/LETTER.ORV", path("L.ORV"));
+    fs::copy_file(ORV_SAMPLES_DIR "/WORKED.ORV", path("W.ORV"));
+    const std::tuple<std::string, std::string, std::string> cases[] = {
+        {"true", "-t L.ORV ./L.ORV missing.ORV tree/folder.ORV W.ORV",
+         "would convert L.ORV to L.ORV.txt\nwould convert W.ORV to W.ORV.txt\n"},
+        {"mkdir -p x && cp W.ORV x/L.ORV", "-a -o out L.ORV x/L.ORV",
+         "would convert L.ORV to out/L.ORV.acc\n"},
+        {"mkdir W.ORV.rtf", "-rt L.ORV W.ORV", "would convert L.ORV to L.ORV.rtf, L.ORV.txt\n"},
+        {"$ORVCONV -t L.ORV", "-t -u L.ORV W.ORV",
+         "would skip L.ORV, up to date\nwould convert W.ORV to W.ORV.txt\n"},
+        {"true", "-a -R -L -j3 -o out tree",
+         "would convert tree/A.ORV to out/A.ORV.acc\n"
+         "would convert tree/folder.ORV/n.orv to out/folder.ORV/n.orv.acc\n"
+         "would convert tree/linked.orv to out/linked.orv.acc\n"
+         "would convert tree/sub/b.orv to out/sub/b.orv.acc\n"
+         "would convert tree/sub/deeper/C.Orv to out/sub/deeper/C.Orv.acc\n"},
+        // Nothing is written through a link below -o.
+        {"mkdir -p out x && ln -s ../x out/sub", "-a -R -o out tree",
+         "would convert tree/A.ORV to out/A.ORV.acc\n"
+         "would convert tree/folder.ORV/n.orv to out/folder.ORV/n.orv.acc\n"},
+    };
+    for (const auto& [prepare, args, listed] : cases) {
+        ASSERT_EQ(runIn(dir, prepare).exitCode, 0) << prepare;
+        const Tree before = treeContents(dir);
+        const RunResult dry = runIn(dir, "$ORVCONV -n " + args);
+        EXPECT_EQ(treeContents(dir), before) << args;
+        EXPECT_EQ(dry.out, listed) << args;
+        const RunResult real = runIn(dir, "$ORVCONV " + args);
+        EXPECT_EQ(dry.exitCode, real.exitCode) << args;
+        EXPECT_EQ(dry.err, real.err) << args;
+        EXPECT_EQ(real.out, "") << args;
+        ASSERT_EQ(runIn(dir, "rm -rf out L.ORV.* W.ORV.*").exitCode, 0);
+    }
+    // -q keeps the list to itself; the report tells the same.
+    ASSERT_EQ(runIn(dir, "$ORVCONV -t L.ORV").exitCode, 0);
+    const RunResult quiet =
+        runIn(dir, "$ORVCONV -nqu -j1 -t --report=r.jsonl L.ORV W.ORV ./W.ORV missing.ORV");
+    EXPECT_EQ(quiet.exitCode, 1);
+    EXPECT_EQ(quiet.out, "");
+    EXPECT_EQ(quiet.err, "orvconv: ./W.ORV: output name ./W.ORV.txt already used by W.ORV\n"
+                         "orvconv: missing.ORV: No such file or directory\n");
+    const std::string l = std::to_string(fs::file_size(path("L.ORV")));
+    const std::string w = std::to_string(fs::file_size(path("W.ORV")));
+    EXPECT_EQ(
+        std::regex_replace(readFile(path("r.jsonl")), std::regex(R"(,"seconds":[0-9.]+)"), ""),
+        R"({"source":"L.ORV","status":"skipped","outputs":[],"bytes":)" + l + "}\n" +
+            R"({"source":"W.ORV","status":"would-convert","outputs":["W.ORV.txt"],"bytes":)" + w +
+            "}\n" +
+            R"({"source":"./W.ORV","status":"failed","outputs":[],"error":"./W.ORV: output )"
+            R"(name ./W.ORV.txt already used by W.ORV","bytes":)" +
+            w + "}\n" +
+            R"({"source":"missing.ORV","status":"failed","outputs":[],"error":"missing.ORV: )"
+            R"(No such file or directory","bytes":0}
+)");
+    EXPECT_FALSE(fs::exists(path("W.ORV.txt")));
+}
+
+// -q leaves failures alone on standard error, -v adds a line for every
+// other source; the last of them wins.
+TEST_F(OrvconvBatchTest, QuietAndVerboseSayLessAndMore) {
+    fs::copy_file(ORV_SAMPLES_DIR "/LETTER.ORV", path("L.ORV"));
+    fs::copy_file(ORV_SAMPLES_DIR "/WORKED.ORV", path("W.ORV"));
+    fs::copy_file(ORV_SAMPLES_DIR "/WORKED.ORV", path("tab\tW.ORV"));
+    const std::string missing = "orvconv: missing.ORV: No such file or directory\n";
+    const std::pair<std::string, std::string> cases[] = {
+        {"-q", missing},
+        {"-q --progress", missing},
+        {"-vq", missing},
+        {"-j3 -v", "orvconv: L.ORV: converted to L.ORV.acc, L.ORV.txt\n" + missing +
+                       "orvconv: 'tab'$'\\t''W.ORV': converted to 'tab'$'\\t''W.ORV.acc', "
+                       "'tab'$'\\t''W.ORV.txt'\n"
+                       "orvconv: W.ORV: converted to W.ORV.acc, W.ORV.txt\n"},
+        {"-qv -u", "orvconv: L.ORV: skipped, up to date\n" + missing +
+                       "orvconv: 'tab'$'\\t''W.ORV': skipped, up to date\n"
+                       "orvconv: W.ORV: skipped, up to date\n"},
+    };
+    for (const auto& [flags, err] : cases) {
+        const RunResult run =
+            runIn(dir, "$ORVCONV -at " + flags + " L.ORV missing.ORV 'tab\tW.ORV' W.ORV");
+        EXPECT_EQ(run.exitCode, 1) << flags;
+        EXPECT_EQ(run.out, "") << flags;
+        // Drawings of the progress line off a terminal are lines of their own.
+        EXPECT_EQ(std::regex_replace(run.err, std::regex("[0-9]+/4 files, [^\n]*\n"), ""), err)
+            << flags;
     }
 }
 

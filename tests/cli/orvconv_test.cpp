@@ -85,7 +85,7 @@ TEST_F(OrvconvTest, UsageHelpAndVersionConvertNothing) {
         {"", 2, "", refusal(noFormat)},
         {"--open WORKED.ORV", 2, "", refusal(noFormat)},
         {"--all --open", 2, "", refusal("no FILE given")},
-        {"-aq WORKED.ORV", 2, "", refusal("unknown option '-q'")},
+        {"-aQ WORKED.ORV", 2, "", refusal("unknown option '-Q'")},
         {"-a --acc WORKED.ORV", 2, "", refusal("unknown option '--acc'")},
         {"--help --bogus", 2, "", refusal("unknown option '--bogus'")},
         {"-a \"--$(printf '\\033')[2J\" WORKED.ORV", 2, "",
@@ -107,6 +107,14 @@ TEST_F(OrvconvTest, UsageHelpAndVersionConvertNothing) {
          refusal("option '--files-from' needs a name, not ''")},
         {"--version WORKED.ORV", 0, "orvconv " ORV_VERSION "\n", ""},
         {"--all WORKED.ORV --version --help", 0, cli::helpText(), ""},
+        {"-h", 0, cli::helpText(), ""},
+        {"-V", 0, "orvconv " ORV_VERSION "\n", ""},
+        {"-aV WORKED.ORV", 0, "orvconv " ORV_VERSION "\n", ""},
+        {"-Vh", 0, cli::helpText(), ""},
+        // Abbreviations are refused: a later option could change their meaning.
+        {"--hel", 2, "", refusal("unknown option '--hel'")},
+        {"--vers", 2, "", refusal("unknown option '--vers'")},
+        {"-a --text- WORKED.ORV", 2, "", refusal("unknown option '--text-'")},
         {"--version >/dev/full", 1, "", "orvconv: standard output: No space left on device\n"},
     };
     for (const auto& [args, exitCode, expectedOut, expectedErr] : cases) {

@@ -4,8 +4,11 @@
 #include "cli/options.h"
 #include "tests/cli/cli_test_support.h"
 
+#include <algorithm>
+#include <csignal>
 #include <pty.h>
 #include <regex>
+#include <sstream>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <termios.h>
@@ -33,12 +36,14 @@ protected:
 
     // Runs line in dir on a pseudo-terminal that passes bytes through
     // untouched; everything the terminal received, and the exit status.
-    std::pair<int, std::string> runOnTerminal(const std::string& line) {
+    std::pair<int, std::string> runOnTerminal(const std::string& line,
+                                              const std::string& term = "xterm") {
         termios raw{};
         ::cfmakeraw(&raw);
         winsize size{24, 200, 0, 0};
         int terminal = -1;
-        const std::string command = "cd '" + dir + "' && exec " ORVCONV_PATH " " + line;
+        const std::string command =
+            "cd '" + dir + "' && TERM='" + term + "' exec " ORVCONV_PATH " " + line;
         const pid_t child = ::forkpty(&terminal, nullptr, &raw, &size);
         if (child == 0) {
             ::execl("/bin/sh", "sh", "-c", command.c_str(), static_cast<char*>(nullptr));
@@ -150,7 +155,8 @@ TEST_F(OrvconvWatchTest, ProgressOnlyOnATerminalOrWhenAsked) {
         {true, "", true},
         {true, "--no-progress", false},
         {true, "--progress --no-progress", false},
-        {false, "--progress", true},
+        {true, "-q", false},
+        {true, "-vq", false},
         {false, "", false},
     };
     for (const auto& [onTerminal, flags, shown] : cases) {
@@ -187,6 +193,142 @@ TEST_F(OrvconvWatchTest, ProgressOnlyOnATerminalOrWhenAsked) {
     const auto [exitCode, single] = runOnTerminal("-a -o out tree/A.ORV");
     EXPECT_EQ(exitCode, 0);
     EXPECT_EQ(std::regex_replace(single, drawing, ""), "");
+}
+
+// A reader of the messages that went away costs the messages, not the
+// batch: it goes on, the report has every row, and the exit status says
+// that something was lost. Standard output closed ends the run as it
+// ends any filter's.
+TEST_F(OrvconvWatchTest, AClosedPipeOnStderrDoesNotStopTheBatch) {
+    int ends[2];
+    ASSERT_EQ(::pipe(ends), 0);
+    ::close(ends[0]);
+    const std::string closed = std::to_string(ends[1]);
+    const auto runWith = [&](const std::string& args) {
+        return std::system(("cd '" + dir + "' && exec " ORVCONV_PATH " " + args).c_str());
+    };
+    for (const char* flags : {"-j1", "-j3 --progress", "-j2 -v"}) {
+        const int status =
+            runWith("-at -R -o out --report=r.jsonl " + std::string(flags) + " tree 2>&" + closed);
+        EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 1) << flags << " " << status;
+        // Rows come in the order sources end: sorted here.
+        std::istringstream rows(
+            std::regex_replace(readFile(path("r.jsonl")), std::regex(R"(,"outputs".*)"), ""));
+        std::vector<std::string> sorted;
+        for (std::string row; std::getline(rows, row);)
+            sorted.push_back(row + "\n");
+        std::sort(sorted.begin(), sorted.end());
+        std::string report;
+        for (const std::string& row : sorted)
+            report += row;
+        EXPECT_EQ(report, R"({"source":"tree/A.ORV","status":"converted")"
+                          "\n"
+                          R"({"source":"tree/caf\udce9.orv","status":"converted")"
+                          "\n"
+                          R"({"source":"tree/gone.ORV","status":"failed")"
+                          "\n"
+                          R"({"source":"tree/sub/b.orv","status":"converted")"
+                          "\n")
+            << flags;
+        EXPECT_TRUE(fs::exists(path("out/sub/b.orv.txt"))) << flags;
+        fs::remove_all(path("out"));
+    }
+    const int status = runWith("-a -o out --report=- tree/A.ORV >&" + closed);
+    EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGPIPE) << status;
+    ::close(ends[1]);
+}
+
+// Escapes go only to a terminal that understands them; rows of the report
+// on the same terminal never land inside the line.
+TEST_F(OrvconvWatchTest, ProgressLineKeepsToWhatItIsWrittenTo) {
+    const std::string failure = "orvconv: tree/gone.ORV: Not a regular file\n";
+    const std::regex summary(
+        "orvconv: 4 files: 3 converted, 0 skipped, 1 failed; [0-9.]+ (B|KiB) in 0:0[0-9]\n");
+    const std::regex line(
+        R"([0-4]/4 files, [0-9.]+ (B|KiB) of [0-9.]+ (B|KiB)(, .*/s)?(, .* left)?)");
+    // A terminal that knows no ESC [ K: spaces clear the line.
+    for (const char* term : {"dumb", ""}) {
+        const auto [exitCode, seen] = runOnTerminal("-a -R -o out tree", term);
+        EXPECT_EQ(exitCode, 1) << term;
+        EXPECT_EQ(seen.find('\033'), std::string::npos) << term << seen;
+        EXPECT_TRUE(seen.starts_with("\r0/4 files, 0 B of ")) << seen;
+        const std::string rest = std::regex_replace(
+            std::regex_replace(seen, std::regex("\r[0-9][^\r\n]*"), ""), std::regex("\r *"), "");
+        EXPECT_TRUE(rest.starts_with(failure)) << rest;
+        EXPECT_TRUE(std::regex_match(rest.substr(failure.size()), summary)) << rest;
+        // Each message starts at the line's start, over nothing but spaces.
+        EXPECT_TRUE(std::regex_search(seen, std::regex("\r +\r" + failure))) << seen;
+        fs::remove_all(path("out"));
+    }
+    // Into a file: no control characters, a plain line per drawing.
+    const RunResult toFile = runIn(dir, "$ORVCONV -a -R -o out --progress tree");
+    EXPECT_EQ(toFile.exitCode, 1);
+    EXPECT_EQ(toFile.err.find_first_of("\r\033"), std::string::npos) << toFile.err;
+    std::istringstream lines(toFile.err);
+    std::string drawn;
+    std::vector<std::string> others;
+    while (std::getline(lines, drawn))
+        if (!std::regex_match(drawn, line))
+            others.push_back(drawn + "\n");
+    ASSERT_EQ(others.size(), 2u) << toFile.err;
+    EXPECT_EQ(others[0], failure);
+    EXPECT_TRUE(std::regex_match(others[1], summary)) << others[1];
+    EXPECT_TRUE(toFile.err.starts_with("0/4 files, 0 B of ")) << toFile.err;
+    fs::remove_all(path("out"));
+    // The report on the line's terminal: each row starts on a cleared line
+    // and the line is drawn again below it.
+    const auto [exitCode, seen] = runOnTerminal("-a -R -j2 -o out --report=- tree");
+    EXPECT_EQ(exitCode, 1);
+    std::size_t rows = 0;
+    for (std::size_t at = seen.find("{\""); at != std::string::npos;
+         at = seen.find("{\"", at + 1), ++rows) {
+        EXPECT_GE(at, 4u);
+        EXPECT_EQ(seen.substr(at - 4, 4), "\r\033[K") << seen;
+        const std::size_t end = seen.find('\n', at);
+        ASSERT_NE(end, std::string::npos);
+        EXPECT_EQ(seen.substr(end + 1, 1), "\r") << seen;
+    }
+    EXPECT_EQ(rows, 4u) << seen;
+}
+
+// Rows that can no longer reach the line's terminal (it was closed) end
+// the batch all the same, with status 1.
+TEST_F(OrvconvWatchTest, ARowThatCannotReachTheTerminalLeavesTheBatchToEnd) {
+    fs::create_directory(path("many"));
+    // More rows than the terminal holds unread: the run is still writing them.
+    for (int i = 0; i < 150; ++i)
+        fs::copy_file(ORV_SAMPLES_DIR "/note.orv", path("many/d" + std::to_string(i) + ".orv"));
+    termios raw{};
+    ::cfmakeraw(&raw);
+    winsize size{24, 200, 0, 0};
+    int terminal = -1;
+    // Hangups ignored: the run must meet the closed terminal in its writes.
+    const std::string command = "cd '" + dir +
+                                "' && trap '' HUP && TERM=xterm exec " ORVCONV_PATH
+                                " -t -j1 --no-sync -R --report=- many";
+    const pid_t child = ::forkpty(&terminal, nullptr, &raw, &size);
+    if (child == 0) {
+        ::execl("/bin/sh", "sh", "-c", command.c_str(), static_cast<char*>(nullptr));
+        ::_exit(127);
+    }
+    std::string seen;
+    char block[256];
+    while (seen.find("{\"source\"") == std::string::npos) {
+        const ssize_t got = ::read(terminal, block, sizeof block);
+        if (got < 0 && errno == EINTR)
+            continue;
+        if (got <= 0)
+            break;
+        seen.append(block, static_cast<std::size_t>(got));
+    }
+    ::kill(child, SIGSTOP);
+    ::close(terminal);
+    ::kill(child, SIGCONT);
+    EXPECT_NE(seen.find("{\"source\""), std::string::npos) << seen;
+    // A run that hung here would be ended by the test's time limit.
+    int status = 0;
+    ASSERT_EQ(::waitpid(child, &status, 0), child);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 1) << status;
 }
 
 // Names as typed, no "./" added; a name that would drive the terminal or

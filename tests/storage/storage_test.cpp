@@ -91,9 +91,9 @@ TEST_F(StorageTest, CaseTwinsOnMediaThatIgnoreCase) {
             }
             EXPECT_EQ(run.exitCode, 1) << update;
             EXPECT_EQ(run.err, "orvconv: src/a.orv: output name " + out +
-                                   "/a.orv already used by src/A.ORV\n"
+                                   "/a.orv.acc already used by src/A.ORV\n"
                                    "orvconv: src/sub/b.ORV: output name " +
-                                   out + "/sub/b.ORV already used by src/Sub/B.ORV\n")
+                                   out + "/sub/b.ORV.acc already used by src/Sub/B.ORV\n")
                 << update;
             EXPECT_EQ(namesIn(out), (Names{"A.ORV.acc", "A.ORV.rtf", "A.ORV.txt", "Sub"}));
             EXPECT_EQ(readFile(out + "/A.ORV.txt"), reference("LETTER.ORV", ".txt"));
