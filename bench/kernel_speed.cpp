@@ -17,6 +17,7 @@
 #include "decode/kernel_targets.h"
 
 #include <algorithm>
+#include <cctype>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -109,7 +110,14 @@ Inputs makeInputs(std::size_t mib) {
 std::vector<std::string_view> targetsToRun() {
     std::vector<std::string_view> targets = orv::kernelTargets();
     if (const char* only = std::getenv("ORV_SIMD_TARGET"); only != nullptr && *only != '\0') {
-        std::erase_if(targets, [&](std::string_view t) { return t != only; });
+        // Any case, as the kernels' own dispatch takes it.
+        std::erase_if(targets, [&](std::string_view t) {
+            return !std::equal(t.begin(), t.end(), only, only + std::strlen(only),
+                               [](char a, char b) {
+                                   return std::tolower(static_cast<unsigned char>(a)) ==
+                                          std::tolower(static_cast<unsigned char>(b));
+                               });
+        });
         if (targets.empty())
             std::fprintf(stderr, "kernel_speed: this processor has no target %s\n", only);
     }

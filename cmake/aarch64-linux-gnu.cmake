@@ -13,4 +13,8 @@ set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
 set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE BOTH)
 set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
-set(CMAKE_CROSSCOMPILING_EMULATOR qemu-aarch64 -L /usr/aarch64-linux-gnu)
+# The arm64 loader and C library of the multiarch root, a matched pair: the
+# cross toolchain's own loader (under /usr/aarch64-linux-gnu) reads the
+# machine's ld.so.cache and so loads the multiarch C library, of another
+# build, with which the first thread a program starts never gets going.
+set(CMAKE_CROSSCOMPILING_EMULATOR qemu-aarch64 -L /)

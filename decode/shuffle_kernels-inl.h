@@ -173,13 +173,16 @@ HWY_INLINE std::size_t TurnRange(const Tables& t, const unsigned char* first,
                                  const unsigned char* last, char* out, const unsigned char* floor,
                                  int before) {
     const Full d;
-    std::size_t kept = 0;
+    // Pointers, not counts: the loop keeps nothing else.
+    char* to = out;
     const unsigned char* e = last;
-    for (; static_cast<std::size_t>(e - first) >= width; e -= width) {
+    const unsigned char* const wholeEnd = first + (last - first) % width;
+    for (; e != wholeEnd; e -= width) {
         const unsigned char* from = e - width;
         const bool crBefore = terminators && (from != first ? from[-1] : before) == '\r';
-        kept += Turn<terminators>(t, hn::LoadU(d, from), width, crBefore, out + kept);
+        to += Turn<terminators>(t, hn::LoadU(d, from), width, crBefore, to);
     }
+    const auto kept = static_cast<std::size_t>(to - out);
     if (e == first)
         return kept;
     const auto n = static_cast<std::size_t>(e - first);
