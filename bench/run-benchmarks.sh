@@ -8,6 +8,9 @@
 #   - 20,000 small sources (1 to 8 KiB) with -j1, per file;
 #   - linear growth, 8 times the size, text-like and break-only;
 #   - -jN against the floor split over N processes (when orvconv has --jobs);
+#   - one source of each size from 64 KiB to 32 MiB;
+#   - one process per small document, as a tool that runs a command per
+#     file would, against the floor run once per document too;
 #   - the large source again with each SIMD target this processor has
 #     forced in turn (ORV_SIMD_TARGET, a testing aid orvconv honours).
 # Every timed run works on a fresh copy of its sources on a place of its
@@ -19,14 +22,19 @@
 #                          --micro also runs the Google Benchmark and the
 #                          kernels alone (bench/kernel_speed); --targets
 #                          times only the large source on each target
-# ORV_BENCH_RUNS sets the runs per figure (default 5; medians are reported).
+# ORV_BENCH_RUNS sets the runs per figure (default 5; medians are reported),
+# ORV_SWEEP_RUNS those per size of the sweep (default 15), whose runs are
+# short and vary more.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
 build="build-bench"
 data=bench/data
 runs=${ORV_BENCH_RUNS:-5}
+sweepRuns=${ORV_SWEEP_RUNS:-15}
+sweepSizes=(64K 256K 1M 2M 4M 8M 32M)
 smallCount=20000
+perProcessCount=500
 
 if [[ ! -x /usr/bin/time ]]; then
     echo "run-benchmarks: /usr/bin/time is missing (scripts/setup installs it)" >&2
@@ -45,6 +53,9 @@ mkdir -p "$data"
 [[ -f $data/breaks-12M.ORV ]] || "$build"/bench/make_source --breaks-only 12M "$data"/breaks-12M.ORV
 # The text without its break bytes: one 96 MiB line.
 [[ -f $data/line-96M.ORV ]] || tr -d '\003\372\374\376' <"$data"/text-96M.ORV >"$data"/line-96M.ORV
+for size in "${sweepSizes[@]}"; do
+    [[ -f $data/text-$size.ORV ]] || "$build"/bench/make_source "$size" "$data/text-$size.ORV"
+done
 if [[ ! -d $data/small ]]; then
     mkdir "$data"/small.tmp
     "$build"/bench/make_source --many "$smallCount" "$data"/small.tmp
@@ -277,6 +288,68 @@ timeSmall() {
     }
 }
 
+# One source of each size, each against the floor with its sync. Sets
+# sweepWall sweepFloor sweepRatio.
+declare -A sweepWall sweepFloor sweepRatio
+timeSweep() {
+    local runs=$sweepRuns size
+    for size in "${sweepSizes[@]}"; do
+        timePair "$data/text-$size.ORV" "sweep-$size"
+        sweepWall[$size]=$convWall sweepFloor[$size]=$floorWall
+        sweepRatio[$size]=$(ratio "$convWall" "$floorWall")
+    done
+}
+
+# One process per small document: the first $perProcessCount small sources,
+# the converter started once for each, and the floor once for each with a
+# list of one line. What this times is mostly starting a process, so the
+# converter runs with --no-sync and the floor without its sync. Alternated
+# as timePair does; sets perProcessWall perProcessFloor perProcessRunRatio.
+timePerProcess() {
+    local dir run wall cpu rss walls=() fWalls=() ratios=() steps step
+    local set=$work/per-process-set
+    mkdir -p "$set"
+    local sources=("$data"/small/*.ORV)
+    cp -- "${sources[@]:0:perProcessCount}" "$set"/
+    for ((run = 0; run < runs; run++)); do
+        dir=$work/per-process-$run
+        mkdir -p "$dir"
+        steps=(c f)
+        if ((run % 2 == 1)); then
+            steps=(f c)
+        fi
+        for step in "${steps[@]}"; do
+            if [[ $step == c ]]; then
+                freshPlace "$dir"/conv "$set"
+                read -r wall cpu rss <<<"$(measure bash -c 'converter=$1; shift
+                    for source; do "$converter" --all --no-sync "$source" || exit; done' \
+                    _ "$build"/cli/orvconv "$dir"/conv/*.ORV)"
+                walls+=("$wall")
+                [[ -f $work/per-process.sizes ]] ||
+                    floorList "$dir"/conv @TARGET@ >"$work"/per-process.sizes
+                dropPlace "$dir"/conv
+            else
+                [[ -f $work/per-process.sizes ]] || continue
+                freshPlace "$dir"/floor "$set"
+                mkdir -p "$dir"/lists
+                awk -v to="$dir/floor" -v lists="$dir/lists" '{ i = index($0, "@TARGET@")
+                    print substr($0, 1, i - 1) to substr($0, i + 8) > (lists "/" NR) }' \
+                    "$work"/per-process.sizes
+                read -r wall cpu rss <<<"$(measure bash -c 'floor=$1; shift
+                    for list; do "$floor" "$list" || exit; done' _ "$floor" "$dir"/lists/*)"
+                fWalls+=("$wall")
+                dropPlace "$dir"/floor
+            fi
+        done
+        if ((${#walls[@]} == ${#fWalls[@]})); then
+            ratios+=("$(ratio "${walls[-1]}" "${fWalls[-1]}")")
+        fi
+    done
+    perProcessWall=$(median "${walls[@]}")
+    perProcessFloor=$(median "${fWalls[@]}")
+    perProcessRunRatio=$(median "${ratios[@]}")
+}
+
 # Warm cache: every source read once before anything is timed.
 cat "$data"/*.ORV "$data"/small/*.ORV >/dev/null
 
@@ -322,6 +395,8 @@ for source in text-96M text-12M breaks-96M breaks-12M line-96M; do
     wall[$source]=$convWall cpu[$source]=$convCpu rss[$source]=$convRss fwall[$source]=$floorWall
 done
 timeSmall
+timeSweep
+timePerProcess
 timeTargets
 
 perFile() { awk -v s="$1" -v n="$smallCount" 'BEGIN { printf "%.0fus", s / n * 1e6 }'; }
@@ -369,6 +444,21 @@ if ((${#jobs[@]})); then
 else
     row "-jN against the floor on N processes" "" "" "" "" "skipped: orvconv has no --jobs"
 fi
+
+echo
+echo "${converter[*]} on one source of each size against bench/floor and one sync; medians of $sweepRuns runs"
+row "source size, wall time" converter floor ratio target ""
+for size in "${sweepSizes[@]}"; do
+    report "text-like $size" "${sweepWall[$size]}s" "${sweepFloor[$size]}s" "${sweepRatio[$size]}" 1.25
+done
+echo
+echo "one process per document, --no-sync, against the floor once per document; medians of $runs runs"
+row measure converter floor ratio target ""
+report "$perProcessCount small sources, wall per process" "$(awk -v s="$perProcessWall" \
+    -v n="$perProcessCount" 'BEGIN { printf "%.0fus", s / n * 1e6 }')" "$(awk \
+    -v s="$perProcessFloor" -v n="$perProcessCount" 'BEGIN { printf "%.0fus", s / n * 1e6 }')" \
+    "$(ratio "$perProcessWall" "$perProcessFloor")" 1.25
+row "  median of the runs' own ratios" "" "" "$perProcessRunRatio" "" ""
 
 reportTargets
 

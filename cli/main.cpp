@@ -7,6 +7,7 @@
 #include "cli/report_target.h"
 #include "cli/report_writer.h"
 #include "cli/source_list.h"
+#include "cli/user_locale.h"
 #include "io/confined_folders.h"
 #include "io/durable_outputs.h"
 #include "io/held_folders.h"
@@ -14,7 +15,6 @@
 
 #include <algorithm>
 #include <cerrno>
-#include <clocale>
 #include <cstdio>
 #include <cstring>
 #include <malloc.h>
@@ -247,10 +247,9 @@ int convertAll(const orv::cli::Options& options) {
 } // namespace
 
 int main(int argc, char** argv) {
-    // Names are checked against the user's locale before they are printed.
-    std::setlocale(LC_ALL, "");
-    // The report's numbers are JSON, whatever the locale writes for a decimal point.
-    std::setlocale(LC_NUMERIC, "C");
+    // Names are checked against the user's locale before they are printed;
+    // the report's numbers are JSON, whatever it writes for a decimal point.
+    orv::cli::useUserLocale();
     // Ctrl-C in a long batch must not leave hidden half-written files behind.
     orv::removeTemporariesOnSignal();
     // Each thread keeps a group of documents open until they are durable:

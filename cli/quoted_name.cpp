@@ -1,5 +1,7 @@
 #include "cli/quoted_name.h"
 
+#include "cli/user_locale.h"
+
 #include <cwchar>
 #include <cwctype>
 
@@ -11,6 +13,7 @@ namespace {
 // valid character, and characters that do not print, come out one byte at
 // a time with printable == false.
 template <typename Visit> void forEachCharacter(std::string_view name, Visit visit) {
+    const UserCharacters characters;
     std::mbstate_t state{};
     std::size_t at = 0;
     while (at < name.size()) {
@@ -40,11 +43,22 @@ void appendEscape(std::string& out, unsigned char byte) {
     }
 }
 
+// Printable ASCII is printable, one byte a character, in every locale: such
+// a name needs no locale data to be shown.
+bool plainAscii(std::string_view name) {
+    for (const char c : name)
+        if (c < ' ' || c > '~')
+            return false;
+    return true;
+}
+
 } // namespace
 
 bool needsQuoting(std::string_view name) {
     // Unquoted, the empty name would not show at all.
-    bool needed = name.empty();
+    if (plainAscii(name))
+        return name.empty();
+    bool needed = false;
     forEachCharacter(name, [&](std::string_view, bool printable) { needed |= !printable; });
     return needed;
 }

@@ -17,10 +17,6 @@
 namespace orv {
 namespace {
 
-// Below a block, threads cost more than writing the documents one after the
-// other.
-constexpr std::uint64_t parallelWritersFrom = ioBlockSize;
-
 // Leaving the writers' scope before the text is finished (a failure, a
 // cancel) wakes the writers waiting for more of it, so that they stop.
 class ReadersReleased {
@@ -103,7 +99,7 @@ PreparedConversion prepareConversion(const ConversionJob& job, FrontEnd& frontEn
         // writers read back, and that becomes the text output only at the end.
         s.text = std::make_unique<OutputFile>(s.paths.text,
                                               OutputFile::Visibility::privateUntilPublished);
-        // From a block on, the documents are written while the text is
+        // From parallelWritersFrom on, the documents are written while the text is
         // decoded, each writer on a thread of its own reading the text as it
         // grows; below that, one after the other once it is complete. Either
         // way they take their names in the fixed order later, so what

@@ -353,5 +353,32 @@ TEST_F(OrvconvWatchTest, FailuresNameSourcesAsTypedAndQuoted) {
     }
 }
 
+// The character set comes from the variables that name it, whichever else
+// is set; messages in the language the environment asks for.
+TEST_F(OrvconvWatchTest, NamesAndMessagesFollowEachCategory) {
+    const std::string name = "caf\xc3\xa9\001.ORV";
+    const std::string utf8 = "'caf\xc3\xa9'$'\\001''.ORV'";
+    const std::string bytes = "'caf'$'\\303\\251\\001''.ORV'";
+    const std::string english = "No such file or directory";
+    const std::tuple<std::string, std::string, std::string> cases[] = {
+        {"LANG=C.UTF-8", utf8, english},
+        {"LANG=C LC_CTYPE=C.UTF-8", utf8, english},
+        {"LANG=C.UTF-8 LC_CTYPE=C", bytes, english},
+        {"LC_ALL=C LC_CTYPE=C.UTF-8", bytes, english},
+        {"LANG=POSIX LC_CTYPE=C.UTF-8 LANGUAGE=de", utf8, english},
+        {"LANG=C.UTF-8 LANGUAGE=de", utf8, "Datei oder Verzeichnis nicht gefunden"},
+    };
+    writeFile(path("list"), name + '\0');
+    const bool german = fs::exists("/usr/share/locale/de/LC_MESSAGES/libc.mo");
+    for (const auto& [environment, shown, message] : cases) {
+        if (message != english && !german)
+            continue; // the C library's German messages are not installed
+        const RunResult run =
+            runIn(dir, "env -i " + environment + " \"$ORVCONV\" -a --files-from=list -0 -j1");
+        EXPECT_EQ(run.exitCode, 1) << environment;
+        EXPECT_EQ(run.err, "orvconv: " + shown + ": " + message + "\n") << environment;
+    }
+}
+
 } // namespace
 } // namespace orv::test

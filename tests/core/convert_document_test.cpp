@@ -284,12 +284,12 @@ TEST_F(ConvertDocumentTest, ACancelledRunLeavesEarlierOutputsAsTheyWere) {
         EXPECT_EQ(readFile(path(std::string("D.ORV") + ext)), "earlier");
 }
 
-// A source of more than a block has its Accent and RTF documents written at
-// once: the same bytes as each written alone, the Accent document named
-// first, and its failure the one told.
+// A source large enough has its Accent and RTF documents written at once:
+// the same bytes as each written alone, the Accent document named first,
+// and its failure the one told.
 std::string sideBySideSource() {
     std::string source = "HDR";
-    for (std::size_t i = 0; source.size() < 2 * ioBlockSize + 100; ++i)
+    for (std::size_t i = 0; source.size() < parallelWritersFrom + ioBlockSize + 100; ++i)
         source += std::string(1 + i % 97, static_cast<char>('a' + i % 26)) + "{\\}\3\xfc\r"[i % 6];
     return source;
 }

@@ -3,6 +3,7 @@
 // few processes or too little address space for its threads, and a hangup
 // that whoever started it chose to ignore.
 
+#include "convert/convert_document.h"
 #include "tests/core/test_support.h"
 
 #include <csignal>
@@ -216,7 +217,7 @@ TEST_F(UntrustedInputTest, NoThreadToBeHadSlowsTheBatchButEndsNone) {
     fs::create_directories(path("tree"));
     for (int i = 0; i < 8; ++i)
         writeFile(path("tree/S" + std::to_string(i) + ".ORV"),
-                  textLike((std::size_t{1} << 20) + 4096 * i));
+                  textLike(parallelWritersFrom + 4096 * i));
     const std::string cgroup = pidsCgroup(3);
     if (cgroup.empty())
         GTEST_SKIP() << "no pids cgroup can be made here (needs root and a pids controller)";
@@ -240,7 +241,7 @@ TEST_F(UntrustedInputTest, TooLittleAddressSpaceForThreadsIsNoCrash) {
 #if defined(__SANITIZE_ADDRESS__)
     GTEST_SKIP() << "the address sanitizer needs far more address space than the limit";
 #endif
-    writeFile(path("BIG.ORV"), textLike(std::size_t{4} << 20));
+    writeFile(path("BIG.ORV"), textLike(parallelWritersFrom + 4096));
     const Ran run = runIn(dir, {"--all", "-j1", "BIG.ORV"}, [] {
         const rlimit limit{50000 * 1024, 50000 * 1024};
         ::setrlimit(RLIMIT_AS, &limit);
