@@ -238,7 +238,7 @@ std::atomic<unsigned> groupThreads{1};
 constexpr rlim_t filesKeptFree = 64;
 
 // A group's bounds: documents, and bytes written.
-constexpr std::size_t groupDocuments = 1024;
+constexpr std::size_t groupDocuments = 4096;
 constexpr std::uint64_t groupBytes = 256 << 20;
 
 int groupFilesAllowed() {
@@ -287,7 +287,7 @@ bool DocumentGroup::add(const Options& options, const SourceItem& item, SourceRe
         result.seconds = std::chrono::duration<double>(Clock::now() - start).count();
     // Behind documents still in the group, a source that is done waits for
     // them, so that one thread's sources end in their order.
-    if (done && members_.empty())
+    if (done && members_.empty() && named_.empty())
         return true;
     auto member = std::make_unique<Member>(toOpen, progressed, item.size);
     member->result = &result;
@@ -314,17 +314,35 @@ bool DocumentGroup::full() const {
            openFiles_ + 3 > groupFilesAllowed() || hiddenNames_;
 }
 
-void DocumentGroup::flush() {
+void DocumentGroup::flush(bool last) {
     SyncGroup group(true);
     for (const auto& member : members_)
         if (!member->done)
             member->prepared.addOutputsTo(group);
     group.syncData();
+    if (!named_.empty()) {
+        namedGroup_.syncNames(group.systemsSynced());
+        finish(named_, namedGroup_);
+    }
     for (const auto& member : members_)
         if (!member->done)
             member->prepared.name(group);
-    group.syncNames();
-    for (const auto& member : members_) {
+    if (last) {
+        group.syncNames();
+        finish(members_, group);
+    } else {
+        named_.swap(members_);
+        namedGroup_ = std::move(group);
+    }
+    // Nothing kept between groups: a thread's group outlives its batch.
+    Members().swap(members_);
+    bytes_ = 0;
+    openFiles_ = 0;
+    hiddenNames_ = false;
+}
+
+void DocumentGroup::finish(Members& members, const SyncGroup& group) {
+    for (const auto& member : members) {
         if (member->done)
             continue;
         SourceResult& result = *member->result;
@@ -342,11 +360,7 @@ void DocumentGroup::flush() {
         if (member->timed)
             result.seconds = std::chrono::duration<double>(Clock::now() - member->start).count();
     }
-    // Nothing kept between groups: a thread's group outlives its batch.
-    std::vector<std::unique_ptr<Member>>().swap(members_);
-    bytes_ = 0;
-    openFiles_ = 0;
-    hiddenNames_ = false;
+    Members().swap(members);
 }
 
 namespace {

@@ -2,6 +2,7 @@
 
 #include "cli/options.h"
 #include "cli/source_list.h"
+#include "io/durable_outputs.h"
 
 #include <cstdint>
 #include <functional>
@@ -70,14 +71,22 @@ public:
              std::vector<std::string>& toOpen,
              const std::function<void(std::uint64_t)>& progressed);
     bool full() const;
-    void flush();
+    // Makes the group's data durable and names its documents. last: also
+    // makes the names durable and finishes the group. Otherwise the group
+    // waits for the next flush, whose data flush makes its names durable
+    // too (one flush a group instead of two), and finishes then.
+    void flush(bool last = true);
 
     // The threads that hold a group each, which share the open files allowed.
     static void shareFilesAmong(unsigned threads);
 
 private:
     struct Member;
-    std::vector<std::unique_ptr<Member>> members_;
+    using Members = std::vector<std::unique_ptr<Member>>;
+    static void finish(Members& members, const SyncGroup& group);
+    Members members_;
+    Members named_;        // named by the last flush, their names not yet durable
+    SyncGroup namedGroup_; // the files and folders of those
     std::uint64_t bytes_ = 0;
     int openFiles_ = 0;
     bool hiddenNames_ = false;

@@ -15,22 +15,25 @@ namespace {
 class Pool {
 public:
     Pool(std::size_t count, std::size_t window, const std::function<JobEnd(std::size_t)>& work,
-         const std::function<void()>& flush, const std::function<void(std::size_t)>& ended,
+         const std::function<void(bool)>& flush, const std::function<void(std::size_t)>& ended,
          const std::function<void(std::size_t)>& inOrder)
         : count_(count), window_(window), work_(work), flush_(flush), ended_(ended),
           inOrder_(inOrder) {}
 
     void runWorker() {
-        std::vector<std::size_t> grouped; // this thread's jobs that end at its next flush
+        std::vector<std::size_t> grouped;  // this thread's jobs that end at a flush to come
+        std::vector<std::size_t> awaiting; // flushed once, ending at the next flush
         for (;;) {
             std::size_t index;
             {
                 std::unique_lock lock(mutex_);
                 const auto mayGoOn = [&] { return next_ >= count_ || next_ < turn_ + window_; };
                 // A thread never waits holding jobs that others may wait for.
-                if ((!mayGoOn() || next_ >= count_) && !grouped.empty()) {
+                if ((!mayGoOn() || next_ >= count_) && (!grouped.empty() || !awaiting.empty())) {
                     lock.unlock();
-                    flushGroup(grouped);
+                    flush_(true);
+                    endAll(awaiting);
+                    endAll(grouped);
                     lock.lock();
                 }
                 turnMoved_.wait(lock, mayGoOn);
@@ -49,19 +52,20 @@ public:
                 break;
             case JobEnd::groupFull:
                 grouped.push_back(index);
-                flushGroup(grouped);
+                flush_(false);
+                endAll(awaiting);
+                awaiting.swap(grouped);
                 break;
             }
         }
     }
 
 private:
-    void flushGroup(std::vector<std::size_t>& grouped) {
-        flush_();
+    void endAll(std::vector<std::size_t>& jobs) {
         const std::lock_guard lock(mutex_);
-        for (const std::size_t index : grouped)
+        for (const std::size_t index : jobs)
             end(index);
-        grouped.clear();
+        jobs.clear();
     }
 
     // With the lock held.
@@ -77,7 +81,7 @@ private:
 
     std::size_t count_, window_;
     const std::function<JobEnd(std::size_t)>& work_;
-    const std::function<void()>& flush_;
+    const std::function<void(bool)>& flush_;
     const std::function<void(std::size_t)>&ended_, &inOrder_;
     std::mutex mutex_;
     std::condition_variable turnMoved_;
@@ -104,12 +108,12 @@ void runJobs(std::size_t count, unsigned threads, const std::function<void(std::
         return JobEnd::ended;
     };
     runGroupedJobs(
-        count, threads, ungrouped, [] {}, ended, inOrder, window);
+        count, threads, ungrouped, [](bool) {}, ended, inOrder, window);
 }
 
 void runGroupedJobs(std::size_t count, unsigned threads,
                     const std::function<JobEnd(std::size_t)>& work,
-                    const std::function<void()>& flush,
+                    const std::function<void(bool)>& flush,
                     const std::function<void(std::size_t)>& ended,
                     const std::function<void(std::size_t)>& inOrder, std::size_t window) {
     Pool pool(count, window < threads ? threads : window, work, flush, ended, inOrder);

@@ -21,12 +21,15 @@ void runJobs(std::size_t count, unsigned threads, const std::function<void(std::
 // thread's group, to end when flush() (on that thread) finishes the group.
 enum class JobEnd { ended, grouped, groupFull };
 
-// runJobs for work done in groups: a thread's grouped jobs end at its next
-// flush(), which comes when work says its group is full, before the thread
-// would wait for anything, and when no work is left.
+// runJobs for work done in groups: a thread's grouped jobs end at a flush
+// of that thread's. flush(false), when work says its group is full and the
+// thread goes on, may finish the group before it rather than this one (the
+// durable names of one group come with the next group's flush); flush(true),
+// before the thread would wait for anything and when no work is left,
+// finishes every group it holds.
 void runGroupedJobs(std::size_t count, unsigned threads,
                     const std::function<JobEnd(std::size_t)>& work,
-                    const std::function<void()>& flush,
+                    const std::function<void(bool last)>& flush,
                     const std::function<void(std::size_t)>& ended,
                     const std::function<void(std::size_t)>& inOrder, std::size_t window = 4096);
 

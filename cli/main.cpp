@@ -198,7 +198,7 @@ int convertAll(const orv::cli::Options& options) {
                 return JobEnd::ended;
             }
         },
-        [] { threadGroup().flush(); },
+        [](bool last) { threadGroup().flush(last); },
         [&](std::size_t i) {
             const SourceResult& result = results[i];
             ++counts[static_cast<int>(result.status)];

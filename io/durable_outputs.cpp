@@ -131,8 +131,10 @@ void SyncGroup::syncData() {
         if (std::find(done.begin(), done.end(), entry.device) != done.end())
             continue;
         done.push_back(entry.device);
-        if (syncSystem(entry.file->syncDescriptor()) == 0)
+        if (syncSystem(entry.file->syncDescriptor()) == 0) {
+            systemsSynced_.push_back(entry.device);
             continue;
+        }
         // Which file failed, the file system does not say: each is asked.
         for (const Entry& other : together)
             if (other.device == entry.device)
@@ -147,7 +149,7 @@ void SyncGroup::addNamed(const std::string& path) {
         folders_.push_back(std::move(folder));
 }
 
-void SyncGroup::syncNames() {
+void SyncGroup::syncNames(const std::vector<dev_t>& synced) {
     if (!outputsSynced())
         return;
     const bool few = !batch_ && folders_.size() <= fewFiles;
@@ -171,7 +173,10 @@ void SyncGroup::syncNames() {
         }
         dev_t device = 0;
         const int kind = kindOf(fd, device);
-        if (kind == wholeSystem && !few) {
+        if (kind == wholeSystem && !few &&
+            std::find(synced.begin(), synced.end(), device) != synced.end()) {
+            // Flushed whole since the name was made.
+        } else if (kind == wholeSystem && !few) {
             together.push_back({i, device});
             if (std::none_of(systems.begin(), systems.end(),
                              [&](const auto& system) { return system.first == device; })) {
@@ -215,6 +220,7 @@ int SyncGroup::folderError(const std::string& path) const {
 
 void SyncGroup::clear() {
     files_.clear();
+    systemsSynced_.clear();
     folders_.clear();
     failedFolders_.clear();
 }

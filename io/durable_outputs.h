@@ -37,8 +37,12 @@ public:
     // The output path, now named; its folder is made durable by syncNames().
     void addNamed(const std::string& path);
     // Makes the names added durable. Afterwards, folderError() tells for an
-    // output path whether its folder failed (an errno, or 0).
-    void syncNames();
+    // output path whether its folder failed (an errno, or 0). File systems
+    // in synced, flushed whole since the names were made (by a later
+    // group's syncData()), need nothing more.
+    void syncNames(const std::vector<dev_t>& synced = {});
+    // The file systems that syncData() flushed whole, without a failure.
+    const std::vector<dev_t>& systemsSynced() const { return systemsSynced_; }
     int folderError(const std::string& path) const;
 
     // Forgets everything, for the next group.
@@ -56,6 +60,7 @@ private:
     std::vector<std::string> folders_; // of the named outputs, each once
     std::vector<std::pair<std::string, int>> failedFolders_;
     std::vector<Device> devices_; // seen so far: the kind of each
+    std::vector<dev_t> systemsSynced_;
 };
 
 } // namespace orv

@@ -162,7 +162,7 @@ TEST(GroupedJobs, EveryJobEndsOnceAndInOrder) {
                     return JobEnd::ended;
                 return ++held >= row.groupSize ? JobEnd::groupFull : JobEnd::grouped;
             },
-            [&] { held = 0; }, [&](std::size_t i) { ++ends[i]; },
+            [&](bool) { held = 0; }, [&](std::size_t i) { ++ends[i]; },
             [&](std::size_t i) {
                 const std::lock_guard lock(mutex);
                 order.push_back(i);
