@@ -238,7 +238,7 @@ std::atomic<unsigned> groupThreads{1};
 constexpr rlim_t filesKeptFree = 64;
 
 // A group's bounds: documents, and bytes written.
-constexpr std::size_t groupDocuments = 4096;
+constexpr std::size_t groupDocuments = 1024;
 constexpr std::uint64_t groupBytes = 256 << 20;
 
 int groupFilesAllowed() {
