@@ -25,11 +25,11 @@ void appendWrapped(std::string& help, std::string line, std::string_view words) 
     help += line + "\n";
 }
 
-// Every option of optionSpecs(), by group: "  -o, --output-dir=DIR   what".
+// Every option of optionDocs(), by group: "  -o, --output-dir=DIR   what".
 std::string optionsHelp() {
     std::string help;
     std::string_view group;
-    for (const OptionSpec& option : optionSpecs()) {
+    for (const OptionDoc& option : optionDocs()) {
         if (option.group != group) {
             group = option.group;
             help.append(help.empty() ? "" : "\n").append(group);

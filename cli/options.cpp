@@ -20,9 +20,9 @@ using Apply = void (*)(Options&, Flags&, const std::string& argument);
 // does. --help is made from this table; a test holds the manual and the
 // help page to it.
 struct OptionEntry {
-    OptionSpec spec;
+    OptionDoc doc;
     Apply apply;
-    bool takesArgument() const { return !spec.argument.empty(); }
+    bool takesArgument() const { return !doc.argument.empty(); }
 };
 
 using O = Options;
@@ -95,14 +95,14 @@ const OptionEntry optionTable[] = {
 
 const OptionEntry* findLetter(char letter) {
     for (const OptionEntry& entry : optionTable)
-        if (entry.spec.letter != 0 && entry.spec.letter == letter)
+        if (entry.doc.letter != 0 && entry.doc.letter == letter)
             return &entry;
     return nullptr;
 }
 
 const OptionEntry* findName(std::string_view name) {
     for (const OptionEntry& entry : optionTable)
-        if (entry.spec.name == name)
+        if (entry.doc.name == name)
             return &entry;
     return nullptr;
 }
@@ -117,7 +117,7 @@ std::string shown(const std::string& option) {
 // argument is refused.
 std::string applyOption(const OptionEntry& entry, const std::string& spelled,
                         const std::string& argument, Options& options, Flags& flags) {
-    if (entry.spec.letter == 'j') {
+    if (entry.doc.letter == 'j') {
         unsigned jobs = 0;
         const char* end = argument.data() + argument.size();
         const auto [at, error] = std::from_chars(argument.data(), end, jobs);
@@ -144,11 +144,11 @@ Options refuse(std::string reason) {
 
 } // namespace
 
-std::vector<OptionSpec> optionSpecs() {
-    std::vector<OptionSpec> specs;
+std::vector<OptionDoc> optionDocs() {
+    std::vector<OptionDoc> docs;
     for (const OptionEntry& entry : optionTable)
-        specs.push_back(entry.spec);
-    return specs;
+        docs.push_back(entry.doc);
+    return docs;
 }
 
 Options parseOptions(const std::vector<std::string>& arguments) {

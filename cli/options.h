@@ -58,7 +58,7 @@ inline constexpr std::string_view usageLine =
 // name, the name of its argument ("" for none), the group --help shows it in,
 // what it does in one line (as the help page's table has it), and more for
 // --help ("" for nothing more).
-struct OptionSpec {
+struct OptionDoc {
     char letter;
     std::string_view name;
     std::string_view argument;
@@ -68,7 +68,7 @@ struct OptionSpec {
 };
 
 // Every option orvconv accepts, in the order --help shows them.
-std::vector<OptionSpec> optionSpecs();
+std::vector<OptionDoc> optionDocs();
 
 // usageLine followed by what each option does, for --help.
 std::string helpText();

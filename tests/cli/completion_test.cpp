@@ -64,7 +64,7 @@ TEST_F(CompletionTest, BashOffersDocumentsFoldersAndOptions) {
 // The completions know every option orvconv accepts, and no other.
 TEST_F(CompletionTest, CompletionsKnowEveryOption) {
     std::vector<std::string> options{"--"};
-    for (const cli::OptionSpec& option : cli::optionSpecs()) {
+    for (const cli::OptionDoc& option : cli::optionDocs()) {
         options.push_back("--" + std::string(option.name));
         if (option.letter != 0)
             options.push_back(std::string("-") + option.letter);

@@ -13,7 +13,7 @@ namespace orv::test {
 namespace {
 
 // "-o, --output-dir=DIR" for the option, as --help and the help page spell it.
-std::string label(const cli::OptionSpec& option) {
+std::string label(const cli::OptionDoc& option) {
     std::string text = option.letter != 0 ? std::string("-") + option.letter + ", --" : "--";
     text.append(option.name);
     if (!option.argument.empty())
@@ -32,7 +32,7 @@ std::string plain(const std::string& html) {
 
 TEST(OptionDocs, HelpShowsEveryOptionOnce) {
     const std::string help = cli::helpText();
-    for (const cli::OptionSpec& option : cli::optionSpecs()) {
+    for (const cli::OptionDoc& option : cli::optionDocs()) {
         const std::string shown =
             "  " + std::string(option.letter != 0 ? "" : "    ") + label(option) + " ";
         std::size_t count = 0;
@@ -61,7 +61,7 @@ TEST(OptionDocs, HelpPageTableIsTheOptionTable) {
          it != std::sregex_iterator(); ++it)
         onPage.emplace_back(plain((*it)[1]), plain((*it)[2]));
     std::vector<std::pair<std::string, std::string>> expected;
-    for (const cli::OptionSpec& option : cli::optionSpecs())
+    for (const cli::OptionDoc& option : cli::optionDocs())
         expected.emplace_back(label(option), std::string(option.summary));
     expected.emplace_back("--", "end of options: every later argument is a FILE");
     EXPECT_EQ(onPage, expected);
@@ -97,7 +97,7 @@ TEST(OptionDocs, ManualHasAnEntryForEveryOption) {
         headings.push_back(in);
     }
     std::set<std::string> expected{"--"};
-    for (const cli::OptionSpec& option : cli::optionSpecs()) {
+    for (const cli::OptionDoc& option : cli::optionDocs()) {
         const std::string name = "--" + std::string(option.name);
         expected.insert(name);
         if (option.letter == 0)
