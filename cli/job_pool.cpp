@@ -1,5 +1,6 @@
 #include "cli/job_pool.h"
 
+#include <chrono>
 #include <condition_variable>
 #include <mutex>
 #include <sched.h>
@@ -12,33 +13,56 @@ namespace orv::cli {
 
 namespace {
 
+// How long a worker that has run out of jobs waits for the next before it
+// finishes its groups: a list that trickles in still fills groups, and a
+// pause in it is told at once.
+constexpr auto starvedGrace = std::chrono::milliseconds(200);
+
 class Pool {
 public:
-    Pool(std::size_t count, std::size_t window, const std::function<JobEnd(std::size_t)>& work,
+    Pool(std::size_t window, const std::function<JobEnd(std::size_t)>& work,
          const std::function<void(bool)>& flush, const std::function<void(std::size_t)>& ended,
          const std::function<void(std::size_t)>& inOrder)
-        : count_(count), window_(window), work_(work), flush_(flush), ended_(ended),
-          inOrder_(inOrder) {}
+        : window_(window), work_(work), flush_(flush), ended_(ended), inOrder_(inOrder) {}
 
-    void runWorker() {
+    // Takes jobs until the list has ended and none is left; with drain, only
+    // until none can be taken now, every group finished (the calling
+    // thread's turn at the work when no worker could be started).
+    void runWorker(bool drain = false) {
         std::vector<std::size_t> grouped;  // this thread's jobs that end at a flush to come
         std::vector<std::size_t> awaiting; // flushed once, ending at the next flush
         for (;;) {
             std::size_t index;
             {
                 std::unique_lock lock(mutex_);
-                const auto mayGoOn = [&] { return next_ >= count_ || next_ < turn_ + window_; };
-                // A thread never waits holding jobs that others may wait for.
-                if ((!mayGoOn() || next_ >= count_) && (!grouped.empty() || !awaiting.empty())) {
-                    lock.unlock();
-                    flush_(true);
-                    endAll(awaiting);
-                    endAll(grouped);
-                    lock.lock();
+                const auto ready = [&] { return next_ < offered_ && next_ < turn_ + window_; };
+                const auto over = [&] { return closed_ && next_ >= offered_; };
+                // Short of jobs because the list is slow, not because the
+                // window holds the next back.
+                const auto starved = [&] {
+                    return !closed_ && next_ >= offered_ && offered_ < turn_ + window_;
+                };
+                // A thread never waits holding jobs that others may wait for,
+                // nor, for long, while the list is slow to come.
+                if (!ready() && (!grouped.empty() || !awaiting.empty())) {
+                    if (!drain && starved())
+                        jobsCame_.wait_for(lock, starvedGrace,
+                                           [&] { return ready() || !starved(); });
+                    if (!ready()) {
+                        lock.unlock();
+                        flush_(true);
+                        endAll(awaiting);
+                        endAll(grouped);
+                        lock.lock();
+                    }
                 }
-                turnMoved_.wait(lock, mayGoOn);
-                if (next_ >= count_)
-                    return;
+                if (!ready()) {
+                    if (drain)
+                        return;
+                    jobsCame_.wait(lock, [&] { return ready() || over(); });
+                    if (!ready())
+                        return;
+                }
                 index = next_++;
             }
             switch (work_(index)) {
@@ -60,6 +84,29 @@ public:
         }
     }
 
+    void offer(const std::function<void(std::size_t)>& fill, bool workHere) {
+        std::unique_lock lock(mutex_);
+        if (workHere && offered_ >= turn_ + window_) {
+            lock.unlock();
+            runWorker(true);
+            lock.lock();
+        }
+        jobsCame_.wait(lock, [&] { return offered_ < turn_ + window_; });
+        const std::size_t index = offered_;
+        // The place of index is free: no worker takes it before it is offered.
+        lock.unlock();
+        fill(index);
+        lock.lock();
+        ++offered_;
+        jobsCame_.notify_all();
+    }
+
+    void close() {
+        const std::lock_guard lock(mutex_);
+        closed_ = true;
+        jobsCame_.notify_all();
+    }
+
 private:
     void endAll(std::vector<std::size_t>& jobs) {
         const std::lock_guard lock(mutex_);
@@ -76,16 +123,19 @@ private:
             waiting_.erase(waiting_.begin());
             inOrder_(turn_++);
         }
-        turnMoved_.notify_all();
+        jobsCame_.notify_all();
     }
 
-    std::size_t count_, window_;
+    std::size_t window_;
     const std::function<JobEnd(std::size_t)>& work_;
     const std::function<void(bool)>& flush_;
     const std::function<void(std::size_t)>&ended_, &inOrder_;
     std::mutex mutex_;
-    std::condition_variable turnMoved_;
-    std::size_t next_ = 0, turn_ = 0;
+    // Told of every change that may let someone go on: a job offered, a
+    // turn moved, the list's end.
+    std::condition_variable jobsCame_;
+    std::size_t next_ = 0, turn_ = 0, offered_ = 0;
+    bool closed_ = false;
     std::set<std::size_t> waiting_; // ended, not yet had their turn
 };
 
@@ -116,13 +166,27 @@ void runGroupedJobs(std::size_t count, unsigned threads,
                     const std::function<void(bool)>& flush,
                     const std::function<void(std::size_t)>& ended,
                     const std::function<void(std::size_t)>& inOrder, std::size_t window) {
-    Pool pool(count, window < threads ? threads : window, work, flush, ended, inOrder);
-    if (threads <= 1 || count <= 1) {
-        pool.runWorker();
-        return;
-    }
+    runFedJobs(
+        threads, count,
+        [count](const OfferJob& offer) {
+            for (std::size_t i = 0; i < count; ++i)
+                offer([](std::size_t) {});
+        },
+        work, flush, ended, inOrder, window < threads ? threads : window);
+}
+
+void runFedJobs(unsigned threads, std::optional<std::size_t> count,
+                const std::function<void(const OfferJob&)>& produce,
+                const std::function<JobEnd(std::size_t)>& work,
+                const std::function<void(bool)>& flush,
+                const std::function<void(std::size_t)>& ended,
+                const std::function<void(std::size_t)>& inOrder, std::size_t window) {
+    Pool pool(window == 0 ? 1 : window, work, flush, ended, inOrder);
     std::vector<std::jthread> workers;
-    for (unsigned i = 0; i < threads && i < count; ++i) {
+    // A list whose jobs are all known needs no thread for one job at a time:
+    // the calling thread offers them and takes its turn at the work.
+    const bool oneAtATime = count && (threads <= 1 || *count <= 1);
+    for (unsigned i = 0; !oneAtATime && i < threads && (!count || i < *count); ++i) {
         try {
             workers.emplace_back([&pool] {
                 // A descriptor table of the worker's own, as a process has: the
@@ -138,7 +202,16 @@ void runGroupedJobs(std::size_t count, unsigned threads,
             break;
         }
     }
-    if (workers.empty())
+    const bool workHere = workers.empty();
+    try {
+        produce([&](const std::function<void(std::size_t)>& fill) { pool.offer(fill, workHere); });
+    } catch (...) {
+        // The workers finish what was offered rather than wait for more.
+        pool.close();
+        throw;
+    }
+    pool.close();
+    if (workHere)
         pool.runWorker();
 }
 

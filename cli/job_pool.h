@@ -2,6 +2,7 @@
 
 #include <cstddef>
 #include <functional>
+#include <optional>
 
 namespace orv::cli {
 
@@ -21,7 +22,7 @@ void runJobs(std::size_t count, unsigned threads, const std::function<void(std::
 // thread's group, to end when flush() (on that thread) finishes the group.
 enum class JobEnd { ended, grouped, groupFull };
 
-// runJobs for work done in groups: a thread's grouped jobs end at a flush
+// runGroupedJobs for work done in groups: a thread's grouped jobs end at a flush
 // of that thread's. flush(false), when work says its group is full and the
 // thread goes on, may finish the group before it rather than this one (the
 // durable names of one group come with the next group's flush); flush(true),
@@ -32,6 +33,27 @@ void runGroupedJobs(std::size_t count, unsigned threads,
                     const std::function<void(bool last)>& flush,
                     const std::function<void(std::size_t)>& ended,
                     const std::function<void(std::size_t)>& inOrder, std::size_t window = 4096);
+
+// Hands the next job to the workers: waits until its index is less than
+// `window` ahead of the oldest job that has not had its turn, calls
+// fill(index) (which may store the job at index % window: that place is
+// free), and lets the workers take it.
+using OfferJob = std::function<void(const std::function<void(std::size_t)>& fill)>;
+
+// runGroupedJobs for jobs that become known while the run goes on:
+// produce(offer) runs on the calling thread and offers each job as it comes
+// to know it, while the workers already run those offered; the list ends when
+// produce returns. A worker that runs out of jobs before then waits for the
+// next, finishing its groups first should none come soon, so that what is
+// done is told without waiting for the rest of the list. count, when known
+// beforehand, spares threads that would find nothing to do. window must be at
+// least threads.
+void runFedJobs(unsigned threads, std::optional<std::size_t> count,
+                const std::function<void(const OfferJob&)>& produce,
+                const std::function<JobEnd(std::size_t)>& work,
+                const std::function<void(bool last)>& flush,
+                const std::function<void(std::size_t)>& ended,
+                const std::function<void(std::size_t)>& inOrder, std::size_t window);
 
 // The processors this process may run on.
 unsigned availableProcessors();
