@@ -19,6 +19,7 @@
 #include <cstring>
 #include <malloc.h>
 #include <new>
+#include <optional>
 #include <string>
 #include <sys/resource.h>
 #include <sys/stat.h>
@@ -60,17 +61,30 @@ bool stdoutOnStderrTerminal() {
            out.st_rdev == err.st_rdev;
 }
 
-// Notes each source's size and returns their total, for the time left;
-// only worth its stat calls when someone watches.
-std::uint64_t measure(std::vector<orv::cli::SourceItem>& items) {
-    std::uint64_t total = 0;
+// A source's size, for the time left; only worth its stat call when
+// someone watches.
+std::uint64_t measured(orv::cli::SourceItem& item) {
     struct stat status;
-    for (auto& item : items) {
-        if (!item.failure.any() && ::stat(item.source.c_str(), &status) == 0)
-            item.size = static_cast<std::uint64_t>(status.st_size);
-        total += item.size;
-    }
-    return total;
+    if (!item.failure.any() && ::stat(item.source.c_str(), &status) == 0)
+        item.size = static_cast<std::uint64_t>(status.st_size);
+    return item.size;
+}
+
+// Names typed on a terminal are converted as each line ends; without a
+// word, the command would seem to hang.
+void hintAtTerminalList(const orv::cli::Options& options) {
+    using orv::cli::Options;
+    if (options.verbosity == Options::Verbosity::Quiet || ::isatty(STDIN_FILENO) != 1 ||
+        ::isatty(STDERR_FILENO) != 1 ||
+        std::find(options.filesFrom.begin(), options.filesFrom.end(), "-") ==
+            options.filesFrom.end())
+        return;
+    std::fputs(options.nullSeparated
+                   ? "orvconv: reading names from the terminal, each ended by Ctrl-@; Ctrl-D "
+                     "ends the list\n"
+                   : "orvconv: reading names from the terminal, one a line; Ctrl-D ends the "
+                     "list\n",
+               stderr);
 }
 
 const char* statusName(SourceResult::Status status) {
@@ -135,13 +149,29 @@ int refuseUsage(const std::string& reason) {
     return exitUsage;
 }
 
+// A source on its way through the run, at its index modulo the window.
+struct Slot {
+    orv::cli::SourceItem item;
+    SourceResult result;
+    std::vector<std::string> toOpen;
+};
+
+// At most this many sources are held at once, whatever the list's length:
+// those running and those waiting for their turn to be told.
+constexpr std::size_t window = 4096;
+
 int convertAll(const orv::cli::Options& options) {
     using namespace orv::cli;
     // Outputs stay inside -o DIR: no link below it is followed.
     orv::confineOutputsBelow(options.outputDir);
-    std::vector<SourceItem> items = listSources(options);
+    // The operands are known before anything is written; the lists' names
+    // are taken as they come.
+    SourceLister lister(options);
+    std::vector<SourceItem> operands;
+    lister.listOperands([&](SourceItem&& item) { operands.push_back(std::move(item)); });
+    ReportGuard reportGuard(options);
     // Before the report is opened, which empties it, and before any source is read.
-    if (const std::string clash = reportClash(options, items); !clash.empty())
+    if (const std::string clash = reportGuard.clash(operands); !clash.empty())
         return refuseUsage(clash);
     ReportWriter report;
     if (!options.report.empty()) {
@@ -150,11 +180,18 @@ int convertAll(const orv::cli::Options& options) {
                          std::strerror(error));
             return exitSomeFailed;
         }
+        reportGuard.reportOpened();
     }
     const bool shown = progressShown(options);
-    ProgressLine progress(stderr, shown, items.size(), shown ? measure(items) : 0);
-    std::vector<SourceResult> results(items.size());
-    std::vector<std::vector<std::string>> toOpen(items.size());
+    const bool listed = !options.filesFrom.empty();
+    std::uint64_t operandBytes = 0;
+    if (shown)
+        for (SourceItem& item : operands)
+            operandBytes += measured(item);
+    ProgressLine progress(stderr, shown, operands.size(), operandBytes, listed);
+    if (listed)
+        hintAtTerminalList(options);
+    std::vector<Slot> slots(window);
     std::size_t counts[4] = {}; // converted, failed, skipped, would be converted
     std::uint64_t bytesDone = 0;
     bool reportFailed = false;
@@ -167,7 +204,7 @@ int convertAll(const orv::cli::Options& options) {
     };
     const bool quiet = options.verbosity == Options::Verbosity::Quiet;
     const bool verbose = options.verbosity == Options::Verbosity::Verbose;
-    bool listed = true; // the dry run's list is all on standard output
+    bool dryListed = true; // the dry run's list is all on standard output
     const bool rowsBesideLine = shown && options.report == "-" && stdoutOnStderrTerminal();
     const std::function<void(std::uint64_t)> progressed = [&](std::uint64_t bytes) {
         progress.addBytes(bytes);
@@ -178,29 +215,50 @@ int convertAll(const orv::cli::Options& options) {
     DocumentGroup::shareFilesAmong(threads);
     // Each thread's documents are made durable and named a group at a time;
     // a row is reported only once its outputs' names are durable.
-    runGroupedJobs(
-        items.size(), threads,
+    runFedJobs(
+        threads, listed ? std::nullopt : std::optional<std::size_t>(operands.size()),
+        [&](const OfferJob& offer) {
+            for (SourceItem& item : operands)
+                offer([&](std::size_t i) { slots[i % window].item = std::move(item); });
+            std::vector<SourceItem>().swap(operands);
+            if (!listed)
+                return;
+            lister.listNames([&](SourceItem&& item) {
+                // The report is open by now: a listed name that is it, or
+                // whose output would be, fails alone.
+                if (!item.failure.any())
+                    if (Failure clash = reportGuard.failure(item); clash.any())
+                        item.failure = std::move(clash);
+                offer([&](std::size_t i) {
+                    progress.addSource(shown ? measured(item) : 0);
+                    slots[i % window].item = std::move(item);
+                });
+            });
+            progress.listEnded();
+        },
         [&](std::size_t i) {
+            Slot& slot = slots[i % window];
             if (options.dryRun) {
-                results[i] = checkSource(options, items[i]);
-                progressed(results[i].bytes);
+                slot.result = checkSource(options, slot.item);
+                progressed(slot.result.bytes);
                 return JobEnd::ended;
             }
             try {
                 DocumentGroup& group = threadGroup();
-                if (group.add(options, items[i], results[i], toOpen[i], progressed))
+                if (group.add(options, slot.item, slot.result, slot.toOpen, progressed))
                     return JobEnd::ended;
                 return group.full() ? JobEnd::groupFull : JobEnd::grouped;
             } catch (const std::bad_alloc&) {
                 // Out of memory around the conversion: this source fails, the batch goes on.
-                results[i] = {};
-                results[i].failure = {items[i].source, std::strerror(ENOMEM), "", ""};
+                slot.result = {};
+                slot.result.failure = {slot.item.source, std::strerror(ENOMEM), "", ""};
                 return JobEnd::ended;
             }
         },
         [](bool last) { threadGroup().flush(last); },
         [&](std::size_t i) {
-            const SourceResult& result = results[i];
+            const Slot& slot = slots[i % window];
+            const SourceResult& result = slot.result;
             ++counts[static_cast<int>(result.status)];
             bytesDone += result.bytes;
             progress.fileDone();
@@ -208,7 +266,7 @@ int convertAll(const orv::cli::Options& options) {
                 return;
             int error = 0;
             const auto writeRow = [&] {
-                error = report.write({items[i].source, statusName(result.status), result.outputs,
+                error = report.write({slot.item.source, statusName(result.status), result.outputs,
                                       result.failure.any() ? result.failure.text() : "",
                                       result.bytes, result.seconds});
             };
@@ -221,27 +279,28 @@ int convertAll(const orv::cli::Options& options) {
             reportTrouble(error);
         },
         [&](std::size_t i) {
-            const SourceResult& result = results[i];
+            Slot& slot = slots[i % window];
+            const SourceResult& result = slot.result;
             if (result.failure.any())
                 progress.printLine("orvconv: " + result.failure.shown());
             else if (options.dryRun && !quiet && options.report != "-")
-                listed = listed && printToStdout(dryRunLine(items[i].source, result)) == 0;
+                dryListed = dryListed && printToStdout(dryRunLine(slot.item.source, result)) == 0;
             else if (verbose)
-                progress.printLine(verboseLine(items[i].source, result));
-            for (const std::string& path : toOpen[i])
+                progress.printLine(verboseLine(slot.item.source, result));
+            for (const std::string& path : slot.toOpen)
                 openWithDesktop(path);
-            // What has had its turn is needed no more.
-            results[i] = {};
-            toOpen[i] = {};
-        });
+            // What has had its turn is needed no more; its place is the next's.
+            slot = {};
+        },
+        window);
 
     reportTrouble(report.close());
-    progress.finish(items.size() > 1 && !quiet
-                        ? summary(items.size(), counts, bytesDone, progress.elapsedSeconds())
-                        : "");
+    const std::size_t files = progress.files();
+    progress.finish(
+        files > 1 && !quiet ? summary(files, counts, bytesDone, progress.elapsedSeconds()) : "");
     // Messages that could not be told leave the batch done, but not as a success.
-    return counts[1] != 0 || reportFailed || progress.lost() || !listed ? exitSomeFailed
-                                                                        : exitConverted;
+    return counts[1] != 0 || reportFailed || progress.lost() || !dryListed ? exitSomeFailed
+                                                                           : exitConverted;
 }
 
 } // namespace

@@ -6,7 +6,8 @@
 
 namespace orv::cli {
 
-int readNameList(const std::string& path, bool nullSeparated, std::vector<std::string>& names) {
+int readNameList(const std::string& path, bool nullSeparated,
+                 const std::function<void(const std::string&)>& named) {
     const bool standardInput = path == "-";
     const int fd = standardInput ? STDIN_FILENO : ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
     if (fd < 0)
@@ -27,13 +28,13 @@ int readNameList(const std::string& path, bool nullSeparated, std::vector<std::s
             if (block[i] != separator) {
                 name += block[i];
             } else if (!name.empty()) {
-                names.push_back(std::move(name));
+                named(name);
                 name.clear();
             }
         }
     }
     if (!name.empty() && error == 0)
-        names.push_back(std::move(name));
+        named(name);
     if (!standardInput)
         ::close(fd);
     return error;

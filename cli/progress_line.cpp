@@ -82,9 +82,10 @@ std::string humanDuration(double seconds) {
     return text;
 }
 
-ProgressLine::ProgressLine(std::FILE* stream, bool shown, std::size_t files, std::uint64_t bytes)
-    : stream_(stream), shown_(shown), files_(files), bytes_(bytes), start_(Clock::now()),
-      lastDraw_(start_.time_since_epoch().count()) {
+ProgressLine::ProgressLine(std::FILE* stream, bool shown, std::size_t files, std::uint64_t bytes,
+                           bool listOpen)
+    : stream_(stream), shown_(shown), files_(files), bytes_(bytes), listOpen_(listOpen),
+      start_(Clock::now()), lastDraw_(start_.time_since_epoch().count()) {
     if (::isatty(::fileno(stream)) == 1)
         style_ = escapesUnderstood() ? Style::escapes : Style::carriageReturn;
     if (shown_) {
@@ -99,6 +100,20 @@ Clock::duration ProgressLine::sinceLastDraw() const {
 
 double ProgressLine::elapsedSeconds() const {
     return std::chrono::duration<double>(Clock::now() - start_).count();
+}
+
+void ProgressLine::addSource(std::uint64_t bytes) {
+    bytes_ += bytes;
+    ++files_;
+}
+
+void ProgressLine::listEnded() {
+    listOpen_ = false;
+    // The line now counts out of all: drawn at once, even off a terminal.
+    if (shown_) {
+        std::lock_guard lock(mutex_);
+        drawLocked(true);
+    }
 }
 
 void ProgressLine::addBytes(std::uint64_t bytes) {
@@ -169,17 +184,19 @@ void ProgressLine::finish(const std::string& summary) {
 }
 
 std::string ProgressLine::text() const {
-    const std::uint64_t done = bytesDone_;
+    const std::uint64_t done = bytesDone_, bytes = bytes_;
+    const bool open = listOpen_;
     const double seconds = elapsedSeconds();
     const double rate = seconds > 0 ? static_cast<double>(done) / seconds : 0;
     std::string line = std::to_string(filesDone_.load());
-    line.append("/").append(std::to_string(files_)).append(" files, ");
-    line.append(humanBytes(done)).append(" of ").append(humanBytes(bytes_));
+    line.append("/").append(std::to_string(files_)).append(open ? " files so far, " : " files, ");
+    line.append(humanBytes(done)).append(" of ").append(humanBytes(bytes));
     if (rate > 0 && done > 0) {
         line.append(", ").append(humanBytes(static_cast<std::uint64_t>(rate))).append("/s");
-        if (bytes_ > done)
+        // Until the list has ended, what is left is not known.
+        if (bytes > done && !open)
             line.append(", ")
-                .append(humanDuration(static_cast<double>(bytes_ - done) / rate))
+                .append(humanDuration(static_cast<double>(bytes - done) / rate))
                 .append(" left");
     }
     return line;

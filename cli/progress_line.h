@@ -20,16 +20,23 @@ std::string humanDuration(double seconds);
 bool writeSurvivingPipe(std::FILE* stream, const std::string& text);
 
 // The one line on a terminal that shows how far a batch is: files done out
-// of all, bytes, rate and time left. It is redrawn in place at most a few
-// times a second, lines printed through it appear whole above it, and
-// finish() clears it. It is cleared with ESC [ K only on a terminal whose
-// TERM names one that understands it, with spaces on any other; off a
-// terminal each drawing is a plain line, at most one a second. When not
+// of all, bytes, rate and time left; while the sources are still coming
+// (a list being read), files done out of those so far, and no time left. It is redrawn in place at
+// most a few times a second, lines printed through it appear whole above it, and finish() clears
+// it. It is cleared with ESC [ K only on a terminal whose TERM names one that understands it, with
+// spaces on any other; off a terminal each drawing is a plain line, at most one a second. When not
 // shown, lines go straight to the stream and nothing else is written. Safe
 // to call from several threads.
 class ProgressLine {
 public:
-    ProgressLine(std::FILE* stream, bool shown, std::size_t files, std::uint64_t bytes);
+    // listOpen: more sources are to come (addSource), until listEnded().
+    ProgressLine(std::FILE* stream, bool shown, std::size_t files, std::uint64_t bytes,
+                 bool listOpen = false);
+
+    // One more source of bytes (0 when not known).
+    void addSource(std::uint64_t bytes);
+    void listEnded();
+    std::size_t files() const { return files_; }
 
     void addBytes(std::uint64_t bytes);
     void fileDone();
@@ -62,8 +69,9 @@ private:
     bool shown_;
     Style style_ = Style::lines;
     std::size_t drawnWidth_ = 0; // of the line on the terminal, 0 when cleared
-    std::size_t files_;
-    std::uint64_t bytes_;
+    std::atomic<std::size_t> files_;
+    std::atomic<std::uint64_t> bytes_;
+    std::atomic<bool> listOpen_;
     std::atomic<std::size_t> filesDone_{0};
     std::atomic<std::uint64_t> bytesDone_{0};
     std::chrono::steady_clock::time_point start_;

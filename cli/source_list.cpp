@@ -1,6 +1,7 @@
 #include "cli/source_list.h"
 
 #include "cli/name_list.h"
+#include "cli/output_names.h"
 #include "cli/quoted_name.h"
 #include "cli/tree_walk.h"
 #include "convert/convert_document.h"
@@ -8,7 +9,6 @@
 #include <cerrno>
 #include <cstring>
 #include <sys/stat.h>
-#include <unordered_map>
 
 namespace orv::cli {
 
@@ -83,98 +83,6 @@ std::string pathKey(const std::string& path) {
     return key;
 }
 
-namespace {
-
-// key with its letters in lower case: A-Z, and the Latin-1 letters' UTF-8
-// two-byte forms. Other scripts' cases are not folded: should two sources'
-// names differ only there, the later one to take the name finds it taken.
-std::string caseFolded(std::string key) {
-    for (std::size_t i = 0; i < key.size(); ++i) {
-        auto& c = reinterpret_cast<unsigned char&>(key[i]);
-        if (c >= 'A' && c <= 'Z') {
-            c = static_cast<unsigned char>(c - 'A' + 'a');
-        } else if (c == 0xC3 && i + 1 < key.size()) {
-            auto& next = reinterpret_cast<unsigned char&>(key[i + 1]);
-            if (next >= 0x80 && next <= 0x9E && next != 0x97)
-                next = static_cast<unsigned char>(next + 0x20);
-            ++i;
-        }
-    }
-    return key;
-}
-
-class Lister {
-public:
-    explicit Lister(const Options& options) : options_(options) {
-        // Most runs list their operands and nothing more: one allocation
-        // each for the whole batch rather than growing by steps.
-        items_.reserve(options.files.size());
-        owners_.reserve(options.files.size());
-    }
-
-    // A FILE operand's outputs go straight into the output folder; a name
-    // from a list keeps its path there (listed is true), and so do the
-    // documents found below a listed folder.
-    void addOperand(const std::string& operand, bool listed) {
-        // A NUL in a line-separated list would cut the name short, and
-        // another file would be read in its place.
-        if (operand.find('\0') != std::string::npos)
-            return fail(operand, EINVAL);
-        std::string place;
-        if (!listed)
-            place = baseName(operand);
-        else if (!options_.outputDir.empty() && !placeBelow(operand, place))
-            return fail(operand, "a listed name must be relative, without '..', to go under the "
-                                 "output folder");
-        struct stat status;
-        if (options_.recursive && ::stat(operand.c_str(), &status) == 0 &&
-            S_ISDIR(status.st_mode)) {
-            walkTree(
-                operand, options_.followLinks,
-                [&](const std::string& relative, bool viaLink) {
-                    add(joinPath(operand, relative), listed ? joinPath(place, relative) : relative,
-                        !viaLink);
-                },
-                [&](const std::string& folder, int error) { fail(folder, error); });
-        } else {
-            add(operand, place, false);
-        }
-    }
-
-    void fail(const std::string& path, int error) { fail(path, std::strerror(error)); }
-    void fail(const std::string& path, const char* reason) {
-        items_.push_back({path, path, {path, reason, "", ""}, 0, false});
-    }
-
-    std::vector<SourceItem> take() { return std::move(items_); }
-
-private:
-    void add(const std::string& source, const std::string& belowOutputDir, bool walked) {
-        SourceItem item{source,
-                        options_.outputDir.empty() ? source
-                                                   : joinPath(options_.outputDir, belowOutputDir),
-                        {},
-                        0,
-                        walked};
-        std::string key = pathKey(item.outputBase);
-        const auto [twin, isFirst] = caseTwins_.try_emplace(caseFolded(key), items_.size());
-        const auto [first, isNew] = owners_.try_emplace(std::move(key), items_.size());
-        if (!isNew)
-            item.failure = {source, "", firstOutput(options_, item.outputBase),
-                            items_[first->second].source};
-        else if (!isFirst)
-            item.caseTwinOf = items_[twin->second].source;
-        items_.push_back(std::move(item));
-    }
-
-    const Options& options_;
-    std::vector<SourceItem> items_;
-    std::unordered_map<std::string, std::size_t> owners_;    // output name -> its source's item
-    std::unordered_map<std::string, std::size_t> caseTwins_; // the same, case folded
-};
-
-} // namespace
-
 std::string Failure::shown() const {
     return describe(quotedName(path), *this, quotedName);
 }
@@ -183,19 +91,77 @@ std::string Failure::text() const {
     return describe(path, *this, asIs);
 }
 
-std::vector<SourceItem> listSources(const Options& options) {
-    Lister lister(options);
-    for (const std::string& operand : options.files)
-        lister.addOperand(operand, false);
-    for (const std::string& list : options.filesFrom) {
-        std::vector<std::string> names;
-        const int error = readNameList(list, options.nullSeparated, names);
-        for (const std::string& name : names)
-            lister.addOperand(name, true);
+SourceLister::SourceLister(const Options& options)
+    : options_(options), outputNames_(std::make_unique<OutputNames>()) {}
+
+SourceLister::~SourceLister() = default;
+
+void SourceLister::listOperands(const Sink& sink) {
+    for (const std::string& operand : options_.files)
+        addOperand(operand, false, sink);
+}
+
+void SourceLister::listNames(const Sink& sink) {
+    for (const std::string& list : options_.filesFrom) {
+        const int error = readNameList(list, options_.nullSeparated, [&](const std::string& name) {
+            addOperand(name, true, sink);
+        });
         if (error != 0)
-            lister.fail(list, error);
+            fail(list, std::strerror(error), sink);
     }
-    return lister.take();
+}
+
+// A FILE operand's outputs go straight into the output folder; a name from a
+// list keeps its path there (listed is true), and so do the documents found
+// below a listed folder.
+void SourceLister::addOperand(const std::string& operand, bool listed, const Sink& sink) {
+    // A NUL in a line-separated list would cut the name short, and
+    // another file would be read in its place.
+    if (operand.find('\0') != std::string::npos)
+        return fail(operand, std::strerror(EINVAL), sink);
+    std::string place;
+    if (!listed)
+        place = baseName(operand);
+    else if (!options_.outputDir.empty() && !placeBelow(operand, place))
+        return fail(operand,
+                    "a listed name must be relative, without '..', to go under the "
+                    "output folder",
+                    sink);
+    struct stat status;
+    if (options_.recursive && ::stat(operand.c_str(), &status) == 0 && S_ISDIR(status.st_mode)) {
+        walkTree(
+            operand, options_.followLinks,
+            [&](const std::string& relative, bool viaLink) {
+                add(joinPath(operand, relative), listed ? joinPath(place, relative) : relative,
+                    !viaLink, sink);
+            },
+            [&](const std::string& folder, int error) {
+                fail(folder, std::strerror(error), sink);
+            });
+    } else {
+        add(operand, place, false, sink);
+    }
+}
+
+void SourceLister::fail(const std::string& path, const char* reason, const Sink& sink) {
+    sink({path, path, {path, reason, "", ""}, 0, false});
+}
+
+void SourceLister::add(const std::string& source, const std::string& belowOutputDir, bool walked,
+                       const Sink& sink) {
+    SourceItem item{source,
+                    options_.outputDir.empty() ? source
+                                               : joinPath(options_.outputDir, belowOutputDir),
+                    {},
+                    0,
+                    walked};
+    OutputNames::Claim claim = outputNames_->claim(pathKey(item.outputBase), source);
+    if (claim.kind == OutputNames::Claim::Kind::taken)
+        item.failure = {source, "", firstOutput(options_, item.outputBase),
+                        std::move(claim.earlier)};
+    else if (claim.kind == OutputNames::Claim::Kind::caseTwin)
+        item.caseTwinOf = std::move(claim.earlier);
+    sink(std::move(item));
 }
 
 } // namespace orv::cli

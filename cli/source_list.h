@@ -3,6 +3,8 @@
 #include "cli/options.h"
 
 #include <cstdint>
+#include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -42,13 +44,38 @@ struct SourceItem {
     std::string caseTwinOf = {};
 };
 
-// Every source the options name, in order: the FILE operands, then the names
-// read from each --files-from list. With -R a folder stands for the ORV
-// documents below it. With -o, outputs go under that folder: a FILE's
-// straight in, a listed name's at that name (refused when absolute or
-// going up through ".."), a found document's at its path below the folder
-// it was found in, itself placed there by its listed name if it was listed.
-std::vector<SourceItem> listSources(const Options& options);
+class OutputNames;
+
+// The sources the options name, one at a time in order, each as soon as it
+// is known: the FILE operands, then the names read from each --files-from
+// list as they arrive. With -R a folder stands for the ORV documents below
+// it. With -o, outputs go under that folder: a FILE's straight in, a listed
+// name's at that name (refused when absolute or going up through ".."), a
+// found document's at its path below the folder it was found in, itself
+// placed there by its listed name if it was listed. A source whose output
+// name an earlier one has is given as failed; what is kept of the earlier
+// ones is a few bytes each (see OutputNames).
+class SourceLister {
+public:
+    using Sink = std::function<void(SourceItem&&)>;
+    explicit SourceLister(const Options& options);
+    ~SourceLister();
+    SourceLister(const SourceLister&) = delete;
+    SourceLister& operator=(const SourceLister&) = delete;
+
+    void listOperands(const Sink& sink);
+    // Blocks while a list is slow to come; returns at the end of the last.
+    void listNames(const Sink& sink);
+
+private:
+    void addOperand(const std::string& operand, bool listed, const Sink& sink);
+    void add(const std::string& source, const std::string& belowOutputDir, bool walked,
+             const Sink& sink);
+    void fail(const std::string& path, const char* reason, const Sink& sink);
+
+    const Options& options_;
+    std::unique_ptr<OutputNames> outputNames_;
+};
 
 // The first output options select for outputBase, as written first: the
 // name a source finds taken when another source has its outputs' names.

@@ -171,29 +171,6 @@ TEST_F(UntrustedInputTest, AWalkStaysInsideTheTreeUnlessAskedToFollowLinks) {
     }
 }
 
-// Between the walk and the opening of a document found as a file, the name
-// is made a link to a private file: the link is not followed.
-TEST_F(UntrustedInputTest, ANameSwappedForALinkAfterTheWalkIsNotFollowed) {
-    writeFile(path("secret"), "private\r\n");
-    fs::create_directories(path("cd/a"));
-    fs::create_directories(path("cd/b"));
-    writeFile(path("cd/a/A.ORV"), textLike(100));
-    writeFile(path("cd/b/z.orv"), textLike(100));
-    // The operands are walked before the list is read: the run waits for
-    // the list while the name is swapped.
-    ListFed run(dir, {"-t", "-R", "-j1", "-o", "out", "cd", "--files-from=-"});
-    const bool waited = run.waitForList();
-    fs::create_symlink(path("secret"), path("cd/b/link"));
-    fs::rename(path("cd/b/link"), path("cd/b/z.orv"));
-    run.give("");
-    const Ran ran = finish(dir, run.pid);
-    if (!waited)
-        GTEST_SKIP() << "/proc/PID/syscall does not show what a process waits for";
-    EXPECT_EQ(ran.exitCode(), 1);
-    EXPECT_EQ(ran.err, "orvconv: cd/b/z.orv: Too many levels of symbolic links\n");
-    EXPECT_EQ(names(files(path("out"))), Names{"a/A.ORV.txt"});
-}
-
 // Creates a pids cgroup (v2, else v1) that allows limit tasks; empty when
 // the system does not let us.
 std::string pidsCgroup(int limit) {
@@ -209,6 +186,34 @@ std::string pidsCgroup(int limit) {
         ::rmdir((root + name).c_str());
     }
     return "";
+}
+
+// Between the walk and the opening of a document found as a file, the name
+// is made a link to a private file: the link is not followed.
+TEST_F(UntrustedInputTest, ANameSwappedForALinkAfterTheWalkIsNotFollowed) {
+    writeFile(path("secret"), "private\r\n");
+    fs::create_directories(path("cd/a"));
+    fs::create_directories(path("cd/b"));
+    writeFile(path("cd/a/A.ORV"), textLike(100));
+    writeFile(path("cd/b/z.orv"), textLike(100));
+    // Without a thread to convert them on, the operands, walked at once,
+    // wait for the list to end: the name is swapped meanwhile.
+    const std::string cgroup = pidsCgroup(1);
+    if (cgroup.empty())
+        GTEST_SKIP() << "no pids cgroup can be made here (needs root and a pids controller)";
+    ListFed run(dir, {"-t", "-R", "-j1", "-o", "out", "cd", "--files-from=-"},
+                [&] { std::ofstream(cgroup + "/cgroup.procs") << ::getpid(); });
+    const bool waited = run.waitForList();
+    fs::create_symlink(path("secret"), path("cd/b/link"));
+    fs::rename(path("cd/b/link"), path("cd/b/z.orv"));
+    run.give("");
+    const Ran ran = finish(dir, run.pid);
+    ::rmdir(cgroup.c_str());
+    if (!waited)
+        GTEST_SKIP() << "/proc/PID/syscall does not show what a process waits for";
+    EXPECT_EQ(ran.exitCode(), 1);
+    EXPECT_EQ(ran.err, "orvconv: cd/b/z.orv: Too many levels of symbolic links\n");
+    EXPECT_EQ(names(files(path("out"))), Names{"a/A.ORV.txt"});
 }
 
 // With no thread to be had beyond those of the batch itself, every source
