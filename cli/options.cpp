@@ -58,7 +58,8 @@ const OptionEntry optionTable[] = {
       "each exists, is complete and is not older than the source: to resume a batch"},
      [](O& o, F&, A) { o.update = true; }},
     {{0, "files-from", "LIST", "Batches", "also convert the names in the file LIST",
-      "one a line, - for standard input. With -o a name must be relative and without .."},
+      "one a line, - for standard input, each converted as it arrives. With -o a name must "
+      "be relative and without .."},
      [](O& o, F&, A a) { o.filesFrom.push_back(a); }},
     {{'0', "null", "", "Batches", "names in LIST end with a NUL byte (find -print0)", ""},
      [](O& o, F&, A) { o.nullSeparated = true; }},
@@ -66,8 +67,9 @@ const OptionEntry optionTable[] = {
       "source, status (converted, failed, skipped, or would-convert with -n), outputs, "
       "error, bytes, seconds. Bytes of a name that are not UTF-8 appear as \\udc80 to "
       "\\udcff, one per byte; Python recovers the exact name with "
-      "row['source'].encode('utf-8', 'surrogateescape'). Refused when FILE is a source, an "
-      "output or a LIST of the run"},
+      "row['source'].encode('utf-8', 'surrogateescape'). Refused when FILE is a LIST or a "
+      "FILE operand's source or output; a listed source that is FILE, or whose output is, "
+      "fails alone"},
      [](O& o, F&, A a) { o.report = a; }},
     {{0, "progress", "", "Batches", "show the progress line even off a terminal",
       "there as plain lines, at most one a second"},
