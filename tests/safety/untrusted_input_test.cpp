@@ -7,6 +7,7 @@
 #include "tests/core/test_support.h"
 
 #include <csignal>
+#include <cstdlib>
 #include <fcntl.h>
 #include <functional>
 #include <sstream>
