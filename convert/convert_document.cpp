@@ -285,10 +285,4 @@ ConversionOutcome runConversion(const ConversionJob& job, FrontEnd& frontEnd) {
     return prepared.report(group, frontEnd);
 }
 
-void convertDocument(const std::string& folder, const std::string& name, bool accent, bool rtf,
-                     bool text, bool openAfter, FrontEnd& frontEnd) {
-    const std::string source = sourcePath(folder, name);
-    runConversion({source, source, accent, rtf, text, openAfter}, frontEnd);
-}
-
 } // namespace orv

@@ -103,8 +103,4 @@ private:
 
 PreparedConversion prepareConversion(const ConversionJob& job, FrontEnd& frontEnd);
 
-// runConversion of folder/name with the outputs beside it.
-void convertDocument(const std::string& folder, const std::string& name, bool accent, bool rtf,
-                     bool text, bool openAfter, FrontEnd& frontEnd);
-
 } // namespace orv

@@ -1,6 +1,7 @@
 #include "convert/convert_document.h"
 #include "io/block_sizes.h"
 #include "tests/core/test_support.h"
+#include "tests/reference/conversion.h"
 
 #include <csignal>
 #include <cstdlib>
