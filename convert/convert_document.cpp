@@ -275,7 +275,7 @@ ConversionOutcome PreparedConversion::report(const SyncGroup& group, FrontEnd& f
     return outcome;
 }
 
-ConversionOutcome runConversion(const ConversionJob& job, FrontEnd& frontEnd) {
+ConversionOutcome convertDocument(const ConversionJob& job, FrontEnd& frontEnd) {
     PreparedConversion prepared = prepareConversion(job, frontEnd);
     SyncGroup group;
     prepared.addOutputsTo(group);

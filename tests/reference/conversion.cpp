@@ -24,7 +24,7 @@ void writeDocument(DocumentWriter writer, const std::string& textPath,
 void convertDocument(const std::string& folder, const std::string& name, bool accent, bool rtf,
                      bool text, bool openAfter, FrontEnd& frontEnd) {
     const std::string source = sourcePath(folder, name);
-    runConversion({source, source, accent, rtf, text, openAfter}, frontEnd);
+    convertDocument({source, source, accent, rtf, text, openAfter}, frontEnd);
 }
 
 } // namespace orv

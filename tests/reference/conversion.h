@@ -19,8 +19,8 @@ using DocumentWriter = void (*)(InputFile&, OutputFile&);
 void writeDocument(DocumentWriter writer, const std::string& textPath,
                    const std::string& outputPath);
 
-// The conversion of folder/name with its outputs beside it, as the window
-// asks for it.
+// convertDocument of the job for folder/name with its outputs beside it, as
+// the window asks for it.
 void convertDocument(const std::string& folder, const std::string& name, bool accent, bool rtf,
                      bool text, bool openAfter, FrontEnd& frontEnd);
 
