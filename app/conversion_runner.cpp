@@ -54,7 +54,7 @@ void ConversionRunner::start(const ConversionJob& job) {
     worker_ = std::make_unique<Worker>(*this, progress_);
     const unsigned run = ++run_;
     thread_ = std::thread([this, job, run, worker = worker_.get()] {
-        runConversion(job, *worker);
+        convertDocument(job, *worker);
         QMetaObject::invokeMethod(
             this, [this, run] { complete(run); }, Qt::QueuedConnection);
     });

@@ -5,7 +5,6 @@
 #include "convert/convert_document.h"
 
 #include <cstdio>
-#include <filesystem>
 #include <string>
 
 namespace {
@@ -30,9 +29,8 @@ int main(int argc, char** argv) {
     }
     QuietFrontEnd frontEnd;
     for (int i = 1; i < argc; ++i) {
-        const std::filesystem::path file(argv[i]);
-        const std::string folder = file.has_parent_path() ? file.parent_path().string() : ".";
-        orv::convertDocument(folder, file.filename().string(), true, true, true, false, frontEnd);
+        const std::string source = argv[i];
+        orv::convertDocument({source, source, true, true, true, false}, frontEnd);
     }
     return frontEnd.failed ? 1 : 0;
 }

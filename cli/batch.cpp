@@ -24,7 +24,7 @@ namespace orv::cli {
 namespace {
 
 // Hands open requests and progress to the batch; the outcome itself is read
-// from runConversion's result. The run tells how far it is as a share of its
+// from convertDocument's result. The run tells how far it is as a share of its
 // work; that share of the source's size is what the batch hears.
 class SourceFrontEnd final : public FrontEnd {
 public:

@@ -275,7 +275,7 @@ ConversionOutcome PreparedConversion::report(const SyncGroup& group, FrontEnd& f
     return outcome;
 }
 
-ConversionOutcome runConversion(const ConversionJob& job, FrontEnd& frontEnd) {
+ConversionOutcome convertDocument(const ConversionJob& job, FrontEnd& frontEnd) {
     PreparedConversion prepared = prepareConversion(job, frontEnd);
     SyncGroup group;
     prepared.addOutputsTo(group);
@@ -283,12 +283,6 @@ ConversionOutcome runConversion(const ConversionJob& job, FrontEnd& frontEnd) {
     prepared.name(group);
     group.syncNames();
     return prepared.report(group, frontEnd);
-}
-
-void convertDocument(const std::string& folder, const std::string& name, bool accent, bool rtf,
-                     bool text, bool openAfter, FrontEnd& frontEnd) {
-    const std::string source = sourcePath(folder, name);
-    runConversion({source, source, accent, rtf, text, openAfter}, frontEnd);
 }
 
 } // namespace orv

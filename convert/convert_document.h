@@ -67,13 +67,13 @@ struct ConversionOutcome {
 // Outputs finished before a failure stay as they are. Unless outputs are
 // not synced (setOutputsSynced), every output is on stable storage, data
 // and name, before success is reported.
-ConversionOutcome runConversion(const ConversionJob& job, FrontEnd& frontEnd);
+ConversionOutcome convertDocument(const ConversionJob& job, FrontEnd& frontEnd);
 
-// runConversion in steps, for a batch that makes many documents durable at
+// convertDocument in steps, for a batch that makes many documents durable at
 // once: prepareConversion() writes every output in full without naming any;
 // addOutputsTo() hands the finished outputs to a group, which makes their
 // data durable; name() names them in the fixed order, with the outcome
-// runConversion would have (what remains after a failure is what the steps
+// convertDocument would have (what remains after a failure is what the steps
 // one after the other would leave) and hands the names to the group; once
 // the group has made them durable, report() tells frontEnd and gives the
 // outcome. Dropped before name(), the conversion leaves every earlier
@@ -102,9 +102,5 @@ private:
 };
 
 PreparedConversion prepareConversion(const ConversionJob& job, FrontEnd& frontEnd);
-
-// runConversion of folder/name with the outputs beside it.
-void convertDocument(const std::string& folder, const std::string& name, bool accent, bool rtf,
-                     bool text, bool openAfter, FrontEnd& frontEnd);
 
 } // namespace orv

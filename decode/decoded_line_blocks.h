@@ -11,8 +11,8 @@ namespace orv {
 // a view into the block just read, never copied out. A line longer than a
 // block comes as its place in the file instead, for the writer to read
 // again in pieces, so memory stays at a block whatever the file holds. The
-// line rule is DecodedLineReader's: a line ends at CR or CR LF, a lone LF
-// and a TAB are ordinary bytes, the last line may lack a terminator.
+// line rule is the source's: a line ends at CR or CR LF, a lone LF and a
+// TAB are ordinary bytes, the last line may lack a terminator.
 class DecodedLineBlocks {
 public:
     struct Line {

@@ -8,10 +8,13 @@
 namespace orv {
 
 // Decodes a source document from its file, a block at a time, into the
-// decoded text file's bytes: decodeContent(readSourceContent(path)) and one
-// more CR LF, without holding the content or the decoded text. A segment
-// longer than a block is found by reading on, then read again back to
-// front, so memory stays at a few blocks whatever the source holds.
+// decoded text file's bytes, without holding the content or the decoded
+// text. The content is the source's lines joined (a line ends at CR or CR
+// LF; a lone LF is data); each segment between break codes is translated
+// through charMap and reversed, and ended by CR LF (a TAB first after a
+// 252); one more CR LF closes the file. A segment longer than a block is
+// found by reading on, then read again back to front, so memory stays at a
+// few blocks whatever the source holds.
 class SourceDecoder {
 public:
     // Reads the first block. A source of no bytes at all throws

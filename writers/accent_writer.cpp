@@ -30,14 +30,6 @@ constexpr std::string_view trailer = "</P></R></SECT>";
 
 } // namespace
 
-void writeAccentDocument(const std::string& decodedTextPath, const std::string& outputPath) {
-    InputFile text(decodedTextPath);
-    OutputFile file(outputPath);
-    writeAccentDocument(text, file);
-    file.publish();
-    text.close();
-}
-
 void writeAccentDocument(InputFile& text, OutputFile& file) {
     {
         BackgroundWriter out(file);

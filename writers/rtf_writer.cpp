@@ -17,28 +17,6 @@ constexpr std::string_view closingLines = "\\lang1033\\f1\\par\r\n}\r\n";
 
 } // namespace
 
-void appendRtfText(std::string_view text, std::string& out) {
-    // Specials are rare: copy the runs between them whole.
-    std::size_t run = 0;
-    for (std::size_t i = 0; i < text.size(); ++i) {
-        const char c = text[i];
-        if (c == '\\' || c == '{' || c == '}') {
-            out.append(text, run, i - run);
-            out.push_back('\\');
-            run = i;
-        }
-    }
-    out.append(text, run);
-}
-
-void writeRtfDocument(const std::string& decodedTextPath, const std::string& outputPath) {
-    InputFile text(decodedTextPath);
-    OutputFile file(outputPath);
-    writeRtfDocument(text, file);
-    file.publish();
-    text.close();
-}
-
 void writeRtfDocument(InputFile& text, OutputFile& file) {
     {
         BackgroundWriter out(file);

@@ -2,21 +2,13 @@
 
 #include "io/byte_files.h"
 
-#include <string>
-#include <string_view>
-
 namespace orv {
 
-// Writes the right-to-left RTF document from a decoded text file: two header
-// lines, one paragraph per line after the preamble, and the closing lines.
+// Writes the right-to-left RTF document from a decoded text file already
+// open: two header lines, one paragraph per line after the preamble (\, {
+// and } escaped, every other byte as it is), and the closing lines, into
+// out, which is finished but left for the caller to publish or discard.
 // Throws ConversionError on failure.
-void writeRtfDocument(const std::string& decodedTextPath, const std::string& outputPath);
-// The same from a decoded text file already open, into out, which is
-// finished but left for the caller to publish or discard.
 void writeRtfDocument(InputFile& decodedText, OutputFile& out);
-
-// Body text as RTF shows it literally: \, { and } escaped, every other byte
-// (TAB and 128 to 255 included) as it is. Appends to out.
-void appendRtfText(std::string_view text, std::string& out);
 
 } // namespace orv

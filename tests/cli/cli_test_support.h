@@ -2,10 +2,10 @@
 
 // Shared by the tests that run the built orvconv: a run through the shell
 // with its exit status and both streams caught, whole folder trees as
-// name-to-bytes maps, and outputs as the conversion command writes them.
+// name-to-bytes maps, and the bytes each output must hold.
 
-#include "convert/convert_document.h"
 #include "tests/core/test_support.h"
+#include "tests/reference/conversion.h"
 
 #include <cerrno>
 #include <cstdlib>
@@ -69,18 +69,11 @@ inline Tree treeContents(const std::string& folder) {
     return contents;
 }
 
-// The bytes runConversion writes for source's output with extension ext
-// (".acc", ".rtf", ".txt"), made in a scratch folder of its own.
+// The bytes source's output with extension ext (".acc", ".rtf", ".txt")
+// must hold, made from the source's bytes by the plain statement of the
+// conversion.
 inline std::string referenceOutput(const std::string& source, const std::string& ext) {
-    std::string scratch = (fs::temp_directory_path() / "orv-reference-XXXXXX").string();
-    EXPECT_NE(::mkdtemp(scratch.data()), nullptr);
-    RecordingFrontEnd frontEnd;
-    const ConversionOutcome outcome =
-        runConversion({source, scratch + "/ref", true, true, true, false}, frontEnd);
-    EXPECT_EQ(outcome.status, ConversionOutcome::Status::Converted) << source;
-    const std::string bytes = readFile(scratch + "/ref" + ext);
-    fs::remove_all(scratch);
-    return bytes;
+    return referenceOutputs(source).at(ext);
 }
 
 } // namespace orv::test

@@ -1,7 +1,6 @@
 // Runs the built orvconv through the shell and checks its contract: exit
 // status, what it prints where, and which files it leaves with which bytes.
 #include "cli/options.h"
-#include "convert/convert_document.h"
 #include "tests/cli/cli_test_support.h"
 
 #include <cerrno>
@@ -47,15 +46,10 @@ protected:
         return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
     }
 
-    // The named output as convertDocument writes it from a copy of the same source.
+    // The bytes the named output must hold, from its source's bytes.
     std::string reference(const std::string& output) {
         const std::size_t dot = output.rfind('.');
-        fs::copy_file(path(output.substr(0, dot)), root + "/S",
-                      fs::copy_options::overwrite_existing);
-        RecordingFrontEnd frontEnd;
-        convertDocument(root, "S", true, true, true, false, frontEnd);
-        EXPECT_EQ(frontEnd.events, std::string(successMessage) + "\n");
-        return readFile(root + "/S" + output.substr(dot));
+        return referenceOutput(path(output.substr(0, dot)), output.substr(dot));
     }
 
     // The samples plus the given entries.
@@ -125,7 +119,8 @@ TEST_F(OrvconvTest, UsageHelpAndVersionConvertNothing) {
     }
 }
 
-// Each output byte for byte as convertDocument writes it, and nothing else.
+// Each output byte for byte as the plain statement of the conversion makes
+// it, and nothing else.
 TEST_F(OrvconvTest, WritesTheSelectedOutputsNextToEachSource) {
     const std::pair<std::string, std::string> cases[] = {
         {"-a WORKED.ORV", "WORKED.ORV.acc"},

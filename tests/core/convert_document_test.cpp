@@ -1,6 +1,7 @@
 #include "convert/convert_document.h"
 #include "io/block_sizes.h"
 #include "tests/core/test_support.h"
+#include "tests/reference/conversion.h"
 
 #include <csignal>
 #include <cstdlib>
@@ -273,7 +274,7 @@ TEST_F(ConvertDocumentTest, ACancelledRunLeavesEarlierOutputsAsTheyWere) {
         writeFile(path(std::string("D.ORV") + ext), "earlier");
     CancellingFrontEnd frontEnd(0, dir); // at the first block
     const ConversionOutcome outcome =
-        runConversion({path("D.ORV"), path("D.ORV"), true, true, true, true}, frontEnd);
+        convertDocument({path("D.ORV"), path("D.ORV"), true, true, true, true}, frontEnd);
     EXPECT_EQ(outcome.status, ConversionOutcome::Status::Cancelled);
     // The intermediate has no name yet, or a hidden one private to its owner.
     for (const fs::perms mode : frontEnd.hiddenModes)
@@ -371,7 +372,7 @@ TEST_F(ConvertDocumentTest, ACancelStopsBothDocumentsWrittenSideBySide) {
     // Once more than a pass over the source is done, the documents are under way.
     CancellingFrontEnd frontEnd(source.size(), dir);
     const ConversionOutcome outcome =
-        runConversion({path("D.ORV"), path("D.ORV"), true, true, false, true}, frontEnd);
+        convertDocument({path("D.ORV"), path("D.ORV"), true, true, false, true}, frontEnd);
     EXPECT_EQ(outcome.status, ConversionOutcome::Status::Cancelled);
     EXPECT_EQ(frontEnd.events, "");
     EXPECT_EQ(listing(), (Names{"D.ORV", "D.ORV.acc", "D.ORV.rtf"}));
@@ -410,9 +411,9 @@ TEST_F(ConvertDocumentTest, ASourceCutShortReportsTheBytesRead) {
         writeFile(path("D.ORV"), source);
         CuttingFrontEnd frontEnd(path("D.ORV"), static_cast<off_t>(row.cutTo));
         const ConversionOutcome outcome =
-            runConversion({path("D.ORV"), path("D.ORV"), has(row.formats, 'a'),
-                           has(row.formats, 'r'), has(row.formats, 't'), false},
-                          frontEnd);
+            convertDocument({path("D.ORV"), path("D.ORV"), has(row.formats, 'a'),
+                             has(row.formats, 'r'), has(row.formats, 't'), false},
+                            frontEnd);
         EXPECT_EQ(frontEnd.failure, "") << row.cutTo;
         EXPECT_EQ(outcome.sourceBytes, row.cutTo);
     }

@@ -3,6 +3,7 @@
 // a forked child that has become nobody or sees the folder read-only.
 
 #include "convert/convert_document.h"
+#include "tests/reference/conversion.h"
 
 #include <gtest/gtest.h>
 

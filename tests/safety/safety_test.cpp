@@ -4,6 +4,7 @@
 // complete one, or nothing, and no hidden file is left where it can be helped.
 
 #include "tests/core/test_support.h"
+#include "tests/reference/conversion.h"
 
 #include <csignal>
 #include <spawn.h>
@@ -67,18 +68,6 @@ protected:
                 names.insert(name);
         return names;
     }
-    // The outputs of a clean run of the same bytes, kept aside as the reference.
-    std::map<std::string, std::string> reference(const std::string& source) {
-        const std::string copy = dir + "/../" + fs::path(dir).filename().string() + ".ref";
-        fs::create_directory(copy);
-        fs::copy_file(path(source), copy + "/R");
-        EXPECT_EQ(finish(start({"--all", copy + "/R"})), 0);
-        std::map<std::string, std::string> outputs;
-        for (const char* ext : {".acc", ".rtf", ".txt"})
-            outputs[ext] = readFile(copy + "/R" + ext);
-        fs::remove_all(copy);
-        return outputs;
-    }
 };
 
 // A signal that ends orvconv while it writes: the catchable ones remove the
@@ -121,7 +110,7 @@ TEST_F(SafetyTest, ASignalMidWriteLeavesEarlierOutputsWhole) {
 // succeeds, and each output is whole whenever it is there.
 TEST_F(SafetyTest, TwoRunsOnOneSourceNeverMixTheirFiles) {
     writeFile(path("S.ORV"), textLike(std::size_t{256} << 10));
-    const auto expected = reference("S.ORV");
+    const auto expected = referenceOutputs(path("S.ORV"));
     for (int round = 0; round < 60; ++round) {
         const pid_t all = start({"--all", path("S.ORV")});
         const pid_t noText = start({"-ar", path("S.ORV")});
