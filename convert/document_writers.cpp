@@ -5,17 +5,28 @@ namespace orv {
 DocumentWriters::DocumentWriters(std::span<const DocumentFormat> formats, OutputFile& decodedText,
                                  RunProgress& progress, WriterThread::Start start)
     : decodedText_(decodedText) {
-    writers_.reserve(formats.size());
-    for (const DocumentFormat& format : formats)
-        if (format.wanted)
-            writers_.push_back(std::make_unique<WriterThread>(format.write, decodedText,
-                                                              format.path, progress, start));
+    try {
+        writers_.reserve(formats.size());
+        for (const DocumentFormat& format : formats)
+            if (format.wanted)
+                writers_.push_back(std::make_unique<WriterThread>(format.write, decodedText,
+                                                                  format.path, progress, start));
+    } catch (...) {
+        stop();
+        throw;
+    }
 }
 
 DocumentWriters::~DocumentWriters() {
+    stop();
+}
+
+void DocumentWriters::stop() {
     // A text left unfinished (a failure, a cancel) would hold the writers
     // waiting for more of it for ever.
     decodedText_.releaseReaders();
+    writers_.clear();
+    decodedText_.readersDone();
 }
 
 std::vector<WrittenDocument> DocumentWriters::finish() {

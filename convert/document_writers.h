@@ -50,8 +50,11 @@ public:
     std::vector<WrittenDocument> finish();
 
 private:
+    // Wakes the writers waiting for more of the text, waits for them to
+    // stop, and lets the text know its readers are gone.
+    void stop();
+
     OutputFile& decodedText_;
-    // Destroyed after the destructor's body has released the text's readers.
     std::vector<std::unique_ptr<WriterThread>> writers_;
 };
 

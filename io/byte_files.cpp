@@ -250,8 +250,7 @@ OutputFile::OutputFile(std::string path, Visibility visibility)
     const int access = private_ ? O_RDWR : O_WRONLY;
     if (private_) {
         growing_ = std::make_unique<GrowingFile>();
-        // The thread's block: its last run's readers are done by now.
-        growing_->copy = scratchBlock(ScratchRole::copy);
+        growing_->copy = growing_->copyBlock.emplace(ScratchRole::copy).get();
     }
     // Only the hidden file's name is made now: one too long must fail now,
     // as a file made under it would have.
@@ -511,6 +510,13 @@ void OutputFile::releaseReaders() {
     if (!growing_->finished.load(std::memory_order_relaxed))
         growing_->abandoned = true;
     growing_->grown.notify_all();
+}
+
+void OutputFile::readersDone() {
+    if (!growing_)
+        return;
+    growing_->copy = nullptr;
+    growing_->copyBlock.reset();
 }
 
 void OutputFile::discard() {

@@ -2,6 +2,7 @@
 
 #include "io/block_sizes.h"
 #include "io/run_context.h"
+#include "io/scratch_blocks.h"
 
 #include <atomic>
 #include <condition_variable>
@@ -9,6 +10,7 @@
 #include <cstdint>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <sys/types.h>
@@ -47,8 +49,9 @@ struct GrowingFile {
     std::condition_variable grown;
     std::atomic<std::uint64_t> written{0};
     std::atomic<bool> finished{false};
-    bool abandoned = false; // the writer gave up: readers stop
-    char* copy = nullptr;   // every byte written, while they fit in copyBytes
+    bool abandoned = false;                // the writer gave up: readers stop
+    char* copy = nullptr;                  // every byte written, while they fit in copyBytes
+    std::optional<ScratchBlock> copyBlock; // where copy points, until the readers are done
     static constexpr std::size_t copyBytes = ioBlockSize < 65536 ? ioBlockSize : 65536;
 };
 
@@ -151,6 +154,10 @@ public:
     void discard();
     // Readers waiting for more of a file that will not be finished stop.
     void releaseReaders();
+    // Every reader made before the file was finished is gone: the copy of
+    // a small file kept in memory for them is let go, and a reader made
+    // from now on reads the file.
+    void readersDone();
     // True until the hidden file has been published or discarded.
     bool pending() const { return live_; }
     // True while it waits under a hidden name, which a signal must remove.
