@@ -2,6 +2,7 @@
 
 #include <cerrno>
 #include <cstring>
+#include <unistd.h>
 
 namespace orv {
 
@@ -18,6 +19,11 @@ void throwLastError(const std::string& path) {
     // Some failures leave errno unset (a short write with no reason given);
     // EIO is the honest catch-all then.
     throw ConversionError(path, errno != 0 ? errno : EIO);
+}
+
+void closeOrThrow(int fd, const std::string& path) {
+    if (::close(fd) != 0 && errno != EINTR)
+        throwLastError(path);
 }
 
 } // namespace orv

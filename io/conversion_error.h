@@ -25,6 +25,10 @@ private:
 // Throws ConversionError for path with the current errno.
 [[noreturn]] void throwLastError(const std::string& path);
 
+// Closes fd, throwing ConversionError for path should the close report an
+// error (the descriptor is released all the same).
+void closeOrThrow(int fd, const std::string& path);
+
 // Thrown when whoever started a run has asked for it to stop. Not a failure:
 // nothing is reported, and every earlier output stays as it was.
 struct ConversionCancelled {};
