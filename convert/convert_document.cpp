@@ -17,12 +17,6 @@
 namespace orv {
 namespace {
 
-void noteFailure(ConversionOutcome& outcome, const ConversionError& failure) {
-    outcome.error = failure.what();
-    outcome.errorPath = failure.path();
-    outcome.errorReason = failure.reason();
-}
-
 // Runs step; memory running out in it is a failure of path.
 template <class Step> void failingForPath(const std::string& path, Step&& step) {
     try {
@@ -71,7 +65,7 @@ struct PreparedConversion::State {
     // The intermediate's hidden name means nothing to the user.
     ConversionError shown(const ConversionError& error) const {
         if (text && error.path() == text->temporaryPath())
-            return ConversionError(paths.text, error.reason());
+            return ConversionError(Failure{paths.text, error.errorNumber(), error.reason()});
         return error;
     }
 
@@ -211,9 +205,9 @@ void PreparedConversion::name(SyncGroup& group) {
             s.text->discard();
         }
     } catch (const ConversionError& failure) {
-        noteFailure(outcome, s.shown(failure));
+        outcome.failure = s.shown(failure).failure();
     }
-    if (!outcome.error.empty() && s.textComplete && s.text->pending()) {
+    if (outcome.failure && s.textComplete && s.text->pending()) {
         // A later step failed: the decoded text stays, as the text output.
         // Should that fail too, the first failure is the one to report.
         try {
@@ -232,18 +226,18 @@ ConversionOutcome PreparedConversion::report(const SyncGroup& group, FrontEnd& f
     }
     // A name that may not survive a power cut is no output to count on.
     for (const std::string& path : outcome.outputs) {
-        if (!outcome.error.empty())
+        if (outcome.failure)
             break;
         if (const int error = group.folderError(path); error != 0) {
             const std::size_t slash = path.rfind('/');
-            noteFailure(outcome, ConversionError(slash == std::string::npos ? std::string(".")
-                                                 : slash == 0               ? std::string("/")
-                                                                            : path.substr(0, slash),
-                                                 error));
+            outcome.failure = Failure::ofError(slash == std::string::npos ? std::string(".")
+                                               : slash == 0               ? std::string("/")
+                                                                          : path.substr(0, slash),
+                                               error);
         }
     }
-    if (!outcome.error.empty()) {
-        frontEnd.reportFailure(outcome.error);
+    if (outcome.failure) {
+        frontEnd.reportFailure(outcome.failure->message());
         return outcome;
     }
     if (s.job.openAfter) {
