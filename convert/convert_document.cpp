@@ -60,13 +60,13 @@ struct PreparedConversion::State {
     bool textComplete = false;
     bool cancelled = false;
     // What failed before the documents were written.
-    std::optional<ConversionError> failure;
+    std::optional<Failure> failure;
 
     // The intermediate's hidden name means nothing to the user.
-    ConversionError shown(const ConversionError& error) const {
-        if (text && error.path() == text->temporaryPath())
-            return ConversionError(Failure{paths.text, error.errorNumber(), error.reason()});
-        return error;
+    Failure shown(Failure failure) const {
+        if (text && failure.path == text->temporaryPath())
+            failure.path = paths.text;
+        return failure;
     }
 
     template <class Visit> void forEachOutput(Visit&& visit) const {
@@ -131,7 +131,7 @@ PreparedConversion prepareConversion(const ConversionJob& job, FrontEnd& frontEn
         failingForPath(job.source, [&] { source.emplace(job.source, job.followSourceLink); });
         failingForPath(s.paths.text, [&] { s.writeOutputs(*source, frontEnd); });
     } catch (const ConversionError& failure) {
-        s.failure = s.shown(failure);
+        s.failure = s.shown(failure.failure());
     } catch (const ConversionCancelled&) {
         s.cancelled = true; // the hidden files go with their owners
     }
@@ -190,10 +190,10 @@ void PreparedConversion::name(SyncGroup& group) {
     };
     try {
         if (s.failure)
-            throw *s.failure;
+            throw ConversionError(*s.failure);
         for (WrittenDocument& document : s.documents) {
             if (document.failure)
-                throw *document.failure;
+                throw ConversionError(*document.failure);
             publish(*document.output, document.path);
         }
         if (s.job.text) {
@@ -205,7 +205,7 @@ void PreparedConversion::name(SyncGroup& group) {
             s.text->discard();
         }
     } catch (const ConversionError& failure) {
-        outcome.failure = s.shown(failure).failure();
+        outcome.failure = s.shown(failure.failure());
     }
     if (outcome.failure && s.textComplete && s.text->pending()) {
         // A later step failed: the decoded text stays, as the text output.

@@ -38,7 +38,7 @@ std::vector<WrittenDocument> DocumentWriters::finish() {
         try {
             document.output = writer->wait();
         } catch (const ConversionError& failure) {
-            document.failure = failure;
+            document.failure = failure.failure();
             break;
         }
     }

@@ -27,7 +27,7 @@ struct DocumentFormat {
 struct WrittenDocument {
     std::string path;
     std::unique_ptr<OutputFile> output;
-    std::optional<ConversionError> failure;
+    std::optional<Failure> failure;
 };
 
 // The writers of a run's documents, each reading the decoded text as it
