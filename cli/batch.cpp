@@ -354,7 +354,8 @@ void DocumentGroup::finish(Members& members, const SyncGroup& group) {
         if (outcome.status == ConversionOutcome::Status::Converted) {
             result.status = SourceResult::Status::Converted;
         } else {
-            result.failure = {outcome.errorPath, outcome.errorReason, "", ""};
+            if (outcome.failure)
+                result.failure = {outcome.failure->path, outcome.failure->reason, "", ""};
             result.status = SourceResult::Status::Failed;
         }
         if (member->timed)

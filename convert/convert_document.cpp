@@ -1,7 +1,7 @@
 #include "convert/convert_document.h"
 
+#include "convert/document_writers.h"
 #include "convert/run_progress.h"
-#include "convert/writer_thread.h"
 #include "decode/source_decoder.h"
 #include "io/byte_files.h"
 #include "io/conversion_error.h"
@@ -17,23 +17,14 @@
 namespace orv {
 namespace {
 
-// Leaving the writers' scope before the text is finished (a failure, a
-// cancel) wakes the writers waiting for more of it, so that they stop.
-class ReadersReleased {
-public:
-    explicit ReadersReleased(OutputFile& text) : text_(text) {}
-    ~ReadersReleased() { text_.releaseReaders(); }
-    ReadersReleased(const ReadersReleased&) = delete;
-    ReadersReleased& operator=(const ReadersReleased&) = delete;
-
-private:
-    OutputFile& text_;
-};
-
-void noteFailure(ConversionOutcome& outcome, const ConversionError& failure) {
-    outcome.error = failure.what();
-    outcome.errorPath = failure.path();
-    outcome.errorReason = failure.reason();
+// Runs step; memory running out in it is a failure of path.
+template <class Step> void failingForPath(const std::string& path, Step&& step) {
+    try {
+        step();
+    } catch (const std::bad_alloc&) {
+        // A document too large for memory is a failure like any other, not a crash.
+        throw ConversionError(path, ENOMEM);
+    }
 }
 
 } // namespace
@@ -60,19 +51,33 @@ struct PreparedConversion::State {
     ConversionJob job;
     OutputPaths paths;
     ConversionOutcome outcome;
-    std::unique_ptr<OutputFile> text, accent, rtf;
+    std::unique_ptr<OutputFile> text;
+    // The documents made from the text, in the fixed order they are
+    // written, named and opened in; the text output comes after them.
+    std::vector<DocumentFormat> formats;
+    // What became of the wanted ones: in that order, up to the first failure.
+    std::vector<WrittenDocument> documents;
     bool textComplete = false;
     bool cancelled = false;
-    // What failed while the outputs were written: before the writers (or in
-    // one of them, told as its turn comes).
-    std::optional<ConversionError> failure, accentFailure, rtfFailure;
+    // What failed before the documents were written.
+    std::optional<Failure> failure;
 
     // The intermediate's hidden name means nothing to the user.
-    ConversionError shown(const ConversionError& error) const {
-        if (text && error.path() == text->temporaryPath())
-            return ConversionError(paths.text, error.reason());
-        return error;
+    Failure shown(Failure failure) const {
+        if (text && failure.path == text->temporaryPath())
+            failure.path = paths.text;
+        return failure;
     }
+
+    template <class Visit> void forEachOutput(Visit&& visit) const {
+        if (text)
+            visit(*text);
+        for (const WrittenDocument& document : documents)
+            if (document.output)
+                visit(*document.output);
+    }
+
+    void writeOutputs(InputFile& source, FrontEnd& frontEnd);
 };
 
 PreparedConversion::PreparedConversion() : state_(std::make_unique<State>()) {}
@@ -80,71 +85,53 @@ PreparedConversion::~PreparedConversion() = default;
 PreparedConversion::PreparedConversion(PreparedConversion&&) noexcept = default;
 PreparedConversion& PreparedConversion::operator=(PreparedConversion&&) noexcept = default;
 
+void PreparedConversion::State::writeOutputs(InputFile& source, FrontEnd& frontEnd) {
+    RunProgress progress(frontEnd, source.size(), 1 + wantedDocuments(formats));
+    const ScopedRunContext context({newFileMode(source.permissions()),
+                                    [&](std::size_t n) { progress.advance(n); },
+                                    {true, source.group(), source.permissions()}});
+    // The private intermediate: a hidden file beside the outputs that the
+    // writers read back, and that becomes the text output only at the end.
+    text = std::make_unique<OutputFile>(paths.text, OutputFile::Visibility::privateUntilPublished);
+    // From parallelWritersFrom on, the documents are written while the text is
+    // decoded, each writer on a thread of its own reading the text as it
+    // grows; below that, one after the other once it is complete. Either
+    // way they take their names in the fixed order later, so what remains
+    // after a failure is what the steps one after the other would leave: a
+    // failed decode leaves no document, and the first document's failure is
+    // the one told.
+    DocumentWriters writers(formats, *text, progress,
+                            source.size() >= parallelWritersFrom
+                                ? WriterThread::Start::now
+                                : WriterThread::Start::whenWaitedFor);
+    decodeSourceToTextFile(source, *text);
+    outcome.sourceBytes = source.bytesRead();
+    source.close();
+    text->finish();
+    textComplete = true;
+    documents = writers.finish();
+    for (WrittenDocument& document : documents)
+        if (document.failure)
+            document.failure = shown(*document.failure);
+    progress.finish();
+}
+
 PreparedConversion prepareConversion(const ConversionJob& job, FrontEnd& frontEnd) {
     PreparedConversion prepared;
     PreparedConversion::State& s = *prepared.state_;
     s.job = job;
     s.paths = outputPaths(job.outputBase);
-    s.outcome.outputs.reserve(3);
-    const std::string* step = &job.source; // the file being written, named if memory runs out
+    s.formats = {
+        {writeAccentDocument, s.paths.accent, job.accent},
+        {writeRtfDocument, s.paths.rtf, job.rtf},
+    };
+    s.outcome.outputs.reserve(s.formats.size() + 1);
     std::optional<InputFile> source;
     try {
-        source.emplace(job.source, job.followSourceLink);
-        RunProgress progress(frontEnd, source->size(), 1 + int{job.accent} + int{job.rtf});
-        const ScopedRunContext context({newFileMode(source->permissions()),
-                                        [&](std::size_t n) { progress.advance(n); },
-                                        {true, source->group(), source->permissions()}});
-        step = &s.paths.text;
-        // The private intermediate: a hidden file beside the outputs that the
-        // writers read back, and that becomes the text output only at the end.
-        s.text = std::make_unique<OutputFile>(s.paths.text,
-                                              OutputFile::Visibility::privateUntilPublished);
-        // From parallelWritersFrom on, the documents are written while the text is
-        // decoded, each writer on a thread of its own reading the text as it
-        // grows; below that, one after the other once it is complete. Either
-        // way they take their names in the fixed order later, so what
-        // remains after a failure is what the steps one after the other
-        // would leave: a failed decode leaves no document, and the Accent
-        // document's failure is the one told.
-        const auto start = source->size() >= parallelWritersFrom
-                               ? WriterThread::Start::now
-                               : WriterThread::Start::whenPublished;
-        std::optional<WriterThread> accent, rtf;
-        if (job.accent)
-            accent.emplace(WriterThread::Writer{writeAccentDocument}, *s.text, s.paths.accent,
-                           progress, start);
-        if (job.rtf)
-            rtf.emplace(WriterThread::Writer{writeRtfDocument}, *s.text, s.paths.rtf, progress,
-                        start);
-        const ReadersReleased released(*s.text);
-        decodeSourceToTextFile(*source, *s.text);
-        s.outcome.sourceBytes = source->bytesRead();
-        source->close();
-        s.text->finish();
-        s.textComplete = true;
-        const auto finishWriter = [&](std::optional<WriterThread>& writer, const std::string& path,
-                                      std::unique_ptr<OutputFile>& output,
-                                      std::optional<ConversionError>& failure) {
-            if (!writer)
-                return true;
-            step = &path;
-            try {
-                writer->wait();
-            } catch (const ConversionError& error) {
-                failure = s.shown(error);
-                return false;
-            }
-            output = writer->takeOutput();
-            return true;
-        };
-        if (finishWriter(accent, s.paths.accent, s.accent, s.accentFailure))
-            finishWriter(rtf, s.paths.rtf, s.rtf, s.rtfFailure);
-        progress.finish();
+        failingForPath(job.source, [&] { source.emplace(job.source, job.followSourceLink); });
+        failingForPath(s.paths.text, [&] { s.writeOutputs(*source, frontEnd); });
     } catch (const ConversionError& failure) {
-        s.failure = s.shown(failure);
-    } catch (const std::bad_alloc&) {
-        // A document too large for memory is a failure like any other, not a crash.
-        s.failure = ConversionError(*step, ENOMEM);
+        s.failure = s.shown(failure.failure());
     } catch (const ConversionCancelled&) {
         s.cancelled = true; // the hidden files go with their owners
     }
@@ -157,35 +144,36 @@ void PreparedConversion::addOutputsTo(SyncGroup& group) {
     State& s = *state_;
     if (s.cancelled)
         return;
-    for (OutputFile* file : {s.accent.get(), s.rtf.get()})
-        if (file != nullptr)
-            group.add(*file);
+    bool laterFailure = s.failure.has_value();
+    for (const WrittenDocument& document : s.documents) {
+        if (document.output)
+            group.add(*document.output);
+        laterFailure = laterFailure || document.failure;
+    }
     // The text is kept when asked for, or after a later step failed.
-    const bool laterFailure = s.failure || s.accentFailure || s.rtfFailure;
     if (s.textComplete && (s.job.text || laterFailure))
         group.add(*s.text);
 }
 
 std::uint64_t PreparedConversion::outputBytes() const {
     std::uint64_t bytes = 0;
-    for (const OutputFile* file : {state_->text.get(), state_->accent.get(), state_->rtf.get()})
-        if (file != nullptr && file->pending())
-            bytes += file->bytesWritten();
+    state_->forEachOutput([&](const OutputFile& file) {
+        if (file.pending())
+            bytes += file.bytesWritten();
+    });
     return bytes;
 }
 
 int PreparedConversion::openFiles() const {
     int files = 0;
-    for (const OutputFile* file : {state_->text.get(), state_->accent.get(), state_->rtf.get()})
-        files += file != nullptr && file->pending() ? 1 : 0;
+    state_->forEachOutput([&](const OutputFile& file) { files += file.pending() ? 1 : 0; });
     return files;
 }
 
 bool PreparedConversion::holdsHiddenNames() const {
-    for (const OutputFile* file : {state_->text.get(), state_->accent.get(), state_->rtf.get()})
-        if (file != nullptr && file->hidden())
-            return true;
-    return false;
+    bool hidden = false;
+    state_->forEachOutput([&](const OutputFile& file) { hidden = hidden || file.hidden(); });
+    return hidden;
 }
 
 void PreparedConversion::name(SyncGroup& group) {
@@ -193,25 +181,20 @@ void PreparedConversion::name(SyncGroup& group) {
     if (s.cancelled)
         return;
     ConversionOutcome& outcome = s.outcome;
-    const std::string* step = &s.paths.text;
     const auto publish = [&](OutputFile& file, const std::string& path) {
-        step = &path;
-        file.publish();
-        group.addNamed(path);
-        outcome.outputs.push_back(path);
+        failingForPath(path, [&] {
+            file.publish();
+            group.addNamed(path);
+            outcome.outputs.push_back(path);
+        });
     };
     try {
         if (s.failure)
-            throw *s.failure;
-        if (s.job.accent) {
-            if (s.accentFailure)
-                throw *s.accentFailure;
-            publish(*s.accent, s.paths.accent);
-        }
-        if (s.job.rtf) {
-            if (s.rtfFailure)
-                throw *s.rtfFailure;
-            publish(*s.rtf, s.paths.rtf);
+            throw ConversionError(*s.failure);
+        for (WrittenDocument& document : s.documents) {
+            if (document.failure)
+                throw ConversionError(*document.failure);
+            publish(*document.output, document.path);
         }
         if (s.job.text) {
             publish(*s.text, s.paths.text);
@@ -222,17 +205,13 @@ void PreparedConversion::name(SyncGroup& group) {
             s.text->discard();
         }
     } catch (const ConversionError& failure) {
-        noteFailure(outcome, s.shown(failure));
-    } catch (const std::bad_alloc&) {
-        noteFailure(outcome, ConversionError(*step, ENOMEM));
+        outcome.failure = s.shown(failure.failure());
     }
-    if (!outcome.error.empty() && s.textComplete && s.text->pending()) {
+    if (outcome.failure && s.textComplete && s.text->pending()) {
         // A later step failed: the decoded text stays, as the text output.
         // Should that fail too, the first failure is the one to report.
         try {
-            s.text->publish();
-            group.addNamed(s.paths.text);
-            outcome.outputs.push_back(s.paths.text);
+            publish(*s.text, s.paths.text);
         } catch (const ConversionError&) {
         }
     }
@@ -247,27 +226,24 @@ ConversionOutcome PreparedConversion::report(const SyncGroup& group, FrontEnd& f
     }
     // A name that may not survive a power cut is no output to count on.
     for (const std::string& path : outcome.outputs) {
-        if (!outcome.error.empty())
+        if (outcome.failure)
             break;
         if (const int error = group.folderError(path); error != 0) {
             const std::size_t slash = path.rfind('/');
-            noteFailure(outcome, ConversionError(slash == std::string::npos ? std::string(".")
-                                                 : slash == 0               ? std::string("/")
-                                                                            : path.substr(0, slash),
-                                                 error));
+            outcome.failure = Failure::ofError(slash == std::string::npos ? std::string(".")
+                                               : slash == 0               ? std::string("/")
+                                                                          : path.substr(0, slash),
+                                               error);
         }
     }
-    if (!outcome.error.empty()) {
-        frontEnd.reportFailure(outcome.error);
+    if (outcome.failure) {
+        frontEnd.reportFailure(outcome.failure->message());
         return outcome;
     }
-    const ConversionJob& job = s.job;
-    if (job.openAfter) {
-        if (job.accent)
-            frontEnd.openDocument(s.paths.accent);
-        if (job.rtf)
-            frontEnd.openDocument(s.paths.rtf);
-        if (job.text)
+    if (s.job.openAfter) {
+        for (const WrittenDocument& document : s.documents)
+            frontEnd.openDocument(document.path);
+        if (s.job.text)
             frontEnd.openDocument(s.paths.text);
     }
     outcome.status = ConversionOutcome::Status::Converted;

@@ -2,10 +2,12 @@
 
 #include "convert/front_end.h"
 #include "io/block_sizes.h"
+#include "io/conversion_error.h"
 #include "io/durable_outputs.h"
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -52,9 +54,7 @@ struct ConversionJob {
 struct ConversionOutcome {
     enum class Status { Converted, Failed, Cancelled };
     Status status = Status::Failed;
-    std::string error;                // what the front end was told, for Failed:
-    std::string errorPath;            // the path concerned
-    std::string errorReason;          // and the platform's words for what went wrong
+    std::optional<Failure> failure;   // what the front end was told, for Failed
     std::vector<std::string> outputs; // the outputs written and kept, in the order written
     std::uint64_t sourceBytes = 0;    // the bytes read of the source
 };

@@ -8,7 +8,7 @@
 namespace orv {
 
 DecodedLineBlocks::DecodedLineBlocks(InputFile& file)
-    : file_(file), block_(scratchBlock(ScratchRole::input)), pos_(block_), end_(block_) {}
+    : file_(file), input_(ScratchRole::input), block_(input_.get()), pos_(block_), end_(block_) {}
 
 // Keeps [pos_, end_), moved to the block's start, and reads after it; false
 // at the end of the file. The block must not be full.

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "io/byte_files.h"
+#include "io/scratch_blocks.h"
 
 #include <cstdint>
 #include <string_view>
@@ -22,7 +23,7 @@ public:
         std::uint64_t end = 0;
     };
 
-    // Reads nothing yet. Uses the thread's input scratch block.
+    // Reads nothing yet. Holds the thread's input scratch block.
     explicit DecodedLineBlocks(InputFile& file);
     DecodedLineBlocks(const DecodedLineBlocks&) = delete;
     DecodedLineBlocks& operator=(const DecodedLineBlocks&) = delete;
@@ -43,6 +44,7 @@ private:
     bool longLine(Line& line);
 
     InputFile& file_;
+    ScratchBlock input_;
     char* block_;
     const char* pos_;
     const char* end_;

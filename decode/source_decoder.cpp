@@ -61,8 +61,8 @@ private:
 };
 
 SourceDecoder::SourceDecoder(InputFile& source)
-    : source_(source), block_(reinterpret_cast<Byte*>(scratchBlock(ScratchRole::input))),
-      pos_(block_), end_(block_) {
+    : source_(source), input_(ScratchRole::input), block_(input_.as<Byte>()), pos_(block_),
+      end_(block_) {
     // A file of no bytes has not even one line to read.
     if (!readMore())
         throw ConversionError(source_.path(), ENODATA);
@@ -141,7 +141,8 @@ std::uint64_t SourceDecoder::decodeTo(ByteSink& sink) {
             // Back to front through the file, a block at a time; each piece
             // carries the byte before it, which decides a leading LF.
             const std::uint64_t stop = blockOffset_ + static_cast<std::size_t>(scan - block_);
-            Byte* back = reinterpret_cast<Byte*>(scratchBlock(ScratchRole::backward));
+            const ScratchBlock backward(ScratchRole::backward);
+            Byte* back = backward.as<Byte>();
             for (std::uint64_t hi = stop; hi > longStart;) {
                 const std::uint64_t lo =
                     hi - longStart > ioBlockSize - 1 ? hi - (ioBlockSize - 1) : longStart;

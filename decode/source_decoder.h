@@ -1,6 +1,7 @@
 #pragma once
 
 #include "io/byte_files.h"
+#include "io/scratch_blocks.h"
 
 #include <cstdint>
 #include <string>
@@ -34,6 +35,7 @@ private:
     const unsigned char* findLongSegmentEnd(bool& crs);
 
     InputFile& source_;
+    ScratchBlock input_;
     unsigned char* block_;
     const unsigned char* pos_;
     const unsigned char* end_;

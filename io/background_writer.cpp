@@ -11,8 +11,8 @@
 namespace orv {
 
 BackgroundWriter::BackgroundWriter(ByteSink& downstream)
-    : downstream_(downstream), capacity_(ioBlockSize), fill_(scratchBlock(ScratchRole::fillA)),
-      spare_(scratchBlock(ScratchRole::fillB)) {}
+    : downstream_(downstream), capacity_(ioBlockSize), blockA_(ScratchRole::fillA),
+      blockB_(ScratchRole::fillB), fill_(blockA_.get()), spare_(blockB_.get()) {}
 
 BackgroundWriter::~BackgroundWriter() {
     if (thread_.joinable()) {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "io/byte_files.h"
+#include "io/scratch_blocks.h"
 
 #include <condition_variable>
 #include <cstddef>
@@ -21,7 +22,7 @@ namespace orv {
 //
 // Bytes reach the downstream sink in order and whole blocks at a time. A
 // failure there is thrown by the next write(), commit() or finish(); the
-// downstream sink is never used after a failure. Uses the calling thread's
+// downstream sink is never used after a failure. Holds the calling thread's
 // fillA and fillB scratch blocks: one BackgroundWriter per thread at a time.
 class BackgroundWriter final : public ByteSink {
 public:
@@ -63,6 +64,7 @@ private:
 
     ByteSink& downstream_;
     const std::size_t capacity_;
+    ScratchBlock blockA_, blockB_;
     char* fill_;           // the block being filled by the caller
     char* spare_;          // the other block, free or being written
     std::size_t used_ = 0; // bytes in fill_

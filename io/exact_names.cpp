@@ -121,13 +121,9 @@ int folderIgnoresCase(const std::string& folder) {
     // "case" has letters whatever the rest: the swapped name always differs.
     const std::string prefix = hiddenNamePrefix("case");
     std::string name;
-    int made = -1;
-    for (int attempt = 0; attempt < 100 && made < 0; ++attempt) {
-        name = randomHiddenName(prefix);
-        made = ::openat(fd, name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
-        if (made < 0 && errno != EEXIST)
-            break;
-    }
+    const int made = tryRandomNames(prefix, name, [&](const std::string& hidden) {
+        return ::openat(fd, hidden.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
+    });
     int result = -1;
     int error = errno;
     if (made >= 0) {

@@ -50,13 +50,9 @@ mode_t modeOfNewFile(int folderFd, const std::string& prefix, mode_t mode,
         known.asked == mode)
         return known.got;
     std::string name;
-    int fd = -1;
-    for (int attempt = 0; attempt < 100 && fd < 0; ++attempt) {
-        name = randomHiddenName(prefix);
-        fd = ::openat(folderFd, name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, mode);
-        if (fd < 0 && errno != EEXIST)
-            break;
-    }
+    const int fd = tryRandomNames(prefix, name, [&](const std::string& hidden) {
+        return ::openat(folderFd, hidden.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, mode);
+    });
     if (fd < 0)
         throwLastError(path);
     struct stat made {};

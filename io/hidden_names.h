@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cerrno>
 #include <string>
 #include <string_view>
 
@@ -14,6 +15,21 @@ std::string hiddenNamePrefix(const std::string& path);
 
 // prefix plus six random letters.
 std::string randomHiddenName(const std::string& prefix);
+
+// Makes something under a random hidden name: gives make() names of prefix
+// plus random letters until it returns a result that is not -1 with errno
+// EEXIST, a hundred names at most. name holds the last one tried; the
+// result is make()'s last (-1 with EEXIST when every name was taken).
+template <class Make>
+int tryRandomNames(const std::string& prefix, std::string& name, Make&& make) {
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        name = randomHiddenName(prefix);
+        const int result = make(name);
+        if (result != -1 || errno != EEXIST)
+            return result;
+    }
+    return -1;
+}
 
 // True for a name of that pattern made on this host by a process that no
 // longer runs; never for anything else.

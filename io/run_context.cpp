@@ -1,5 +1,6 @@
 #include "io/run_context.h"
 
+#include <exception>
 #include <sys/stat.h>
 #include <utility>
 
@@ -16,6 +17,10 @@ ScopedRunContext::ScopedRunContext(RunContext context)
 }
 
 ScopedRunContext::~ScopedRunContext() {
+    // Ended on another thread, or before one set inside it, it would leave
+    // a context behind that no longer exists.
+    if (current != &context_)
+        std::terminate();
     current = outer_;
 }
 

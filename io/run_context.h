@@ -26,6 +26,7 @@ struct RunContext {
     SourceIdentity source = {};
 };
 
+// Contexts nest; each ends on the thread that set it, innermost first.
 class ScopedRunContext {
 public:
     explicit ScopedRunContext(RunContext context);

@@ -37,9 +37,10 @@ void reverse(std::string_view text, BackgroundWriter& out) {
 }
 
 // Bytes [from, from + size) of the decoded text file, which were there when
-// the line was found; a file that shrank since has lost them.
-std::string_view readAgain(InputFile& text, std::uint64_t from, std::size_t size) {
-    char* block = scratchBlock(ScratchRole::backward);
+// the line was found, into block; a file that shrank since has lost them.
+std::string_view readAgain(InputFile& text, std::uint64_t from, std::size_t size,
+                           const ScratchBlock& backward) {
+    char* block = backward.get();
     if (text.readAt(block, size, from) != size)
         throw ConversionError(text.path(), ENODATA);
     return {block, size};
@@ -48,10 +49,11 @@ std::string_view readAgain(InputFile& text, std::uint64_t from, std::size_t size
 void writeRtfEscaped(const DecodedLineBlocks::Line& line, InputFile& text, BackgroundWriter& out) {
     if (line.inBlock)
         return escapeRtf(line.text, out);
+    const ScratchBlock backward(ScratchRole::backward);
     for (std::uint64_t at = line.begin; at < line.end;) {
         const auto n =
             static_cast<std::size_t>(std::min<std::uint64_t>(ioBlockSize, line.end - at));
-        escapeRtf(readAgain(text, at, n), out);
+        escapeRtf(readAgain(text, at, n, backward), out);
         at += n;
     }
 }
@@ -59,11 +61,12 @@ void writeRtfEscaped(const DecodedLineBlocks::Line& line, InputFile& text, Backg
 void writeReversed(const DecodedLineBlocks::Line& line, InputFile& text, BackgroundWriter& out) {
     if (line.inBlock)
         return reverse(line.text, out);
+    const ScratchBlock backward(ScratchRole::backward);
     for (std::uint64_t at = line.end; at > line.begin;) {
         const auto n =
             static_cast<std::size_t>(std::min<std::uint64_t>(ioBlockSize, at - line.begin));
         at -= n;
-        reverse(readAgain(text, at, n), out);
+        reverse(readAgain(text, at, n, backward), out);
     }
 }
 

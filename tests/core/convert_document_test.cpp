@@ -3,11 +3,13 @@
 #include "tests/core/test_support.h"
 #include "tests/reference/conversion.h"
 
+#include <chrono>
 #include <csignal>
 #include <cstdlib>
 #include <map>
 #include <optional>
 #include <sys/resource.h>
+#include <thread>
 
 namespace orv::test {
 namespace {
@@ -260,8 +262,16 @@ struct CancellingFrontEnd final : FrontEnd {
             if (entry.path().filename().string().starts_with("."))
                 hiddenModes.insert(entry.status().permissions());
     }
-    bool cancelled() override { return passed > stopAfter; }
+    bool cancelled() override {
+        if (passed <= stopAfter)
+            return false;
+        // Gives writers on other threads the time to catch up with the text
+        // and wait for more of it: the state a cancel must get them out of.
+        std::this_thread::sleep_for(settle);
+        return true;
+    }
     std::uint64_t stopAfter, passed = 0;
+    std::chrono::milliseconds settle{0};
     std::string folder, events;
     std::set<fs::perms> hiddenModes;
 };
@@ -363,21 +373,25 @@ TEST_F(ConvertDocumentTest, ADecodeFailingPartWayStopsTheDocumentsAlreadyGoing) 
 }
 
 // Stopped while both documents are being written, the run leaves the
-// earlier ones as they were and no hidden file behind.
+// earlier ones as they were and no hidden file behind: stopped while the
+// text is still decoded (the writers waiting for more of it), or once more
+// than a pass over the source is done (the documents under way).
 TEST_F(ConvertDocumentTest, ACancelStopsBothDocumentsWrittenSideBySide) {
     const std::string source = sideBySideSource();
     writeFile(path("D.ORV"), source);
-    for (const char* ext : {".acc", ".rtf"})
-        writeFile(path(std::string("D.ORV") + ext), "earlier");
-    // Once more than a pass over the source is done, the documents are under way.
-    CancellingFrontEnd frontEnd(source.size(), dir);
-    const ConversionOutcome outcome =
-        convertDocument({path("D.ORV"), path("D.ORV"), true, true, false, true}, frontEnd);
-    EXPECT_EQ(outcome.status, ConversionOutcome::Status::Cancelled);
-    EXPECT_EQ(frontEnd.events, "");
-    EXPECT_EQ(listing(), (Names{"D.ORV", "D.ORV.acc", "D.ORV.rtf"}));
-    for (const char* ext : {".acc", ".rtf"})
-        EXPECT_EQ(readFile(path(std::string("D.ORV") + ext)), "earlier");
+    for (const std::uint64_t stopAfter : {source.size() / 4, std::uint64_t{source.size()}}) {
+        for (const char* ext : {".acc", ".rtf"})
+            writeFile(path(std::string("D.ORV") + ext), "earlier");
+        CancellingFrontEnd frontEnd(stopAfter, dir);
+        frontEnd.settle = std::chrono::milliseconds(200);
+        const ConversionOutcome outcome =
+            convertDocument({path("D.ORV"), path("D.ORV"), true, true, false, true}, frontEnd);
+        EXPECT_EQ(outcome.status, ConversionOutcome::Status::Cancelled) << stopAfter;
+        EXPECT_EQ(frontEnd.events, "") << stopAfter;
+        EXPECT_EQ(listing(), (Names{"D.ORV", "D.ORV.acc", "D.ORV.rtf"})) << stopAfter;
+        for (const char* ext : {".acc", ".rtf"})
+            EXPECT_EQ(readFile(path(std::string("D.ORV") + ext)), "earlier") << stopAfter;
+    }
 }
 
 // A source cut short while it is read: what the run reports having read is

@@ -7,6 +7,7 @@
 #include "io/background_writer.h"
 #include "io/block_sizes.h"
 #include "io/conversion_error.h"
+#include "io/scratch_blocks.h"
 #include "tests/core/test_support.h"
 #include "tests/reference/conversion.h"
 #include "tests/reference/decoding.h"
@@ -16,6 +17,8 @@
 #include <cerrno>
 #include <cstdint>
 #include <random>
+#include <stdexcept>
+#include <thread>
 #include <vector>
 
 namespace orv::test {
@@ -242,6 +245,28 @@ TEST(BackgroundWriter, PassesEveryByteInOrderOrTheFirstFailure) {
         EXPECT_TRUE(failed ? bytes.starts_with(sink.taken) : sink.taken == bytes)
             << "limit " << limit;
     }
+}
+
+// Two users of one scratch block would overwrite each other's bytes: a
+// thread holds each role once at a time, and every thread has its own.
+TEST(ScratchBlock, IsHeldOnceAtATimeByEachThread) {
+    {
+        const ScratchBlock input(ScratchRole::input);
+        EXPECT_THROW(ScratchBlock{ScratchRole::input}, std::logic_error);
+        EXPECT_NO_THROW(ScratchBlock{ScratchRole::backward});
+        bool taken = false;
+        std::thread([&] {
+            const ScratchBlock other(ScratchRole::input);
+            taken = other.get() != nullptr;
+        }).join();
+        EXPECT_TRUE(taken);
+        // A BackgroundWriter holds the thread's fill blocks for its life.
+        std::string bytes;
+        StringSink sink(bytes);
+        const BackgroundWriter writer(sink);
+        EXPECT_THROW(ScratchBlock{ScratchRole::fillA}, std::logic_error);
+    }
+    EXPECT_NO_THROW(ScratchBlock{ScratchRole::input});
 }
 
 } // namespace

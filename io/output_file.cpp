@@ -1,4 +1,4 @@
-#include "io/byte_files.h"
+#include "io/output_file.h"
 
 #include "io/confined_folders.h"
 #include "io/conversion_error.h"
@@ -6,29 +6,21 @@
 #include "io/file_modes.h"
 #include "io/held_folders.h"
 #include "io/hidden_names.h"
+#include "io/path_parts.h"
 #include "io/run_context.h"
-#include "io/scratch_blocks.h"
 #include "io/temporary_files.h"
 
-#include <algorithm>
 #include <atomic>
 #include <cerrno>
 #include <climits>
 #include <cstdint>
 #include <cstdio>
-#include <cstring>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 namespace orv {
 namespace {
-
-// Where the last component of path starts.
-std::size_t nameStartOf(const std::string& path) {
-    const std::size_t slash = path.rfind('/');
-    return slash == std::string::npos ? 0 : slash + 1;
-}
 
 // Creates a new file in folder under prefix (relative to it) plus random
 // letters, exclusively (so never through a link), with the mode it is to
@@ -37,14 +29,10 @@ std::size_t nameStartOf(const std::string& path) {
 // folder starts.
 int createTemporary(int folder, const std::string& prefix, std::size_t prefixStart, int flags,
                     mode_t mode, std::string& name) {
-    for (int attempt = 0; attempt < 100; ++attempt) {
-        name = randomHiddenName(prefix);
-        const int fd = ::openat(folder, name.c_str() + prefixStart,
-                                flags | O_CREAT | O_EXCL | O_CLOEXEC, mode);
-        if (fd >= 0 || errno != EEXIST)
-            return fd;
-    }
-    return -1; // errno is EEXIST
+    return tryRandomNames(prefix, name, [&](const std::string& hidden) {
+        return ::openat(folder, hidden.c_str() + prefixStart, flags | O_CREAT | O_EXCL | O_CLOEXEC,
+                        mode);
+    });
 }
 
 // The group a new file in the folder open on folder gets: the folder's when
@@ -54,14 +42,6 @@ gid_t groupOfNewFileIn(int folder) {
     if (::fstat(folder, &info) == 0 && (info.st_mode & S_ISGID) != 0)
         return info.st_gid;
     return ::getegid();
-}
-
-// The folder an output goes into, for a file without a name there, given
-// where the output's own name starts in its path.
-std::string_view folderOf(const std::string& path, std::size_t nameStart) {
-    if (nameStart == 0)
-        return ".";
-    return nameStart == 1 ? "/" : std::string_view(path).substr(0, nameStart - 1);
 }
 
 std::atomic<bool> namedTemporariesOnly{false};
@@ -104,155 +84,15 @@ void checkReplaceable(int folder, const char* name, const std::string& path) {
         throw ConversionError(path, EEXIST);
 }
 
-// Closes fd; a close that reports an error still releases it.
-void closeOrThrow(int fd, const std::string& path) {
-    if (::close(fd) != 0 && errno != EINTR)
-        throwLastError(path);
-}
-
 } // namespace
-
-InputFile::InputFile(std::string path, bool followLink) : path_(std::move(path)) {
-    // Without O_NONBLOCK a FIFO would hold up the run until a writer came.
-    const int flags = O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY | (followLink ? 0 : O_NOFOLLOW);
-    const std::size_t nameStart = nameStartOf(path_);
-    bool byPath = true;
-    if (const auto folder = heldFolder(FolderUse::sources, folderOf(path_, nameStart))) {
-        fd_ = ::openat(folder->fd(), path_.c_str() + nameStart, flags);
-        // Not there: the held folder may have been removed since, and
-        // another made under its name. The path says.
-        byPath = fd_ < 0 && errno == ENOENT;
-        if (byPath)
-            releaseHeldFolder(FolderUse::sources);
-    }
-    if (byPath)
-        fd_ = ::open(path_.c_str(), flags);
-    if (fd_ < 0)
-        throwLastError(path_);
-    struct stat info {};
-    if (::fstat(fd_, &info) != 0 || !S_ISREG(info.st_mode)) {
-        const int error = errno;
-        const bool folder = S_ISDIR(info.st_mode);
-        ::close(fd_);
-        fd_ = -1;
-        if (folder)
-            throw ConversionError(path_, EISDIR);
-        if (info.st_mode != 0)
-            throw ConversionError(path_, "Not a regular file");
-        throw ConversionError(path_, error);
-    }
-    size_ = static_cast<std::uint64_t>(info.st_size);
-    permissions_ = info.st_mode & 07777;
-    group_ = info.st_gid;
-}
-
-InputFile::InputFile(const OutputFile& written)
-    : path_(written.temporaryPath()), fd_(written.fd_), owned_(false), size_(written.written_),
-      permissions_(written.private_ && !written.unnamed_ ? 0600 : written.mode_) {
-    if (written.growing_ && !written.growing_->finished.load(std::memory_order_acquire))
-        growing_ = written.growing_.get();
-}
-
-std::uint64_t InputFile::size() const {
-    if (growing_ == nullptr)
-        return size_;
-    return growing_->finished.load(std::memory_order_acquire)
-               ? growing_->written.load(std::memory_order_acquire)
-               : UINT64_MAX;
-}
-
-// Until bytes up to end are written, or the file is finished.
-void InputFile::waitFor(std::uint64_t end) {
-    std::unique_lock lock(growing_->mutex);
-    growing_->grown.wait(lock, [&] {
-        return growing_->abandoned || growing_->finished.load(std::memory_order_relaxed) ||
-               growing_->written.load(std::memory_order_relaxed) >= end;
-    });
-    if (growing_->abandoned)
-        throw ConversionCancelled{};
-}
-
-const char* InputFile::finishedCopy() const {
-    // Once finished, the writer no longer touches copy.
-    if (!growing_->finished.load(std::memory_order_acquire))
-        return nullptr;
-    return growing_->copy;
-}
-
-std::size_t InputFile::readCopy(const char* copy, char* buffer, std::size_t size,
-                                std::uint64_t offset) {
-    const std::uint64_t length = growing_->written.load(std::memory_order_relaxed);
-    const auto got = static_cast<std::size_t>(
-        offset < length ? std::min<std::uint64_t>(size, length - offset) : 0);
-    std::memcpy(buffer, copy + offset, got);
-    noteBlockRead(got);
-    return got;
-}
-
-InputFile::~InputFile() {
-    if (fd_ >= 0 && owned_)
-        ::close(fd_);
-}
-
-std::size_t InputFile::read(char* buffer, std::size_t size) {
-    if (growing_) {
-        waitFor(offset_ + size);
-        if (const char* copy = finishedCopy()) {
-            const std::size_t got = readCopy(copy, buffer, size, offset_);
-            offset_ += got;
-            return got;
-        }
-    }
-    ssize_t got;
-    // pread, as a borrowed descriptor may be read by others at once.
-    while ((got = ::pread(fd_, buffer, size, static_cast<off_t>(offset_))) < 0) {
-        if (errno != EINTR)
-            throwLastError(path_);
-    }
-    offset_ += static_cast<std::uint64_t>(got);
-    noteBlockRead(static_cast<std::size_t>(got));
-    return static_cast<std::size_t>(got);
-}
-
-std::size_t InputFile::readAt(char* buffer, std::size_t size, std::uint64_t offset) {
-    if (growing_) {
-        waitFor(offset + size);
-        if (const char* copy = finishedCopy())
-            return readCopy(copy, buffer, size, offset);
-    }
-    std::size_t done = 0;
-    while (done < size) {
-        const ssize_t got =
-            ::pread(fd_, buffer + done, size - done, static_cast<off_t>(offset + done));
-        if (got < 0 && errno == EINTR)
-            continue;
-        if (got < 0)
-            throwLastError(path_);
-        if (got == 0)
-            break;
-        done += static_cast<std::size_t>(got);
-    }
-    noteBlockRead(done);
-    return done;
-}
-
-void InputFile::close() {
-    const int fd = fd_;
-    fd_ = -1;
-    if (owned_)
-        closeOrThrow(fd, path_);
-}
 
 OutputFile::OutputFile(std::string path, Visibility visibility)
     : path_(std::move(path)), mode_(currentOutputMode()), source_(currentSourceIdentity()),
       private_(visibility == Visibility::privateUntilPublished) {
     // A private file is read back through the same descriptor.
     const int access = private_ ? O_RDWR : O_WRONLY;
-    if (private_) {
+    if (private_)
         growing_ = std::make_unique<GrowingFile>();
-        // The thread's block: its last run's readers are done by now.
-        growing_->copy = scratchBlock(ScratchRole::copy);
-    }
     // Only the hidden file's name is made now: one too long must fail now,
     // as a file made under it would have.
     nameStart_ = nameStartOf(path_);
@@ -357,27 +197,17 @@ OutputFile::~OutputFile() {
 }
 
 void OutputFile::writeAll(const char* data, std::size_t size) {
-    if (growing_ && growing_->copy != nullptr) {
-        if (written_ + size <= GrowingFile::copyBytes)
-            std::memcpy(growing_->copy + written_, data, size);
-        else
-            growing_->copy = nullptr; // too large to keep: read back from the file
-    }
-    while (size != 0) {
-        const ssize_t done = ::write(fd_, data, size);
+    for (std::size_t left = size; left != 0;) {
+        const ssize_t done = ::write(fd_, data + (size - left), left);
         if (done < 0 && errno == EINTR)
             continue;
         if (done <= 0) // a write of nothing gives no reason: throwLastError says EIO
             throwLastError(path_);
-        data += done;
-        size -= static_cast<std::size_t>(done);
+        left -= static_cast<std::size_t>(done);
         written_ += static_cast<std::uint64_t>(done);
     }
-    if (growing_) {
-        const std::lock_guard lock(growing_->mutex);
-        growing_->written.store(written_, std::memory_order_release);
-        growing_->grown.notify_all();
-    }
+    if (growing_)
+        growing_->append(data, size);
 }
 
 void OutputFile::writeThrough(std::string_view bytes) {
@@ -408,11 +238,8 @@ void OutputFile::close() {
 
 void OutputFile::finish() {
     flushBuffer();
-    if (growing_) {
-        const std::lock_guard lock(growing_->mutex);
-        growing_->finished.store(true, std::memory_order_release);
-        growing_->grown.notify_all();
-    }
+    if (growing_)
+        growing_->finish();
     // The file stays open until it is published: an unnamed file is linked
     // in through its descriptor, and any is flushed through it first.
 }
@@ -481,14 +308,9 @@ void OutputFile::publishUnnamed() {
         checkReplaceable(folder, inFolder(path_), path_);
         const std::string prefix = hiddenNamePrefix(path_);
         std::string hidden;
-        bool linked = false;
-        for (int attempt = 0; attempt < 100 && !linked; ++attempt) {
-            hidden = randomHiddenName(prefix);
-            linked = linkUnnamed(fd_, folder, inFolder(hidden)) == 0;
-            if (!linked && errno != EEXIST)
-                break;
-        }
-        if (!linked)
+        if (tryRandomNames(prefix, hidden, [&](const std::string& name) {
+                return linkUnnamed(fd_, folder, inFolder(name));
+            }) != 0)
             throwLastError(path_);
         const int slot = TemporaryFileList::remember(hidden);
         const int renamed = ::renameat(folder, inFolder(hidden), folder, inFolder(path_));
@@ -505,12 +327,13 @@ void OutputFile::publishUnnamed() {
 }
 
 void OutputFile::releaseReaders() {
-    if (!growing_)
-        return;
-    const std::lock_guard lock(growing_->mutex);
-    if (!growing_->finished.load(std::memory_order_relaxed))
-        growing_->abandoned = true;
-    growing_->grown.notify_all();
+    if (growing_)
+        growing_->abandon();
+}
+
+void OutputFile::readersDone() {
+    if (growing_)
+        growing_->dropCopy();
 }
 
 void OutputFile::discard() {
