@@ -41,18 +41,43 @@ DecodedRun decodeWholeSegments(const unsigned char* p, const unsigned char* end,
 // Bytes [p, p + n) back to front into out.
 void reverseCopy(const char* p, std::size_t n, char* out);
 
-// The first \, { or } in [p, end), or end.
+// The bytes an RTF body cannot hold as they are: \, { and }, which RTF
+// reads as its own, every control byte but TAB, and every byte from 128 up,
+// which readers take in whatever code page they guess unless it is written
+// as \'hh (RTF is 7-bit; the header declares the code page).
+inline constexpr bool isRtfSpecial(unsigned char b) {
+    return b == '\\' || b == '{' || b == '}' || (b < 0x20 && b != '\t') || b >= 0x80;
+}
+// The most bytes one byte takes in an RTF body.
+inline constexpr std::size_t rtfEscapeBytes = 4;
+// The special b at out as the RTF body writes it: \\, \{ or \}, else \'hh
+// (lower-case hex); returns the bytes written, 2 or 4.
+inline std::size_t writeRtfEscape(unsigned char b, char* out) {
+    out[0] = '\\';
+    if (b == '\\' || b == '{' || b == '}') {
+        out[1] = static_cast<char>(b);
+        return 2;
+    }
+    constexpr char digits[] = "0123456789abcdef";
+    out[1] = '\'';
+    out[2] = digits[b >> 4];
+    out[3] = digits[b & 0xF];
+    return 4;
+}
+
+// The first byte of [p, end) that isRtfSpecial, or end.
 const char* findRtfSpecial(const char* p, const char* end);
 
 // How a writer puts a decoded line into its document: back to front, or as
-// it is with a backslash before each \, { and }.
+// it is with each byte that isRtfSpecial escaped (writeRtfEscape).
 enum class LineForm : unsigned char { reversed, rtfEscaped };
 
 // The whole lines at the start of [p, end), each ended by a CR that is not
 // end's last byte (with the LF straight after it, if any), put into out in
 // form, each followed by paragraphEnd (at most 64 bytes). Stops at the first
-// line without such an end, or whose most bytes (its length, twice that for
-// RTF, plus paragraphEnd) exceed what is left of room.
+// line without such an end, or whose most bytes (its length, rtfEscapeBytes
+// times that for RTF, plus paragraphEnd) exceed what is left of room. The
+// room past the bytes written may be written over.
 struct LineRun {
     const char* next; // the first byte not taken
     std::size_t written;

@@ -18,17 +18,20 @@ constexpr std::string_view closingLines = "\\lang1033\\f1\\par\r\n}\r\n";
 } // namespace
 
 void appendRtfText(std::string_view text, std::string& out) {
-    // Specials are rare: copy the runs between them whole.
-    std::size_t run = 0;
-    for (std::size_t i = 0; i < text.size(); ++i) {
-        const char c = text[i];
+    constexpr char digits[] = "0123456789abcdef";
+    for (const char c : text) {
+        const auto b = static_cast<unsigned char>(c);
         if (c == '\\' || c == '{' || c == '}') {
-            out.append(text, run, i - run);
             out.push_back('\\');
-            run = i;
+            out.push_back(c);
+        } else if ((b < 0x20 && c != '\t') || b >= 0x80) {
+            out.append("\\'");
+            out.push_back(digits[b >> 4]);
+            out.push_back(digits[b & 0xF]);
+        } else {
+            out.push_back(c);
         }
     }
-    out.append(text, run);
 }
 
 void writeRtfDocument(const std::string& decodedTextPath, const std::string& outputPath) {

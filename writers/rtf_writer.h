@@ -15,8 +15,9 @@ void writeRtfDocument(const std::string& decodedTextPath, const std::string& out
 // finished but left for the caller to publish or discard.
 void writeRtfDocument(InputFile& decodedText, OutputFile& out);
 
-// Body text as RTF shows it literally: \, { and } escaped, every other byte
-// (TAB and 128 to 255 included) as it is. Appends to out.
+// Body text as RTF shows it literally, in 7 bits: \, { and } after a
+// backslash, every control byte but TAB and every byte from 128 up as \'hh
+// (lower-case hex), every other byte as it is. Appends to out.
 void appendRtfText(std::string_view text, std::string& out);
 
 } // namespace orv
