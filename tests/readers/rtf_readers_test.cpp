@@ -4,22 +4,18 @@
 // header declares \ansi. Each reader's text output is taken apart at
 // markers around each paragraph.
 #include "io/byte_files.h"
+#include "tests/core/test_support.h"
 #include "writers/rtf_writer.h"
 
 #include <gtest/gtest.h>
 
 #include <cstdio>
 #include <cstdlib>
-#include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <string>
 #include <vector>
 
 namespace orv::test {
 namespace {
-
-namespace fs = std::filesystem;
 
 // Windows-1252 from 0x80 to 0x9F; 0 where it defines no character (0x81,
 // 0x8D, 0x8F, 0x90, 0x9D). Every other byte is its own code point.
@@ -171,16 +167,7 @@ std::vector<Paragraph> paragraphs() {
     return list;
 }
 
-class RtfReaders : public ::testing::TestWithParam<Reader> {
-protected:
-    void SetUp() override {
-        std::string pattern = (fs::temp_directory_path() / "orv-readers-XXXXXX").string();
-        ASSERT_NE(::mkdtemp(pattern.data()), nullptr);
-        dir = pattern;
-    }
-    void TearDown() override { fs::remove_all(dir); }
-    std::string dir;
-};
+class RtfReaders : public TempDirTest, public ::testing::WithParamInterface<Reader> {};
 
 std::string run(const std::string& command) {
     std::string out;
@@ -220,10 +207,10 @@ TEST_P(RtfReaders, GiveEveryParagraphAsTheCodePageSays) {
         text.append("|").append(n).append("]\r\n");
     }
     text += "\r\n";
-    std::ofstream(dir + "/D.txt", std::ios::binary) << text;
+    writeFile(path("D.txt"), text);
     {
-        InputFile in(dir + "/D.txt");
-        OutputFile out(dir + "/D.rtf");
+        InputFile in(path("D.txt"));
+        OutputFile out(path("D.rtf"));
         writeRtfDocument(in, out);
         out.publish();
         in.close();
