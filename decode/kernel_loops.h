@@ -71,22 +71,22 @@ LineRun escapedLines(const char* p, const char* end, char* out, std::size_t room
                      std::string_view paragraphEnd, FindSpecial findSpecial) {
     std::size_t written = 0;
     while (room - written >= paragraphEnd.size()) {
+        // The bytes that may be written; a CR may stand at bound too.
         const std::size_t longest = (room - written - paragraphEnd.size()) / rtfEscapeBytes;
-        const char* const bound =
-            static_cast<std::size_t>(end - p) > longest ? p + longest + 1 : end;
+        const char* const bound = static_cast<std::size_t>(end - p) > longest ? p + longest : end;
         std::size_t taken = written;
         const char* q = p;
-        while (q != bound) {
+        for (;;) {
             const char* special = findSpecial(q, bound);
             std::memcpy(out + taken, q, static_cast<std::size_t>(special - q));
             taken += static_cast<std::size_t>(special - q);
             for (q = special;
                  q != bound && *q != '\r' && isRtfSpecial(static_cast<unsigned char>(*q)); ++q)
                 taken += writeRtfEscape(static_cast<unsigned char>(*q), out + taken);
-            if (q != bound && *q == '\r')
+            if (q == bound || *q == '\r')
                 break;
         }
-        if (q == bound || q + 1 == end)
+        if (q == end || *q != '\r' || q + 1 == end)
             break;
         std::memcpy(out + taken, paragraphEnd.data(), paragraphEnd.size());
         written = taken + paragraphEnd.size();

@@ -146,15 +146,23 @@ TEST(KernelBounds, NoKernelReachesPastItsBytes) {
                         EXPECT_EQ(a.next, b.next);
                         EXPECT_EQ(std::string(out, a.written), slow.substr(0, b.written));
                         for (const LineForm form : {LineForm::reversed, LineForm::rtfEscaped}) {
-                            // Escaping takes room for four times a line's bytes.
-                            const std::size_t room =
+                            // Escaping takes room for four times a line's bytes: room
+                            // for every line, and for some (any ending shorter than an
+                            // escape included).
+                            const std::size_t full =
                                 form == LineForm::reversed ? n + n / 2 * 4 : 4 * n + n / 2 * 4;
-                            const LineRun d =
-                                plain::writeWholeLines(in, in + n, slow.data(), room, form, "</P>");
-                            out = output.place(room, outAtEnd);
-                            const LineRun c = writeWholeLines(in, in + n, out, room, form, "</P>");
-                            EXPECT_EQ(c.next, d.next);
-                            EXPECT_EQ(std::string(out, c.written), slow.substr(0, d.written));
+                            for (const std::size_t room : {full, full / 3 + 1}) {
+                                for (const std::string_view ending : {"</P>", ""}) {
+                                    const LineRun d = plain::writeWholeLines(
+                                        in, in + n, slow.data(), room, form, ending);
+                                    out = output.place(room, outAtEnd);
+                                    const LineRun c =
+                                        writeWholeLines(in, in + n, out, room, form, ending);
+                                    EXPECT_EQ(c.next, d.next);
+                                    EXPECT_EQ(std::string(out, c.written),
+                                              slow.substr(0, d.written));
+                                }
+                            }
                         }
                     }
                 }
