@@ -1,6 +1,9 @@
 #pragma once
 
+#include <array>
 #include <cstddef>
+#include <cstdint>
+#include <cstring>
 #include <string_view>
 
 namespace orv {
@@ -50,19 +53,41 @@ inline constexpr bool isRtfSpecial(unsigned char b) {
 }
 // The most bytes one byte takes in an RTF body.
 inline constexpr std::size_t rtfEscapeBytes = 4;
-// The special b at out as the RTF body writes it: \\, \{ or \}, else \'hh
-// (lower-case hex); returns the bytes written, 2 or 4.
-inline std::size_t writeRtfEscape(unsigned char b, char* out) {
-    out[0] = '\\';
-    if (b == '\\' || b == '{' || b == '}') {
-        out[1] = static_cast<char>(b);
-        return 2;
-    }
+
+// Each byte as the RTF body writes it when it isRtfSpecial: \\, \{ or \},
+// else \'hh (lower-case hex), padded to four bytes for a store of fixed
+// size; length 0 for the bytes written as they are, and for CR, which ends
+// a line instead.
+struct alignas(8) RtfEscape {
+    char bytes[rtfEscapeBytes];
+    std::uint8_t length;
+};
+inline constexpr std::array<RtfEscape, 256> rtfEscapes = [] {
+    std::array<RtfEscape, 256> table{};
     constexpr char digits[] = "0123456789abcdef";
-    out[1] = '\'';
-    out[2] = digits[b >> 4];
-    out[3] = digits[b & 0xF];
-    return 4;
+    for (int b = 0; b < 256; ++b) {
+        RtfEscape& e = table[static_cast<std::size_t>(b)];
+        if (b == '\r' || !isRtfSpecial(static_cast<unsigned char>(b)))
+            continue;
+        e.bytes[0] = '\\';
+        if (b == '\\' || b == '{' || b == '}') {
+            e.bytes[1] = static_cast<char>(b);
+            e.length = 2;
+        } else {
+            e.bytes[1] = '\'';
+            e.bytes[2] = digits[b >> 4];
+            e.bytes[3] = digits[b & 0xF];
+            e.length = 4;
+        }
+    }
+    return table;
+}();
+
+// The escape of b (a special other than CR) at out, which has room for
+// rtfEscapeBytes bytes whatever it takes; returns the bytes that count.
+inline std::size_t writeRtfEscape(unsigned char b, char* out) {
+    std::memcpy(out, rtfEscapes[b].bytes, rtfEscapeBytes);
+    return rtfEscapes[b].length;
 }
 
 // The first byte of [p, end) that isRtfSpecial, or end.

@@ -80,9 +80,14 @@ LineRun escapedLines(const char* p, const char* end, char* out, std::size_t room
             const char* special = findSpecial(q, bound);
             std::memcpy(out + taken, q, static_cast<std::size_t>(special - q));
             taken += static_cast<std::size_t>(special - q);
-            for (q = special;
-                 q != bound && *q != '\r' && isRtfSpecial(static_cast<unsigned char>(*q)); ++q)
-                taken += writeRtfEscape(static_cast<unsigned char>(*q), out + taken);
+            // Each byte's store of four stays within the four it may take.
+            for (q = special; q != bound; ++q) {
+                const RtfEscape& e = rtfEscapes[static_cast<unsigned char>(*q)];
+                if (e.length == 0)
+                    break; // an ordinary byte, or CR
+                std::memcpy(out + taken, e.bytes, rtfEscapeBytes);
+                taken += e.length;
+            }
             if (q == bound || *q == '\r')
                 break;
         }
