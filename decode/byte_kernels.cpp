@@ -30,6 +30,7 @@
 #include "decode/kernel_targets.h"
 
 #include <algorithm>
+#include <array>
 #include <atomic>
 #include <bit>
 #include <cctype>
@@ -91,9 +92,12 @@ const unsigned char* FindBreakOrCr(const unsigned char* p, const unsigned char* 
 }
 const char* FindRtfSpecial(const char* p, const char* end) {
     p = Sse2Find(p, end, [](__m128i v) {
-        return _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi8(v, _mm_set1_epi8('\\')),
-                                         _mm_cmpeq_epi8(v, _mm_set1_epi8('{'))),
-                            _mm_cmpeq_epi8(v, _mm_set1_epi8('}')));
+        // A signed compare: 128 and up are below 0, so below 32 too.
+        const __m128i low = _mm_andnot_si128(_mm_cmpeq_epi8(v, _mm_set1_epi8('\t')),
+                                             _mm_cmplt_epi8(v, _mm_set1_epi8(0x20)));
+        return _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi8(v, _mm_set1_epi8('\\')), low),
+                            _mm_or_si128(_mm_cmpeq_epi8(v, _mm_set1_epi8('{')),
+                                         _mm_cmpeq_epi8(v, _mm_set1_epi8('}'))));
     });
     return plain::findRtfSpecial(p, end);
 }
@@ -202,14 +206,21 @@ const unsigned char* FindBreakOrCr(const unsigned char* p, const unsigned char* 
         p, end, [](auto d, auto v) { return BreakOrCrIn(d, v); }, plain::findBreakOrCr);
 }
 
+// Where isRtfSpecial holds: a signed compare finds the control bytes and
+// 128 and up at once, as both are below 32.
+template <class D> hn::Mask<D> RtfSpecialsIn(D d, hn::Vec<D> v) {
+    const hn::RebindToSigned<D> di;
+    const auto low = hn::RebindMask(d, hn::Lt(hn::BitCast(di, v), hn::Set(di, std::int8_t{0x20})));
+    return hn::Or(
+        hn::Or(hn::AndNot(hn::Eq(v, hn::Set(d, std::uint8_t{'\t'})), low),
+               hn::Eq(v, hn::Set(d, std::uint8_t{'\\'}))),
+        hn::Or(hn::Eq(v, hn::Set(d, std::uint8_t{'{'})), hn::Eq(v, hn::Set(d, std::uint8_t{'}'}))));
+}
+
 const char* FindRtfSpecial(const char* p, const char* end) {
     const auto* at = FindFirst(
         reinterpret_cast<const std::uint8_t*>(p), reinterpret_cast<const std::uint8_t*>(end),
-        [](auto d, auto v) {
-            return hn::Or(hn::Eq(v, hn::Set(d, std::uint8_t{'\\'})),
-                          hn::Or(hn::Eq(v, hn::Set(d, std::uint8_t{'{'})),
-                                 hn::Eq(v, hn::Set(d, std::uint8_t{'}'}))));
-        },
+        [](auto d, auto v) { return RtfSpecialsIn(d, v); },
         [](const std::uint8_t* from, const std::uint8_t* to) {
             return reinterpret_cast<const std::uint8_t*>(plain::findRtfSpecial(
                 reinterpret_cast<const char*>(from), reinterpret_cast<const char*>(to)));
@@ -444,7 +455,13 @@ void reverseCopy(const char* p, std::size_t n, char* out) {
 }
 
 const char* findRtfSpecial(const char* p, const char* end) {
-    while (p != end && *p != '\\' && *p != '{' && *p != '}')
+    static constexpr auto specials = [] {
+        std::array<bool, 256> table{};
+        for (int b = 0; b < 256; ++b)
+            table[b] = isRtfSpecial(static_cast<unsigned char>(b));
+        return table;
+    }();
+    while (p != end && !specials[static_cast<unsigned char>(*p)])
         ++p;
     return p;
 }

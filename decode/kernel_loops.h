@@ -59,11 +59,54 @@ DecodedRun wholeSegments(const unsigned char* p, const unsigned char* end, char*
     return {p, written, tabAfter};
 }
 
+// writeWholeLines for LineForm::rtfEscaped over findSpecial
+// (findRtfSpecial). A CR is a special too, so one scan finds the next byte
+// to escape or the line's end, runs the length of the text, not of a line,
+// and copies the runs between specials whole; a run of specials (text in
+// the upper half of the code page) is escaped without another scan. The
+// scan stops at the longest line that fits what is left of room; the bytes
+// written past the last whole line are left, uncounted.
+template <class FindSpecial>
+LineRun escapedLines(const char* p, const char* end, char* out, std::size_t room,
+                     std::string_view paragraphEnd, FindSpecial findSpecial) {
+    std::size_t written = 0;
+    while (room - written >= paragraphEnd.size()) {
+        // The bytes that may be written; a CR may stand at bound too.
+        const std::size_t longest = (room - written - paragraphEnd.size()) / rtfEscapeBytes;
+        const char* const bound = static_cast<std::size_t>(end - p) > longest ? p + longest : end;
+        std::size_t taken = written;
+        const char* q = p;
+        for (;;) {
+            const char* special = findSpecial(q, bound);
+            std::memcpy(out + taken, q, static_cast<std::size_t>(special - q));
+            taken += static_cast<std::size_t>(special - q);
+            // Each byte's store of four stays within the four it may take.
+            for (q = special; q != bound; ++q) {
+                const RtfEscape& e = rtfEscapes[static_cast<unsigned char>(*q)];
+                if (e.length == 0)
+                    break; // an ordinary byte, or CR
+                std::memcpy(out + taken, e.bytes, rtfEscapeBytes);
+                taken += e.length;
+            }
+            if (q == bound || *q == '\r')
+                break;
+        }
+        if (q == end || *q != '\r' || q + 1 == end)
+            break;
+        std::memcpy(out + taken, paragraphEnd.data(), paragraphEnd.size());
+        written = taken + paragraphEnd.size();
+        p = q[1] == '\n' ? q + 2 : q + 1;
+    }
+    return {p, written};
+}
+
 // writeWholeLines over reverseCopy and findRtfSpecial.
 template <class ReverseCopy, class FindSpecial>
 LineRun wholeLines(const char* p, const char* end, char* out, std::size_t room, LineForm form,
                    std::string_view paragraphEnd, ReverseCopy reverseCopy,
                    FindSpecial findSpecial) {
+    if (form == LineForm::rtfEscaped)
+        return escapedLines(p, end, out, room, paragraphEnd, findSpecial);
     std::size_t written = 0;
     for (;;) {
         const auto* cr =
@@ -71,24 +114,10 @@ LineRun wholeLines(const char* p, const char* end, char* out, std::size_t room, 
         if (cr == nullptr || cr + 1 == end)
             break;
         const auto length = static_cast<std::size_t>(cr - p);
-        const std::size_t most = (form == LineForm::reversed ? length : 2 * length);
-        if (most + paragraphEnd.size() > room - written)
+        if (length + paragraphEnd.size() > room - written)
             break;
-        if (form == LineForm::reversed) {
-            reverseCopy(p, length, out + written);
-            written += length;
-        } else {
-            for (const char* from = p; from != cr;) {
-                const char* special = findSpecial(from, cr);
-                std::memcpy(out + written, from, static_cast<std::size_t>(special - from));
-                written += static_cast<std::size_t>(special - from);
-                if (special == cr)
-                    break;
-                out[written++] = '\\';
-                out[written++] = *special;
-                from = special + 1;
-            }
-        }
+        reverseCopy(p, length, out + written);
+        written += length;
         std::memcpy(out + written, paragraphEnd.data(), paragraphEnd.size());
         written += paragraphEnd.size();
         p = cr[1] == '\n' ? cr + 2 : cr + 1;

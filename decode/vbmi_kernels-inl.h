@@ -187,28 +187,35 @@ HWY_INLINE __mmask64 CrsIn(__m512i v) {
     return _mm512_cmpeq_epi8_mask(v, _mm512_set1_epi8('\r'));
 }
 
+// Where isRtfSpecial holds; a signed compare finds the control bytes and
+// 128 and up at once, as both are below 32.
 HWY_INLINE __mmask64 RtfSpecialsIn(__m512i v) {
-    return _mm512_cmpeq_epi8_mask(v, _mm512_set1_epi8('\\')) |
+    return (_mm512_cmplt_epi8_mask(v, _mm512_set1_epi8(0x20)) &
+            ~_mm512_cmpeq_epi8_mask(v, _mm512_set1_epi8('\t'))) |
+           _mm512_cmpeq_epi8_mask(v, _mm512_set1_epi8('\\')) |
            _mm512_cmpeq_epi8_mask(v, _mm512_set1_epi8('{')) |
            _mm512_cmpeq_epi8_mask(v, _mm512_set1_epi8('}'));
 }
 
-// [p, end) with a backslash before each special; returns the bytes written.
-// Specials are rare: a chunk is stored whole up to the first of them.
+// [p, end) as the RTF body holds it; returns the bytes written. A chunk is
+// stored whole up to its first special, and the specials after it up to
+// the next ordinary byte are escaped from the same mask.
 HWY_INLINE std::size_t EscapeRtf(const char* p, const char* end, char* out) {
     std::size_t written = 0;
     while (p != end) {
         const auto n = std::min(chunk, static_cast<std::size_t>(end - p));
         const __m512i v = _mm512_maskz_loadu_epi8(FirstLanes(n), p);
-        const __mmask64 specials = RtfSpecialsIn(v);
+        // The lanes past n are zeros, which are specials too.
+        const __mmask64 specials = RtfSpecialsIn(v) & FirstLanes(n);
         const std::size_t run = specials != 0 ? _tzcnt_u64(specials) : n;
         _mm512_mask_storeu_epi8(out + written, FirstLanes(run), v);
         written += run;
-        p += run;
-        if (specials != 0) {
-            out[written++] = '\\';
-            out[written++] = *p++;
-        }
+        // The specials from run on, up to the first lane that is none (at
+        // n at the latest: the mask is clear from there).
+        const std::size_t escaped = run == n ? 0 : _tzcnt_u64(~(specials >> run));
+        for (std::size_t i = run; i < run + escaped; ++i)
+            written += writeRtfEscape(static_cast<unsigned char>(p[i]), out + written);
+        p += run + escaped;
     }
     return written;
 }
@@ -222,7 +229,8 @@ LineRun WriteWholeLines(const char* p, const char* end, char* out, std::size_t r
     const bool reversed = form == LineForm::reversed;
     std::size_t written = 0;
     const auto fits = [&](std::size_t length) {
-        return (reversed ? length : 2 * length) + paragraphEnd.size() <= room - written;
+        return (reversed ? length : rtfEscapeBytes * length) + paragraphEnd.size() <=
+               room - written;
     };
     // The paragraph end after the line that ends at cr, and on to the next.
     const auto endLine = [&](const char* cr) {

@@ -18,11 +18,10 @@ void escapeRtf(std::string_view text, BackgroundWriter& out) {
     while (p != end) {
         const char* special = findRtfSpecial(p, end);
         out.write({p, static_cast<std::size_t>(special - p)});
-        if (special == end)
-            break;
-        const char escaped[] = {'\\', *special};
-        out.write({escaped, 2});
-        p = special + 1;
+        for (p = special; p != end && isRtfSpecial(static_cast<unsigned char>(*p)); ++p) {
+            char escaped[rtfEscapeBytes];
+            out.write({escaped, writeRtfEscape(static_cast<unsigned char>(*p), escaped)});
+        }
     }
 }
 

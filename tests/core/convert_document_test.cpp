@@ -92,7 +92,8 @@ TEST_F(ConvertDocumentTest, RunsLeaveTheSelectedOutputs) {
         expectExampleBytes();
     }
     // A second run replaces what it writes and leaves the rest; the old RTF stays until
-    // a third run. Only RTF escapes \ { }; bytes without a translation pass through.
+    // a third run. Only RTF escapes \ { } and bytes from 128 up (as \'hh); bytes without a
+    // translation pass through.
     writeFile(path("D.ORV"), "p\3{a}\\\310\374x");
     EXPECT_EQ(convert("D.ORV", "a"), success(path("D.ORV"), "a"));
     EXPECT_EQ(listing(), (Names{"D.ORV", "D.ORV.acc", "D.ORV.rtf", "D.ORV.txt"}));
@@ -103,7 +104,7 @@ TEST_F(ConvertDocumentTest, RunsLeaveTheSelectedOutputs) {
     EXPECT_EQ(readFile(path("D.ORV.rtf")), exampleFiles.at("D.ORV.rtf"));
     EXPECT_EQ(convert("D.ORV", "rt"), success(path("D.ORV"), "rt"));
     EXPECT_EQ(readFile(path("D.ORV.rtf")),
-              rtfHeader + crlf({"\310\\\\\\}a\\{\\par", "", "x\t\\par", "", "\\par", ""}) +
+              rtfHeader + crlf({"\\'c8\\\\\\}a\\{\\par", "", "x\t\\par", "", "\\par", ""}) +
                   rtfClosing);
 }
 

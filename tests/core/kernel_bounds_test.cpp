@@ -108,7 +108,8 @@ TEST(KernelBounds, NoKernelReachesPastItsBytes) {
         GTEST_SKIP() << "no guarded pages: " << std::strerror(errno);
     onEveryTarget([&] {
         std::mt19937 rng(83);
-        const std::string_view alphabets[] = {"ab\x03\xfc\r\n\xff\x83", "ab\\{}\r\n\xff"};
+        const std::string_view alphabets[] = {"ab\x03\xfc\r\n\xff\x83",
+                                              "ab\\{}\r\n\xff\t\x1f \x7f\x80"};
         for (std::size_t n = 0; n <= 128; ++n) {
             for (const bool inAtEnd : {false, true}) {
                 for (const std::string_view alphabet : alphabets) {
@@ -119,7 +120,7 @@ TEST(KernelBounds, NoKernelReachesPastItsBytes) {
                     const auto* last = first + n;
                     EXPECT_EQ(findBreakOrCr(first, last), plain::findBreakOrCr(first, last));
                     EXPECT_EQ(findRtfSpecial(in, in + n), plain::findRtfSpecial(in, in + n));
-                    std::string slow(3 * n + 64, '\0');
+                    std::string slow(6 * n + 64, '\0');
                     for (const bool outAtEnd : {false, true}) {
                         // Room for the bytes given, which the bytes kept may not fill.
                         std::size_t size = plain::reverseTranslate(first, last, slow.data());
@@ -145,15 +146,23 @@ TEST(KernelBounds, NoKernelReachesPastItsBytes) {
                         EXPECT_EQ(a.next, b.next);
                         EXPECT_EQ(std::string(out, a.written), slow.substr(0, b.written));
                         for (const LineForm form : {LineForm::reversed, LineForm::rtfEscaped}) {
-                            // Escaping takes room for twice a line's bytes.
-                            const std::size_t room =
-                                form == LineForm::reversed ? n + n / 2 * 4 : 2 * n + n / 2 * 4;
-                            const LineRun d =
-                                plain::writeWholeLines(in, in + n, slow.data(), room, form, "</P>");
-                            out = output.place(room, outAtEnd);
-                            const LineRun c = writeWholeLines(in, in + n, out, room, form, "</P>");
-                            EXPECT_EQ(c.next, d.next);
-                            EXPECT_EQ(std::string(out, c.written), slow.substr(0, d.written));
+                            // Escaping takes room for four times a line's bytes: room
+                            // for every line, and for some (any ending shorter than an
+                            // escape included).
+                            const std::size_t full =
+                                form == LineForm::reversed ? n + n / 2 * 4 : 4 * n + n / 2 * 4;
+                            for (const std::size_t room : {full, full / 3 + 1}) {
+                                for (const std::string_view ending : {"</P>", ""}) {
+                                    const LineRun d = plain::writeWholeLines(
+                                        in, in + n, slow.data(), room, form, ending);
+                                    out = output.place(room, outAtEnd);
+                                    const LineRun c =
+                                        writeWholeLines(in, in + n, out, room, form, ending);
+                                    EXPECT_EQ(c.next, d.next);
+                                    EXPECT_EQ(std::string(out, c.written),
+                                              slow.substr(0, d.written));
+                                }
+                            }
                         }
                     }
                 }

@@ -86,7 +86,7 @@ TEST_F(StreamingTest, AnEmptySourceFailsBeforeTheTextFileExists) {
 
 TEST_F(StreamingTest, WritersWriteWhatThePlainStatementWrites) {
     std::mt19937 rng(78);
-    const std::string_view text = "ab{}\\\t\n\x83";
+    const std::string_view text = "ab{}\\\t\n\x83\x01\x7f\xff";
     std::vector<std::string> files = {"p", "p\r", "p\r\n", "p\r\n\r\n", "p\rq", "p\r\n\n"};
     for (const std::size_t size : {block - 1, block, block + 1, 2 * block + 5}) {
         files.push_back("p\r\n" + drawn(rng, size, text) + "\r\n\r\n"); // one long line
@@ -133,7 +133,8 @@ template <class Check> void onEveryTarget(Check check) {
 TEST(ByteKernels, MatchThePlainLoops) {
     onEveryTarget([] {
         std::mt19937 rng(80);
-        const std::string_view alphabets[] = {plain, withTerminators, withBreaks, "\\{}ab\x83",
+        const std::string_view alphabets[] = {plain, withTerminators, withBreaks,
+                                              "\\{}ab\x83\x1f\t\x7f\x80\xff",
                                               "abcdefghijklmnopqrstuvwxyz0123456789"};
         for (const std::string_view alphabet : alphabets) {
             for (std::size_t length = 0; length < 200; ++length) {
@@ -173,7 +174,7 @@ TEST(ByteKernels, WholeSegmentsAndLinesMatchThePlainLoops) {
         std::mt19937 rng(81);
         // Lines mostly shorter than a vector, and mostly longer.
         const std::string_view lineBytes[] = {"ab\\{}\r\r\n\n\t\xfc",
-                                              "abcdefghijklmnopqrstuvwxyz{}\\\r\n"};
+                                              "abcdefghijklmnopqrstuvwxyz{}\\\r\n\xe9\x01"};
         for (int round = 0; round < 40; ++round) {
             const std::size_t size = rng() % 400;
             const std::string source = drawn(rng, size, round % 2 == 0 ? withBreaks : plain);
