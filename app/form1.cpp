@@ -34,6 +34,7 @@
 #include <QUrl>
 
 #include <cmath>
+#include <limits>
 
 namespace orv {
 
@@ -300,6 +301,7 @@ void Form1::layOut() {
         }
     }
     fitControlsToContent();
+    fitWrappedText();
     progress_->setGeometry(lblExplain_->geometry().translated(frame_->pos()));
 }
 
@@ -324,6 +326,48 @@ void Form1::fitControlsToContent() {
             place.setWidth(wanted.width());
         control->setGeometry(place);
     }
+}
+
+void Form1::fitWrappedText() {
+    // A desktop's substitute for a named font may set the intro's lines wider
+    // or further apart than the font it was drawn for, and wrap it onto one
+    // more line than its box holds: the box then takes the height its lines
+    // need rather than cut the text off.
+    for (QLabel* label : findChildren<QLabel*>()) {
+        if (!label->wordWrap() || !label->property(twipsProperty).isValid())
+            continue;
+        if (const int needed = label->heightForWidth(label->width()); needed > label->height())
+            growDown(label, needed - label->height());
+    }
+}
+
+void Form1::growDown(QWidget* control, int extra) {
+    // The free room between the control and what lies below it is taken
+    // first; only what it lacks moves everything lower down, and grows the
+    // parent, by as much. So the look stays as drawn wherever the text fits
+    // the room it has. The parent's margin below its last control is kept.
+    QWidget* parent = control->parentWidget();
+    const int bottom = control->y() + control->height();
+    control->resize(control->width(), control->height() + extra);
+    QList<QWidget*> below;
+    int room = std::numeric_limits<int>::max();
+    for (QObject* child : parent->children()) {
+        auto* sibling = qobject_cast<QWidget*>(child);
+        if (sibling == nullptr || sibling == control ||
+            !sibling->property(twipsProperty).isValid() || sibling->y() < bottom)
+            continue;
+        below.append(sibling);
+        room = std::min(room, sibling->y() - bottom);
+    }
+    const int push = below.isEmpty() ? extra : extra - room;
+    if (push <= 0)
+        return;
+    for (QWidget* sibling : below)
+        sibling->move(sibling->x(), sibling->y() + push);
+    if (parent == this)
+        setFixedSize(width(), height() + push);
+    else
+        growDown(parent, push);
 }
 
 void Form1::applyColours() {

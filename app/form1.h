@@ -58,6 +58,10 @@ private:
     // to left.
     void layOut();
     void fitControlsToContent();
+    // Word-wrapped labels take the height their text needs.
+    void fitWrappedText();
+    // Makes control extra pixels higher, moving down what lies below it.
+    void growDown(QWidget* control, int extra);
     void applyColours();
     // The commonest colour the style draws under control, its children aside.
     QColor groundUnder(QWidget* control) const;

@@ -14,6 +14,7 @@
 #include <QAccessible>
 #include <QApplication>
 #include <QCheckBox>
+#include <QFontDatabase>
 #include <QLabel>
 #include <QMessageBox>
 #include <QMimeData>
@@ -50,6 +51,9 @@ struct Start { const char *tag, *file; bool folderRemoved; const char *shown, *s
 // switched: the scheme changes under a running window, else it is there from the start.
 struct Scheme { const char* tag; bool switched; QColor window, text, base, button; };
 struct Access { const char *tag, *name; QAccessible::Role role; };
+// The intro in family (empty: as named), letters spaced to spacing percent,
+// its text repeated copies times; moves: whether what lies below must move.
+struct Intro { const char *tag, *family; int spacing, copies; bool moves; };
 // clang-format on
 
 template <typename Row> void table(std::initializer_list<Row> rows) {
@@ -741,7 +745,12 @@ private:
             const QSize room = control->size();
             if (control->hasHeightForWidth())
                 QVERIFY2(control->heightForWidth(room.width()) <= room.height(),
-                         qPrintable(control->objectName()));
+                         qPrintable(control->objectName() +
+                                    QString(" %1 high in %2x%3, %4")
+                                        .arg(control->heightForWidth(room.width()))
+                                        .arg(room.width())
+                                        .arg(room.height())
+                                        .arg(control->fontInfo().family())));
             else if (hint.isValid())
                 QVERIFY2(hint.width() <= room.width() && hint.height() <= room.height(),
                          qPrintable(control->objectName() + QString(" %1x%2 in %3x%4")
@@ -753,6 +762,43 @@ private:
     }
 
 private Q_SLOTS:
+
+    // Whatever font the desktop puts in place of the intro's named one, and
+    // however long its text, the intro shows whole; what lies below moves
+    // only when the room below the intro is not enough.
+    void introShowsWhole_data() {
+        table<Intro>({{"as named", "", 100, 1, false},
+                      {"Noto Sans: lines further apart", "Noto Sans", 100, 1, false},
+                      {"DejaVu Sans: wider letters", "DejaVu Sans", 100, 1, false},
+                      {"letters twice as far apart", "", 200, 1, true},
+                      {"text twice as long", "", 100, 2, true}});
+    }
+    void introShowsWhole() {
+        QFETCH(Intro, row);
+        if (*row.family && !QFontDatabase::hasFamily(row.family))
+            QSKIP(qPrintable(QString(row.family) + " is not installed"));
+        auto* intro = find<QLabel>("lblSIntro");
+        QWidget* frame = find("Frame");
+        const QSize window = form_->size();
+        const QRect drawn = frame->geometry(), convert = find("Command1")->geometry();
+        QFont font = intro->font();
+        if (*row.family)
+            font.setFamilies({row.family});
+        font.setLetterSpacing(QFont::PercentageSpacing, row.spacing);
+        intro->setFont(font);
+        intro->setText(QStringList(row.copies, intro->text()).join(u' '));
+        // Laid out again, as when the desktop's font changes.
+        QEvent change(QEvent::FontChange);
+        QApplication::sendEvent(form_.get(), &change);
+
+        verifyWholeContent();
+        const int moved = frame->y() - drawn.y();
+        QCOMPARE(moved > 0, row.moves);
+        QVERIFY(intro->geometry().bottom() < frame->y());
+        QCOMPARE(frame->geometry(), drawn.translated(0, moved));
+        QCOMPARE(find("Command1")->geometry(), convert);
+        QCOMPARE(form_->size(), window + QSize(0, moved));
+    }
 
     void assistiveTechnology_data() {
         table<Access>({{"Image1", "ORV Converter logo", QAccessible::Graphic},
