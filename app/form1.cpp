@@ -206,8 +206,15 @@ void Form1::buildFrame() {
     setNamedFont(lblExplain_, "Arial", 6.75);
     lblExplain_->setAlignment(Qt::AlignCenter);
 
-    // A long run's progress shows where lblExplain sits, which is never written.
-    // On the window, not in the frame: the frame is disabled during a run.
+    // One step below Text, inside Shape2. Made after lblExplain, which is
+    // never written but lies across it: the box stays on top and takes the
+    // clicks.
+    optFormatUnicode_ = place(new QCheckBox(QStringLiteral("&Unicode text"), frame_),
+                              "optFormatUnicode", twips(4200, 1800, 1575, 255));
+
+    // A long run's progress shows over Convert, which takes no input during
+    // the run, so that no box is hidden. On the window, not in the frame: the
+    // frame is disabled during a run.
     progress_ = new QProgressBar(this);
     progress_->setObjectName(QStringLiteral("progress"));
     progress_->setRange(0, 1000);
@@ -239,11 +246,15 @@ void Form1::buildFrame() {
 }
 
 void Form1::orderFocus() {
-    const QList<QWidget*> chain = {
-        chkOpenAfter_, optFormatText_,
-        optFormatRTF_, optFormatAccent_,
-        drive1_,       dir1_,
-        file1_,        findChild<QPushButton*>(QStringLiteral("Command1"))};
+    const QList<QWidget*> chain = {chkOpenAfter_,
+                                   optFormatUnicode_,
+                                   optFormatText_,
+                                   optFormatRTF_,
+                                   optFormatAccent_,
+                                   drive1_,
+                                   dir1_,
+                                   file1_,
+                                   findChild<QPushButton*>(QStringLiteral("Command1"))};
     for (qsizetype i = 1; i < chain.size(); ++i)
         QWidget::setTabOrder(chain[i - 1], chain[i]);
     chkOpenAfter_->setFocus();
@@ -302,7 +313,8 @@ void Form1::layOut() {
     }
     fitControlsToContent();
     fitWrappedText();
-    progress_->setGeometry(lblExplain_->geometry().translated(frame_->pos()));
+    progress_->setGeometry(
+        findChild<QWidget*>(QStringLiteral("Command1"))->geometry().translated(frame_->pos()));
 }
 
 void Form1::fitControlsToContent() {
@@ -501,17 +513,23 @@ bool Form1::converting() const {
     return runner_->running();
 }
 
-void Form1::Command1_Click() {
-    if (converting())
-        return;
-    const std::string source =
-        sourcePath(file1_->path().toStdString(), file1_->fileName().toStdString());
+ConversionJob Form1::chosenJob() const {
     ConversionJob job;
-    job.source = job.outputBase = source;
+    job.source = job.outputBase =
+        sourcePath(file1_->path().toStdString(), file1_->fileName().toStdString());
+    // Grayed counts as clear: only a ticked box selects.
     job.accent = optFormatAccent_->checkState() == Qt::Checked;
     job.rtf = optFormatRTF_->checkState() == Qt::Checked;
     job.text = optFormatText_->checkState() == Qt::Checked;
+    job.unicodeText = optFormatUnicode_->checkState() == Qt::Checked;
     job.openAfter = chkOpenAfter_->checkState() == Qt::Checked;
+    return job;
+}
+
+void Form1::Command1_Click() {
+    if (converting())
+        return;
+    const ConversionJob job = chosenJob();
     beginRun();
     runner_->start(job);
 }

@@ -14,6 +14,7 @@ class QTimer;
 
 namespace orv {
 
+struct ConversionJob;
 class ConversionRunner;
 class DirList;
 class DriveList;
@@ -37,6 +38,8 @@ public:
     void openFileWhenShown(const QByteArray& path);
 
     bool converting() const;
+    // The conversion that Convert would run now, as the list and boxes say.
+    ConversionJob chosenJob() const;
     // How long a run goes before its progress shows, in milliseconds.
     void setProgressDelay(int milliseconds) { progressDelay_ = milliseconds; }
 
@@ -94,6 +97,7 @@ private:
     QCheckBox* optFormatAccent_ = nullptr;
     QCheckBox* optFormatRTF_ = nullptr;
     QCheckBox* optFormatText_ = nullptr;
+    QCheckBox* optFormatUnicode_ = nullptr;
     QCheckBox* chkOpenAfter_ = nullptr;
     QLabel* label2_ = nullptr;
     QLabel* lblExplain_ = nullptr;
