@@ -34,6 +34,7 @@
 #include <QUrl>
 
 #include <cmath>
+#include <limits>
 
 namespace orv {
 
@@ -205,8 +206,15 @@ void Form1::buildFrame() {
     setNamedFont(lblExplain_, "Arial", 6.75);
     lblExplain_->setAlignment(Qt::AlignCenter);
 
-    // A long run's progress shows where lblExplain sits, which is never written.
-    // On the window, not in the frame: the frame is disabled during a run.
+    // One step below Text, inside Shape2. Made after lblExplain, which is
+    // never written but lies across it: the box stays on top and takes the
+    // clicks.
+    optFormatUnicode_ = place(new QCheckBox(QStringLiteral("&Unicode text"), frame_),
+                              "optFormatUnicode", twips(4200, 1800, 1575, 255));
+
+    // A long run's progress shows over Convert, which takes no input during
+    // the run, so that no box is hidden. On the window, not in the frame: the
+    // frame is disabled during a run.
     progress_ = new QProgressBar(this);
     progress_->setObjectName(QStringLiteral("progress"));
     progress_->setRange(0, 1000);
@@ -238,11 +246,15 @@ void Form1::buildFrame() {
 }
 
 void Form1::orderFocus() {
-    const QList<QWidget*> chain = {
-        chkOpenAfter_, optFormatText_,
-        optFormatRTF_, optFormatAccent_,
-        drive1_,       dir1_,
-        file1_,        findChild<QPushButton*>(QStringLiteral("Command1"))};
+    const QList<QWidget*> chain = {chkOpenAfter_,
+                                   optFormatUnicode_,
+                                   optFormatText_,
+                                   optFormatRTF_,
+                                   optFormatAccent_,
+                                   drive1_,
+                                   dir1_,
+                                   file1_,
+                                   findChild<QPushButton*>(QStringLiteral("Command1"))};
     for (qsizetype i = 1; i < chain.size(); ++i)
         QWidget::setTabOrder(chain[i - 1], chain[i]);
     chkOpenAfter_->setFocus();
@@ -300,7 +312,9 @@ void Form1::layOut() {
         }
     }
     fitControlsToContent();
-    progress_->setGeometry(lblExplain_->geometry().translated(frame_->pos()));
+    fitWrappedText();
+    progress_->setGeometry(
+        findChild<QWidget*>(QStringLiteral("Command1"))->geometry().translated(frame_->pos()));
 }
 
 void Form1::fitControlsToContent() {
@@ -324,6 +338,48 @@ void Form1::fitControlsToContent() {
             place.setWidth(wanted.width());
         control->setGeometry(place);
     }
+}
+
+void Form1::fitWrappedText() {
+    // A desktop's substitute for a named font may set the intro's lines wider
+    // or further apart than the font it was drawn for, and wrap it onto one
+    // more line than its box holds: the box then takes the height its lines
+    // need rather than cut the text off.
+    for (QLabel* label : findChildren<QLabel*>()) {
+        if (!label->wordWrap() || !label->property(twipsProperty).isValid())
+            continue;
+        if (const int needed = label->heightForWidth(label->width()); needed > label->height())
+            growDown(label, needed - label->height());
+    }
+}
+
+void Form1::growDown(QWidget* control, int extra) {
+    // The free room between the control and what lies below it is taken
+    // first; only what it lacks moves everything lower down, and grows the
+    // parent, by as much. So the look stays as drawn wherever the text fits
+    // the room it has. The parent's margin below its last control is kept.
+    QWidget* parent = control->parentWidget();
+    const int bottom = control->y() + control->height();
+    control->resize(control->width(), control->height() + extra);
+    QList<QWidget*> below;
+    int room = std::numeric_limits<int>::max();
+    for (QObject* child : parent->children()) {
+        auto* sibling = qobject_cast<QWidget*>(child);
+        if (sibling == nullptr || sibling == control ||
+            !sibling->property(twipsProperty).isValid() || sibling->y() < bottom)
+            continue;
+        below.append(sibling);
+        room = std::min(room, sibling->y() - bottom);
+    }
+    const int push = below.isEmpty() ? extra : extra - room;
+    if (push <= 0)
+        return;
+    for (QWidget* sibling : below)
+        sibling->move(sibling->x(), sibling->y() + push);
+    if (parent == this)
+        setFixedSize(width(), height() + push);
+    else
+        growDown(parent, push);
 }
 
 void Form1::applyColours() {
@@ -457,17 +513,23 @@ bool Form1::converting() const {
     return runner_->running();
 }
 
-void Form1::Command1_Click() {
-    if (converting())
-        return;
-    const std::string source =
-        sourcePath(file1_->path().toStdString(), file1_->fileName().toStdString());
+ConversionJob Form1::chosenJob() const {
     ConversionJob job;
-    job.source = job.outputBase = source;
+    job.source = job.outputBase =
+        sourcePath(file1_->path().toStdString(), file1_->fileName().toStdString());
+    // Grayed counts as clear: only a ticked box selects.
     job.accent = optFormatAccent_->checkState() == Qt::Checked;
     job.rtf = optFormatRTF_->checkState() == Qt::Checked;
     job.text = optFormatText_->checkState() == Qt::Checked;
+    job.unicodeText = optFormatUnicode_->checkState() == Qt::Checked;
     job.openAfter = chkOpenAfter_->checkState() == Qt::Checked;
+    return job;
+}
+
+void Form1::Command1_Click() {
+    if (converting())
+        return;
+    const ConversionJob job = chosenJob();
     beginRun();
     runner_->start(job);
 }

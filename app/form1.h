@@ -14,6 +14,7 @@ class QTimer;
 
 namespace orv {
 
+struct ConversionJob;
 class ConversionRunner;
 class DirList;
 class DriveList;
@@ -37,6 +38,8 @@ public:
     void openFileWhenShown(const QByteArray& path);
 
     bool converting() const;
+    // The conversion that Convert would run now, as the list and boxes say.
+    ConversionJob chosenJob() const;
     // How long a run goes before its progress shows, in milliseconds.
     void setProgressDelay(int milliseconds) { progressDelay_ = milliseconds; }
 
@@ -58,6 +61,10 @@ private:
     // to left.
     void layOut();
     void fitControlsToContent();
+    // Word-wrapped labels take the height their text needs.
+    void fitWrappedText();
+    // Makes control extra pixels higher, moving down what lies below it.
+    void growDown(QWidget* control, int extra);
     void applyColours();
     // The commonest colour the style draws under control, its children aside.
     QColor groundUnder(QWidget* control) const;
@@ -90,6 +97,7 @@ private:
     QCheckBox* optFormatAccent_ = nullptr;
     QCheckBox* optFormatRTF_ = nullptr;
     QCheckBox* optFormatText_ = nullptr;
+    QCheckBox* optFormatUnicode_ = nullptr;
     QCheckBox* chkOpenAfter_ = nullptr;
     QLabel* label2_ = nullptr;
     QLabel* lblExplain_ = nullptr;

@@ -49,6 +49,7 @@ struct ConversionJob {
     bool text = false;
     bool openAfter = false;
     bool followSourceLink = true; // false: a link under the source's name is refused
+    bool unicodeText = false;     // outputBase + ".utf8.txt"; last, for positional initialisers
 };
 
 struct ConversionOutcome {

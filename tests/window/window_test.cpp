@@ -10,10 +10,12 @@
 #include "app/file_list.h"
 #include "app/form1.h"
 #include "app/window_services.h"
+#include "convert/convert_document.h"
 
 #include <QAccessible>
 #include <QApplication>
 #include <QCheckBox>
+#include <QFontDatabase>
 #include <QLabel>
 #include <QMessageBox>
 #include <QMimeData>
@@ -42,7 +44,13 @@ namespace fs = std::filesystem;
 struct Pick { const char *tag, *removed, *picked, *shown, *message, *comesBack; };
 // boxes: Accent, RTF, Text and Open after, each '-' clear, '?' grayed or 'X' ticked.
 struct Run { const char *tag, *selected, *boxes, *message, *written, *opened; };
-struct Key { const char* tag; QKeyCombination key; bool converts, togglesOpenAfter; };
+// toggles: the box the key ticks, if any.
+struct Key { const char* tag; QKeyCombination key; bool converts; const char* toggles; };
+// A control's caption, the letter of its access key, and its place in twips.
+struct Caption { const char *tag, *text; char key; };
+struct Place { const char* tag; int left, top, width, height; };
+// boxes: Accent, RTF, Text, Unicode text and Open after, as in Run.
+struct Job { const char *tag, *boxes; bool accent, rtf, text, unicodeText, openAfter; };
 // how: "click" or "enter" in Dir1, "open" as "Open with" does, "drop" onto the window.
 struct Browse { const char *tag, *how, *path, *shown, *sources, *selected, *message; };
 // Started with FILE given, or in a folder that was removed (with HOME at ~/empty).
@@ -50,6 +58,9 @@ struct Start { const char *tag, *file; bool folderRemoved; const char *shown, *s
 // switched: the scheme changes under a running window, else it is there from the start.
 struct Scheme { const char* tag; bool switched; QColor window, text, base, button; };
 struct Access { const char *tag, *name; QAccessible::Role role; };
+// The intro in family (empty: as named), letters spaced to spacing percent,
+// its text repeated copies times; moves: whether what lies below must move.
+struct Intro { const char *tag, *family; int spacing, copies; bool moves; };
 // clang-format on
 
 template <typename Row> void table(std::initializer_list<Row> rows) {
@@ -192,12 +203,12 @@ private Q_SLOTS:
         QCOMPARE(entries.mid(entries.indexOf(top_)),
                  words(at("~ ~/drives ~/d\xe9p\xf4t ~/empty ~/folder.ORV ~/sub")));
         QStringList order;
-        for (int step = 0; step < 9; ++step) {
+        for (int step = 0; step < 10; ++step) {
             order.append(QApplication::focusWidget()->objectName());
             QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
         }
-        QCOMPARE(order, QString("chkOpenAfter optFormatText optFormatRTF optFormatAccent Drive1 "
-                                "Dir1 File1 Command1 chkOpenAfter")
+        QCOMPARE(order, QString("chkOpenAfter optFormatUnicode optFormatText optFormatRTF "
+                                "optFormatAccent Drive1 Dir1 File1 Command1 chkOpenAfter")
                             .split(u' '));
         QVERIFY(mountedRoots().contains("/") && !mountedRoots().contains("/proc"));
     }
@@ -390,12 +401,13 @@ private Q_SLOTS:
     }
 
     void keys_data() {
-        table<Key>({{"Alt+C converts", Qt::AltModifier | Qt::Key_C, true, false},
-                    {"Alt+O toggles", Qt::AltModifier | Qt::Key_O, false, true},
-                    {"Alt+H nothing", Qt::AltModifier | Qt::Key_H, false, false},
-                    {"Alt+X nothing", Qt::AltModifier | Qt::Key_X, false, false},
-                    {"Enter nothing", Qt::Key_Return, false, false},
-                    {"Esc nothing", Qt::Key_Escape, false, false}});
+        table<Key>({{"Alt+C converts", Qt::AltModifier | Qt::Key_C, true, ""},
+                    {"Alt+O toggles", Qt::AltModifier | Qt::Key_O, false, "chkOpenAfter"},
+                    {"Alt+U toggles", Qt::AltModifier | Qt::Key_U, false, "optFormatUnicode"},
+                    {"Alt+H nothing", Qt::AltModifier | Qt::Key_H, false, ""},
+                    {"Alt+X nothing", Qt::AltModifier | Qt::Key_X, false, ""},
+                    {"Enter nothing", Qt::Key_Return, false, ""},
+                    {"Esc nothing", Qt::Key_Escape, false, ""}});
     }
     void keys() {
         QFETCH(Key, row);
@@ -410,9 +422,92 @@ private Q_SLOTS:
 
         QCOMPARE(messages_.size(), row.converts ? 1 : 0);
         QCOMPARE(QFile::exists("LETTER.ORV.txt"), row.converts);
-        QCOMPARE(find<QCheckBox>("chkOpenAfter")->isChecked(), row.togglesOpenAfter);
+        for (const char* box : {"chkOpenAfter", "optFormatUnicode"})
+            QCOMPARE(find<QCheckBox>(box)->isChecked(), qstrcmp(box, row.toggles) == 0);
         QCOMPARE(pages_, QStringList());
         QCOMPARE(exitClicks.size(), 0);
+    }
+
+    // Each access key belongs to one caption of the whole window alone.
+    void accessKeysAreUnique_data() {
+        table<Caption>({{"Command1", "&Convert", 'C'},
+                        {"chkOpenAfter", "&Open converted files.", 'O'},
+                        {"optFormatUnicode", "&Unicode text", 'U'},
+                        {"cmdHelp", "&Help", 'H'},
+                        {"cmdExit", "E&xit", 'X'}});
+    }
+    void accessKeysAreUnique() {
+        QFETCH(Caption, row);
+        const auto text = [](QWidget* control) {
+            if (auto* button = qobject_cast<QAbstractButton*>(control))
+                return button->text();
+            auto* label = qobject_cast<QLabel*>(control);
+            return label ? label->text() : QString();
+        };
+        QCOMPARE(text(find(row.tag)), row.text);
+        QStringList owners;
+        for (QWidget* control : form_->findChildren<QWidget*>())
+            if (QKeySequence::mnemonic(text(control)) == QKeySequence(Qt::ALT | row.key))
+                owners.append(control->objectName());
+        QCOMPARE(owners, QStringList{row.tag});
+    }
+
+    // The format boxes one step apart down Shape2, the fourth as the three
+    // above it; nothing around them moved for it.
+    void formatBoxesFollowOneStep_data() {
+        table<Place>({{"optFormatAccent", 4200, 720, 1695, 255},
+                      {"optFormatRTF", 4200, 1080, 1575, 255},
+                      {"optFormatText", 4200, 1440, 1575, 255},
+                      {"optFormatUnicode", 4200, 1800, 1575, 255},
+                      {"Shape2", 3720, 480, 2535, 1815},
+                      {"lblExplain", 3840, 1800, 2295, 375},
+                      {"chkOpenAfter", 3960, 2520, 2175, 195},
+                      {"Command1", 4080, 3000, 1815, 375},
+                      {"Frame", 120, 1800, 6615, 3975}});
+    }
+    void formatBoxesFollowOneStep() {
+        QFETCH(Place, row);
+        const double pixels = form_->width() / 6840.0;
+        const QRect place = find(row.tag)->geometry();
+        // Controls too small for the style's caption grow about their middle.
+        QVERIFY(qAbs(place.left() - row.left * pixels) <= 1);
+        QVERIFY(qAbs(place.center().y() - (row.top + row.height / 2.0) * pixels) <= 1);
+        QVERIFY(place.width() >= qFloor(row.width * pixels));
+        if (QByteArray(row.tag).startsWith("optFormat")) {
+            const QRect shape = find("Shape2")->geometry();
+            QVERIFY(shape.contains(place));
+            QCOMPARE(place.height(), find("optFormatText")->height());
+            // On top, where a click lands: lblExplain lies across the fourth.
+            QWidget* box = find(row.tag);
+            QCOMPARE(form_->childAt(box->mapTo(form_.get(), box->rect().center())), box);
+        }
+    }
+
+    // Only a ticked box selects: clear and grayed leave its output out.
+    void boxesMakeTheJob_data() {
+        table<Job>({{"none", "-----", false, false, false, false, false},
+                    {"unicode text alone", "---X-", false, false, false, true, false},
+                    {"unicode text grayed", "---?-", false, false, false, false, false},
+                    {"all, opened after", "XXXXX", true, true, true, true, true},
+                    {"all but unicode text", "XXX-X", true, true, true, false, true}});
+    }
+    void boxesMakeTheJob() {
+        QFETCH(Job, row);
+        const char* names[] = {"optFormatAccent", "optFormatRTF", "optFormatText",
+                               "optFormatUnicode", "chkOpenAfter"};
+        for (int i = 0; i < 5; ++i) {
+            auto* box = find<QCheckBox>(names[i]);
+            QCOMPARE(box->checkState(), Qt::Unchecked);
+            box->setCheckState(Qt::CheckState(QByteArray("-?X").indexOf(row.boxes[i])));
+        }
+        select("LETTER.ORV");
+        const ConversionJob job = form_->chosenJob();
+        QCOMPARE(job.source, at("~/LETTER.ORV").toStdString());
+        QCOMPARE(job.accent, row.accent);
+        QCOMPARE(job.rtf, row.rtf);
+        QCOMPARE(job.text, row.text);
+        QCOMPARE(job.unicodeText, row.unicodeText);
+        QCOMPARE(job.openAfter, row.openAfter);
     }
 
     void browsing_data() {
@@ -741,7 +836,12 @@ private:
             const QSize room = control->size();
             if (control->hasHeightForWidth())
                 QVERIFY2(control->heightForWidth(room.width()) <= room.height(),
-                         qPrintable(control->objectName()));
+                         qPrintable(control->objectName() +
+                                    QString(" %1 high in %2x%3, %4")
+                                        .arg(control->heightForWidth(room.width()))
+                                        .arg(room.width())
+                                        .arg(room.height())
+                                        .arg(control->fontInfo().family())));
             else if (hint.isValid())
                 QVERIFY2(hint.width() <= room.width() && hint.height() <= room.height(),
                          qPrintable(control->objectName() + QString(" %1x%2 in %3x%4")
@@ -754,6 +854,43 @@ private:
 
 private Q_SLOTS:
 
+    // Whatever font the desktop puts in place of the intro's named one, and
+    // however long its text, the intro shows whole; what lies below moves
+    // only when the room below the intro is not enough.
+    void introShowsWhole_data() {
+        table<Intro>({{"as named", "", 100, 1, false},
+                      {"Noto Sans: lines further apart", "Noto Sans", 100, 1, false},
+                      {"DejaVu Sans: wider letters", "DejaVu Sans", 100, 1, false},
+                      {"letters twice as far apart", "", 200, 1, true},
+                      {"text twice as long", "", 100, 2, true}});
+    }
+    void introShowsWhole() {
+        QFETCH(Intro, row);
+        if (*row.family && !QFontDatabase::hasFamily(row.family))
+            QSKIP(qPrintable(QString(row.family) + " is not installed"));
+        auto* intro = find<QLabel>("lblSIntro");
+        QWidget* frame = find("Frame");
+        const QSize window = form_->size();
+        const QRect drawn = frame->geometry(), convert = find("Command1")->geometry();
+        QFont font = intro->font();
+        if (*row.family)
+            font.setFamilies({row.family});
+        font.setLetterSpacing(QFont::PercentageSpacing, row.spacing);
+        intro->setFont(font);
+        intro->setText(QStringList(row.copies, intro->text()).join(u' '));
+        // Laid out again, as when the desktop's font changes.
+        QEvent change(QEvent::FontChange);
+        QApplication::sendEvent(form_.get(), &change);
+
+        verifyWholeContent();
+        const int moved = frame->y() - drawn.y();
+        QCOMPARE(moved > 0, row.moves);
+        QVERIFY(intro->geometry().bottom() < frame->y());
+        QCOMPARE(frame->geometry(), drawn.translated(0, moved));
+        QCOMPARE(find("Command1")->geometry(), convert);
+        QCOMPARE(form_->size(), window + QSize(0, moved));
+    }
+
     void assistiveTechnology_data() {
         table<Access>({{"Image1", "ORV Converter logo", QAccessible::Graphic},
                        {"Label1", "ORV Converter 2.0", QAccessible::StaticText},
@@ -761,6 +898,7 @@ private Q_SLOTS:
                        {"Dir1", "Folders", QAccessible::List},
                        {"File1", "ORV documents", QAccessible::List},
                        {"optFormatRTF", "RTF       ( *.rtf    )", QAccessible::CheckBox},
+                       {"optFormatUnicode", "Unicode text", QAccessible::CheckBox},
                        {"chkOpenAfter", "Open converted files.", QAccessible::CheckBox},
                        {"Command1", "Convert", QAccessible::Button},
                        {"cmdHelp", "Help", QAccessible::Button},
@@ -836,8 +974,8 @@ private Q_SLOTS:
         drive1()->setStyle(look.get());
         form_->activateWindow();
         QVERIFY(QTest::qWaitForWindowActive(form_.get()));
-        // Text, RTF, Accent, then the drive list, as the user tabs to it.
-        for (int step = 0; step < 4; ++step)
+        // Unicode text, Text, RTF, Accent, then the drive list, as the user tabs to it.
+        for (int step = 0; step < 5; ++step)
             QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
         QCOMPARE(QApplication::focusWidget(), drive1());
         const QImage focused = drive1()->grab().toImage();
