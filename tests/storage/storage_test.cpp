@@ -355,7 +355,7 @@ TEST_F(StorageTest, ModesFollowUmaskAclAndGroup) {
             const mode_t before = ::umask(row.umask);
             RecordingFrontEnd frontEnd;
             const ConversionOutcome outcome =
-                convertDocument({source, source, true, true, true, false}, frontEnd);
+                convertDocument({source, source, true, true, true, false, false}, frontEnd);
             ::umask(before);
             ASSERT_EQ(outcome.status, ConversionOutcome::Status::Converted) << frontEnd.events;
             for (const char* ext : {".acc", ".rtf", ".txt"}) {
