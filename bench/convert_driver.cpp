@@ -30,7 +30,9 @@ int main(int argc, char** argv) {
     QuietFrontEnd frontEnd;
     for (int i = 1; i < argc; ++i) {
         const std::string source = argv[i];
-        orv::convertDocument({source, source, true, true, true, false}, frontEnd);
+        orv::convertDocument(
+            {.source = source, .outputBase = source, .accent = true, .rtf = true, .text = true},
+            frontEnd);
     }
     return frontEnd.failed ? 1 : 0;
 }

@@ -1,14 +1,17 @@
 /* The floor a conversion is measured against: the least work any converter
  * must do on the same files. For each source it reads the file with read()
  * in 1 MiB blocks, passes every block once through a 256-byte table, and
- * writes three outputs of the sizes the converter wrote, with write() in
- * 1 MiB blocks, every output byte copied in user space (memcpy) first.
+ * writes three outputs (or four) of the sizes the converter wrote, with
+ * write() in 1 MiB blocks, every output byte copied in user space (memcpy)
+ * first.
  *
  *   floor LIST
  *
  * LIST holds one source a line: "TXT ACC RTF PATH", the three output sizes
- * in bytes, then the path (which may hold spaces). The outputs are PATH.f1,
- * PATH.f2 and PATH.f3. Buffers are allocated once for all sources. */
+ * in bytes, then the path (which may hold spaces), or "TXT ACC RTF +UNI
+ * PATH" for a fourth output of UNI bytes. The outputs are PATH.f1, PATH.f2,
+ * PATH.f3 and, with a fourth size, PATH.f4. Buffers are allocated once for
+ * all sources, the fourth's only once a line asks for it. */
 
 #define _GNU_SOURCE
 #include <errno.h>
@@ -19,11 +22,11 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-enum { blockSize = 1 << 20, outputs = 3 };
+enum { blockSize = 1 << 20, mostOutputs = 4 };
 
 static unsigned char table[256];
 static unsigned char* source;
-static unsigned char* staging[outputs];
+static unsigned char* staging[mostOutputs];
 
 struct Output {
     int fd;
@@ -72,10 +75,11 @@ static void produce(struct Output* out, unsigned char* stage, unsigned long long
     }
 }
 
-static void convertOne(const char* path, const unsigned long long totals[outputs]) {
-    static const char* const suffixes[outputs] = {".f1", ".f2", ".f3"};
+static void convertOne(const char* path, const unsigned long long totals[mostOutputs],
+                       int outputs) {
+    static const char* const suffixes[mostOutputs] = {".f1", ".f2", ".f3", ".f4"};
     static char name[8192];
-    struct Output out[outputs];
+    struct Output out[mostOutputs];
     const int in = open(path, O_RDONLY | O_CLOEXEC);
     if (in < 0)
         fail("open", path);
@@ -135,7 +139,7 @@ int main(int argc, char** argv) {
     for (int b = 0; b < 256; ++b)
         table[b] = (unsigned char)(b ^ 0x20);
     source = malloc(blockSize);
-    for (int i = 0; i < outputs; ++i)
+    for (int i = 0; i < 3; ++i)
         staging[i] = malloc(blockSize);
     FILE* list = strcmp(argv[1], "-") == 0 ? stdin : fopen(argv[1], "r");
     if (list == NULL || source == NULL)
@@ -146,14 +150,25 @@ int main(int argc, char** argv) {
     while ((length = getline(&line, &capacity, list)) > 0) {
         if (line[length - 1] == '\n')
             line[length - 1] = '\0';
-        unsigned long long totals[outputs];
-        int pathAt = 0;
+        unsigned long long totals[mostOutputs];
+        int pathAt = 0, fourthAt = 0, outputs = 3;
         if (sscanf(line, "%llu %llu %llu %n", &totals[0], &totals[1], &totals[2], &pathAt) != 3 ||
             line[pathAt] == '\0') {
             fprintf(stderr, "floor: bad line in %s: %s\n", argv[1], line);
             return 2;
         }
-        convertOne(line + pathAt, totals);
+        if (line[pathAt] == '+') {
+            if (sscanf(line + pathAt + 1, "%llu %n", &totals[3], &fourthAt) != 1 ||
+                line[pathAt + 1 + fourthAt] == '\0') {
+                fprintf(stderr, "floor: bad line in %s: %s\n", argv[1], line);
+                return 2;
+            }
+            pathAt += 1 + fourthAt;
+            outputs = 4;
+            if (staging[3] == NULL && (staging[3] = malloc(blockSize)) == NULL)
+                fail("allocate", argv[1]);
+        }
+        convertOne(line + pathAt, totals, outputs);
     }
     free(line);
     return 0;

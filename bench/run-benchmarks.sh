@@ -5,6 +5,8 @@
 # written, on generated sources, all in one run so that the ratios share the
 # machine's mood:
 #   - one large text-like source, and peak memory (also with one long line);
+#   - the same with the Unicode text too (--all -U), against a floor that
+#     writes a fourth output of its size;
 #   - 20,000 small sources (1 to 8 KiB) with -j1, per file;
 #   - linear growth, 8 times the size, text-like and break-only;
 #   - -jN against the floor split over N processes (when orvconv has --jobs);
@@ -18,10 +20,11 @@
 # after the run; elsewhere a new folder, with nothing deleted while timing
 # (on ext4 without a journal, creating files stays slow for a while after
 # mass deletion, and a folder that many runs have filled slows them all).
-#   bench/run-benchmarks.sh [--micro | --targets]
+#   bench/run-benchmarks.sh [--micro | --targets | --unicode]
 #                          --micro also runs the Google Benchmark and the
 #                          kernels alone (bench/kernel_speed); --targets
-#                          times only the large source on each target
+#                          times only the large source on each target;
+#                          --unicode only the large source with --all -U
 # ORV_BENCH_RUNS sets the runs per figure (default 5; medians are reported),
 # ORV_SWEEP_RUNS those per size of the sweep (default 15), whose runs are
 # short and vary more.
@@ -96,18 +99,25 @@ ratio() { awk -v a="$1" -v b="$2" 'BEGIN { printf "%.2f\n", a / b }'; }
 verdict() { awk -v v="$1" -v t="$2" 'BEGIN { print (v <= t ? "ok" : "MISSED") }'; }
 
 # The floor's list for converted sources: "TXT ACC RTF PATH" for each, with
-# the sizes orvconv wrote and PATH the same name under another folder.
+# the sizes orvconv wrote and PATH the same name under another folder; where
+# a Unicode text was written too, "TXT ACC RTF +UNI PATH".
 floorList() {
     local converted=$1 target=$2
-    (cd "$converted" && printf '%s\0' *.ORV.txt *.ORV.acc *.ORV.rtf | xargs -0 stat -c '%s %n') |
+    (cd "$converted" && shopt -s nullglob &&
+        printf '%s\0' *.ORV.txt *.ORV.acc *.ORV.rtf *.ORV.utf8.txt | xargs -0 stat -c '%s %n') |
         awk -v to="$target" '{
             name = substr($0, length($1) + 2)
-            base = substr(name, 1, length(name) - 4)
-            size[base, substr(name, length(name) - 2)] = $1
+            if (name ~ /\.utf8\.txt$/) {
+                base = substr(name, 1, length(name) - 9); kind = "uni"
+            } else {
+                base = substr(name, 1, length(name) - 4); kind = substr(name, length(name) - 2)
+            }
+            size[base, kind] = $1
             if (!(base in seen)) { seen[base] = 1; order[++n] = base }
         }
         END { for (i = 1; i <= n; i++) { b = order[i]
-            print size[b, "txt"], size[b, "acc"], size[b, "rtf"], to "/" b } }'
+            print size[b, "txt"], size[b, "acc"], size[b, "rtf"] \
+                (((b, "uni") in size) ? " +" size[b, "uni"] : ""), to "/" b } }'
 }
 
 # The floor over lists at once, one process each.
@@ -389,18 +399,41 @@ if [[ ${1:-} == --targets ]]; then
     exit 0
 fi
 
+# The large source with the fourth output too; sets unicodeWall unicodeCpu
+# unicodeRss unicodeFloor.
+timeUnicode() {
+    timePair "$data/text-96M.ORV" text-96M-unicode -U
+    unicodeWall=$convWall unicodeCpu=$convCpu unicodeRss=$convRss unicodeFloor=$floorWall
+}
+reportUnicode() {
+    report "text-like 96M -U, wall time (floor: 4 outputs)" "${unicodeWall}s" "${unicodeFloor}s" \
+        "$(ratio "$unicodeWall" "$unicodeFloor")" 1.25
+    row "text-like 96M -U, cpu time (user+sys)" "${unicodeCpu}s" "" "" "" ""
+    report "text-like 96M -U, peak RSS (MiB)" "$(MiB "$unicodeRss")" "" \
+        "$(awk -v k="$unicodeRss" 'BEGIN { printf "%.1f", k / 1024 }')" 16
+}
+MiB() { awk -v k="$1" 'BEGIN { printf "%.1fM", k / 1024 }'; }
+if [[ ${1:-} == --unicode ]]; then
+    timeUnicode
+    echo
+    echo "${converter[*]} -U against bench/floor and one sync; medians of $runs runs, warm cache, $cores cores"
+    row measure converter floor ratio target ""
+    reportUnicode
+    exit 0
+fi
+
 declare -A wall cpu rss fwall
 for source in text-96M text-12M breaks-96M breaks-12M line-96M; do
     timePair "$data/$source.ORV" "$source"
     wall[$source]=$convWall cpu[$source]=$convCpu rss[$source]=$convRss fwall[$source]=$floorWall
 done
+timeUnicode
 timeSmall
 timeSweep
 timePerProcess
 timeTargets
 
 perFile() { awk -v s="$1" -v n="$smallCount" 'BEGIN { printf "%.0fus", s / n * 1e6 }'; }
-MiB() { awk -v k="$1" 'BEGIN { printf "%.1fM", k / 1024 }'; }
 
 echo
 echo "${converter[*]} against bench/floor and one sync; medians of $runs runs, warm cache, $cores cores"
@@ -412,6 +445,7 @@ for source in text-96M breaks-96M line-96M; do
     report "$source, peak RSS (MiB)" "$(MiB "${rss[$source]}")" "" \
         "$(awk -v k="${rss[$source]}" 'BEGIN { printf "%.1f", k / 1024 }')" 16
 done
+reportUnicode
 report "$smallCount small sources${jobs[*]:+ ${jobs[*]}}, wall per file" "$(perFile "$smallWall")" \
     "$(perFile "$smallFloor")" "$(ratio "$smallWall" "$smallFloor")" 1.25
 row "  median of the runs' own ratios" "" "" "$smallRunRatio" "" ""

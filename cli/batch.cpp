@@ -139,12 +139,14 @@ Failure caseTwinFailure(const Options& options, const SourceItem& item) {
 } // namespace
 
 std::vector<std::string> selectedOutputs(const Options& options, const std::string& outputBase) {
-    auto [text, accent, rtf] = outputPaths(outputBase);
+    auto [text, accent, rtf, unicodeText] = outputPaths(outputBase);
     std::vector<std::string> outputs;
     if (options.accent)
         outputs.push_back(std::move(accent));
     if (options.rtf)
         outputs.push_back(std::move(rtf));
+    if (options.unicode)
+        outputs.push_back(std::move(unicodeText));
     if (options.text)
         outputs.push_back(std::move(text));
     return outputs;
@@ -152,7 +154,9 @@ std::vector<std::string> selectedOutputs(const Options& options, const std::stri
 
 bool outputComplete(const std::string& path) {
     static constexpr std::pair<std::string_view, std::string_view> endings[] = {
-        {".txt", "\r\n\r\n"}, // the decoded text always ends with an empty line
+        // The decoded text always ends with an empty line, and so does the
+        // Unicode text (.utf8.txt), whose line ends are the same bytes.
+        {".txt", "\r\n\r\n"},
         {".acc", "</P></R></SECT>\r\n"},
         {".rtf", "\\par\r\n}\r\n"},
     };
@@ -250,7 +254,7 @@ int groupFilesAllowed() {
     }();
     const rlim_t perThread =
         limit > filesKeptFree ? (limit - filesKeptFree) / groupThreads.load() : 0;
-    return static_cast<int>(std::min<rlim_t>(perThread, 3 * groupDocuments));
+    return static_cast<int>(std::min<rlim_t>(perThread, temporariesPerRun * groupDocuments));
 }
 
 } // namespace
@@ -296,10 +300,15 @@ bool DocumentGroup::add(const Options& options, const SourceItem& item, SourceRe
     member->timed = timed;
     member->done = done;
     if (!done)
-        member->prepared =
-            prepareConversion({item.source, item.outputBase, options.accent, options.rtf,
-                               options.text, options.open, !item.walked},
-                              member->frontEnd);
+        member->prepared = prepareConversion({.source = item.source,
+                                              .outputBase = item.outputBase,
+                                              .accent = options.accent,
+                                              .rtf = options.rtf,
+                                              .text = options.text,
+                                              .unicodeText = options.unicode,
+                                              .openAfter = options.open,
+                                              .followSourceLink = !item.walked},
+                                             member->frontEnd);
     bytes_ += member->prepared.outputBytes();
     openFiles_ += member->prepared.openFiles();
     hiddenNames_ = hiddenNames_ || member->prepared.holdsHiddenNames();
@@ -308,10 +317,10 @@ bool DocumentGroup::add(const Options& options, const SourceItem& item, SourceRe
 }
 
 bool DocumentGroup::full() const {
-    // Room for one more document's three files. Hidden names are held one
+    // Room for one more document's files. Hidden names are held one
     // document at a time: the signal handler keeps room for one run's per job.
     return members_.size() >= groupDocuments || bytes_ >= groupBytes ||
-           openFiles_ + 3 > groupFilesAllowed() || hiddenNames_;
+           openFiles_ + static_cast<int>(temporariesPerRun) > groupFilesAllowed() || hiddenNames_;
 }
 
 void DocumentGroup::flush(bool last) {
@@ -351,6 +360,7 @@ void DocumentGroup::finish(Members& members, const SyncGroup& group) {
             (*member->progressed)(outcome.sourceBytes - member->frontEnd.reported());
         result.outputs = std::move(outcome.outputs);
         result.bytes = outcome.sourceBytes;
+        result.replaced = outcome.replacedBytes;
         if (outcome.status == ConversionOutcome::Status::Converted) {
             result.status = SourceResult::Status::Converted;
         } else {

@@ -19,6 +19,7 @@ struct SourceResult {
     Failure failure;
     std::vector<std::string> outputs; // written and kept
     std::uint64_t bytes = 0;          // the bytes read of the source, when known
+    std::uint64_t replaced = 0;       // the bytes the Unicode text holds as U+FFFD
     double seconds = 0;               // the time taken, measured only for the report
 };
 
@@ -49,7 +50,7 @@ SourceResult convertSource(const Options& options, const SourceItem& item,
 SourceResult checkSource(const Options& options, const SourceItem& item);
 
 // An output holds a whole document: it is not empty and ends as every
-// output of its kind (.txt, .acc, .rtf) does. Only its last bytes are read.
+// output of its kind (.txt, .acc, .rtf, .utf8.txt) does. Only its last bytes are read.
 bool outputComplete(const std::string& path);
 
 // The documents one thread has written but not yet named, so that their

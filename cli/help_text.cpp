@@ -58,7 +58,7 @@ std::string optionsHelp() {
 std::string helpText() {
     std::string text(usageLine);
     text += "Converts ORV documents. The outputs of each FILE are written next to it,\n"
-            "named FILE.acc, FILE.rtf and FILE.txt, or under DIR with -o.\n"
+            "named FILE.acc, FILE.rtf, FILE.utf8.txt and FILE.txt, or under DIR with -o.\n"
             "\n";
     text += optionsHelp();
     text += "  --                     end of options: every later argument is a FILE\n"

@@ -8,6 +8,7 @@
 #include "cli/report_writer.h"
 #include "cli/source_list.h"
 #include "cli/user_locale.h"
+#include "convert/convert_document.h"
 #include "io/confined_folders.h"
 #include "io/durable_outputs.h"
 #include "io/held_folders.h"
@@ -131,6 +132,15 @@ std::string dryRunLine(const std::string& source, const SourceResult& result) {
     if (result.status == SourceResult::Status::Skipped)
         return "would skip " + orv::cli::quotedName(source) + ", up to date\n";
     return "would convert " + orv::cli::quotedName(source) + " to " + shownOutputs(result) + "\n";
+}
+
+// The Unicode text among the source's outputs kept, or nullptr.
+const std::string* unicodeOutput(const orv::cli::SourceItem& item, const SourceResult& result) {
+    if (result.status == SourceResult::Status::WouldConvert)
+        return nullptr;
+    const std::string path = orv::outputPaths(item.outputBase).unicodeText;
+    const auto kept = std::find(result.outputs.begin(), result.outputs.end(), path);
+    return kept != result.outputs.end() ? &*kept : nullptr;
 }
 
 // The calling thread's group. A thread_local declared in convertAll would be
@@ -268,7 +278,10 @@ int convertAll(const orv::cli::Options& options) {
             const auto writeRow = [&] {
                 error = report.write({slot.item.source, statusName(result.status), result.outputs,
                                       result.failure.any() ? result.failure.text() : "",
-                                      result.bytes, result.seconds});
+                                      result.bytes, result.seconds,
+                                      unicodeOutput(slot.item, result) != nullptr
+                                          ? std::optional<std::uint64_t>(result.replaced)
+                                          : std::nullopt});
             };
             // A row on the progress line's terminal goes below it, not into it;
             // its failure is told once the line is free again.
@@ -281,6 +294,11 @@ int convertAll(const orv::cli::Options& options) {
         [&](std::size_t i) {
             Slot& slot = slots[i % window];
             const SourceResult& result = slot.result;
+            // Not a failure: -q, which prints only failures, leaves it out.
+            if (const std::string* unicode = unicodeOutput(slot.item, result);
+                unicode != nullptr && result.replaced != 0 && !quiet)
+                progress.printLine(
+                    "orvconv: " + orv::replacedBytesWarning(quotedName(*unicode), result.replaced));
             if (result.failure.any())
                 progress.printLine("orvconv: " + result.failure.shown());
             else if (options.dryRun && !quiet && options.report != "-")

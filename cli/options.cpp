@@ -36,7 +36,11 @@ const OptionEntry optionTable[] = {
      [](O& o, F&, A) { o.rtf = true; }},
     {{'t', "text", "", "Formats", "keep the decoded text, FILE.txt", ""},
      [](O& o, F&, A) { o.text = true; }},
-    {{0, "all", "", "Formats", "all three, the same as -a -r -t", ""},
+    {{'U', "unicode", "", "Formats", "write the text in Unicode, FILE.utf8.txt",
+      "UTF-8 with CR LF line ends; a byte no Thaana key gives becomes U+FFFD, and how many "
+      "did is told once per FILE"},
+     [](O& o, F&, A) { o.unicode = true; }},
+    {{0, "all", "", "Formats", "the same as -a -r -t (with -U, all four)", ""},
      [](O& o, F&, A) { o.accent = o.rtf = o.text = true; }},
     {{'R', "recursive", "", "Batches", "a folder FILE stands for the ORV documents below it",
       "every file whose name ends in .orv in any letter case, in sorted order; links met on "
@@ -207,8 +211,8 @@ Options parseOptions(const std::vector<std::string>& arguments) {
         options.action = Options::Action::Help;
     } else if (flags.version) {
         options.action = Options::Action::Version;
-    } else if (!options.accent && !options.rtf && !options.text) {
-        return refuse("no output format given (-a, -r, -t or --all)");
+    } else if (!options.accent && !options.rtf && !options.text && !options.unicode) {
+        return refuse("no output format given (-a, -r, -t, -U or --all)");
     } else if (options.files.empty() && options.filesFrom.empty()) {
         return refuse("no FILE given");
     } else {

@@ -25,6 +25,7 @@ struct Options {
     bool accent = false;
     bool rtf = false;
     bool text = false;
+    bool unicode = false; // -U: the Unicode text, FILE.utf8.txt
     bool open = false;
     bool recursive = false;
     bool followLinks = false; // -L: links met in a -R walk are followed
@@ -52,7 +53,8 @@ struct Options {
 Options parseOptions(const std::vector<std::string>& arguments);
 
 inline constexpr std::string_view usageLine =
-    "usage: orvconv [-a|--accent] [-r|--rtf] [-t|--text] [--all] [OPTION]... FILE...\n";
+    "usage: orvconv [-a|--accent] [-r|--rtf] [-t|--text] [-U|--unicode] [--all]\n"
+    "               [OPTION]... FILE...\n";
 
 // How an option is spelled and presented: its letter (0 for none), its long
 // name, the name of its argument ("" for none), the group --help shows it in,

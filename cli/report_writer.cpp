@@ -80,10 +80,16 @@ std::string reportLine(const ReportRow& row) {
     line += "]";
     if (!row.error.empty())
         line.append(",\"error\":").append(jsonString(row.error));
-    char numbers[64];
-    std::snprintf(numbers, sizeof numbers, ",\"bytes\":%llu,\"seconds\":%.6f}\n",
+    char numbers[96];
+    std::snprintf(numbers, sizeof numbers, ",\"bytes\":%llu,\"seconds\":%.6f",
                   static_cast<unsigned long long>(row.bytes), row.seconds);
-    return line + numbers;
+    line += numbers;
+    if (row.replaced) {
+        std::snprintf(numbers, sizeof numbers, ",\"replaced\":%llu",
+                      static_cast<unsigned long long>(*row.replaced));
+        line += numbers;
+    }
+    return line + "}\n";
 }
 
 ReportWriter::~ReportWriter() {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -14,6 +15,8 @@ struct ReportRow {
     std::string error; // for "failed" only
     std::uint64_t bytes = 0;
     double seconds = 0;
+    // The bytes the Unicode text holds as U+FFFD, when outputs list it.
+    std::optional<std::uint64_t> replaced = std::nullopt;
 };
 
 // s as a JSON string. Bytes that are not valid UTF-8 are written one by one

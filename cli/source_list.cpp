@@ -6,6 +6,7 @@
 #include "cli/tree_walk.h"
 #include "convert/convert_document.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <sys/stat.h>
@@ -61,8 +62,31 @@ bool placeBelow(const std::string& name, std::string& below) {
 } // namespace
 
 std::string firstOutput(const Options& options, const std::string& outputBase) {
-    auto [text, accent, rtf] = outputPaths(outputBase);
-    return options.accent ? accent : options.rtf ? rtf : text;
+    auto [text, accent, rtf, unicodeText] = outputPaths(outputBase);
+    return options.accent ? accent : options.rtf ? rtf : options.unicode ? unicodeText : text;
+}
+
+void SourceLister::claimAcrossBases(SourceItem& item) {
+    // X's Unicode text is X.utf8's text output, X.utf8.txt: both names are
+    // claimed as whole file names, marked apart from the bases' keys (which
+    // start with '.' or '/'). Only a base ending in .utf8 has a text output
+    // that can be another's Unicode text.
+    const auto claimFile = [&](const std::string& output) {
+        OutputNames::Claim claim = outputNames_->claim('\1' + pathKey(output), item.source);
+        if (claim.kind == OutputNames::Claim::Kind::taken)
+            item.failure = {item.source, "", output, std::move(claim.earlier)};
+        else if (claim.kind == OutputNames::Claim::Kind::caseTwin && item.caseTwinOf.empty())
+            item.caseTwinOf = std::move(claim.earlier);
+    };
+    const OutputPaths paths = outputPaths(item.outputBase);
+    claimFile(paths.unicodeText);
+    static constexpr std::string_view utf8 = ".utf8";
+    const std::string_view base = item.outputBase;
+    if (!item.failure.any() && base.size() >= utf8.size() &&
+        std::equal(utf8.begin(), utf8.end(), base.end() - utf8.size(), [](char a, char b) {
+            return a == (b >= 'A' && b <= 'Z' ? static_cast<char>(b - 'A' + 'a') : b);
+        }))
+        claimFile(paths.text);
 }
 
 std::string pathKey(const std::string& path) {
@@ -161,6 +185,8 @@ void SourceLister::add(const std::string& source, const std::string& belowOutput
                         std::move(claim.earlier)};
     else if (claim.kind == OutputNames::Claim::Kind::caseTwin)
         item.caseTwinOf = std::move(claim.earlier);
+    if (options_.unicode && options_.text && !item.failure.any())
+        claimAcrossBases(item);
     sink(std::move(item));
 }
 

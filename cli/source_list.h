@@ -72,6 +72,8 @@ private:
     void add(const std::string& source, const std::string& belowOutputDir, bool walked,
              const Sink& sink);
     void fail(const std::string& path, const char* reason, const Sink& sink);
+    // With -U and -t, one source's Unicode text may be another's text output.
+    void claimAcrossBases(SourceItem& item);
 
     const Options& options_;
     std::unique_ptr<OutputNames> outputNames_;

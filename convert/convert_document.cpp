@@ -8,6 +8,7 @@
 #include "io/run_context.h"
 #include "writers/accent_writer.h"
 #include "writers/rtf_writer.h"
+#include "writers/unicode_text.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -44,7 +45,13 @@ std::string sourcePath(const std::string& folder, const std::string& name) {
 }
 
 OutputPaths outputPaths(const std::string& outputBase) {
-    return {outputBase + ".txt", outputBase + ".acc", outputBase + ".rtf"};
+    return {outputBase + ".txt", outputBase + ".acc", outputBase + ".rtf",
+            outputBase + ".utf8.txt"};
+}
+
+std::string replacedBytesWarning(const std::string& path, std::uint64_t replacedBytes) {
+    return path + ": " + std::to_string(replacedBytes) + (replacedBytes == 1 ? " byte" : " bytes") +
+           " with no Unicode character, written as U+FFFD";
 }
 
 struct PreparedConversion::State {
@@ -57,6 +64,8 @@ struct PreparedConversion::State {
     std::vector<DocumentFormat> formats;
     // What became of the wanted ones: in that order, up to the first failure.
     std::vector<WrittenDocument> documents;
+    // Set by the Unicode text's writer, read once it is waited for.
+    std::uint64_t replacedBytes = 0;
     bool textComplete = false;
     bool cancelled = false;
     // What failed before the documents were written.
@@ -124,6 +133,10 @@ PreparedConversion prepareConversion(const ConversionJob& job, FrontEnd& frontEn
     s.formats = {
         {writeAccentDocument, s.paths.accent, job.accent},
         {writeRtfDocument, s.paths.rtf, job.rtf},
+        {[&replaced = s.replacedBytes](InputFile& text, OutputFile& out) {
+             replaced = writeUnicodeText(text, out);
+         },
+         s.paths.unicodeText, job.unicodeText},
     };
     s.outcome.outputs.reserve(s.formats.size() + 1);
     std::optional<InputFile> source;
@@ -235,6 +248,12 @@ ConversionOutcome PreparedConversion::report(const SyncGroup& group, FrontEnd& f
                                                                           : path.substr(0, slash),
                                                error);
         }
+    }
+    // Told once, of the output that holds them, whatever the outcome.
+    if (s.replacedBytes != 0 && std::find(outcome.outputs.begin(), outcome.outputs.end(),
+                                          s.paths.unicodeText) != outcome.outputs.end()) {
+        outcome.replacedBytes = s.replacedBytes;
+        frontEnd.reportWarning(replacedBytesWarning(s.paths.unicodeText, s.replacedBytes));
     }
     if (outcome.failure) {
         frontEnd.reportFailure(outcome.failure->message());

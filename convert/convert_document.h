@@ -16,7 +16,7 @@ namespace orv {
 
 inline constexpr const char* successMessage = "Successfully converted!";
 
-// From this source size on, the Accent and RTF documents are written on
+// From this source size on, the documents made from the text are written on
 // threads of their own while the text is decoded. Below it, starting the
 // threads and waiting for the text costs more than the overlap gains: on
 // two cores, measured, they break even at 16 MiB and pay from there on.
@@ -32,24 +32,27 @@ std::string sourcePath(const std::string& folder, const std::string& name);
 
 // The outputs a conversion names after outputBase.
 struct OutputPaths {
-    std::string text;   // outputBase + ".txt"
-    std::string accent; // outputBase + ".acc"
-    std::string rtf;    // outputBase + ".rtf"
+    std::string text;        // outputBase + ".txt"
+    std::string accent;      // outputBase + ".acc"
+    std::string rtf;         // outputBase + ".rtf"
+    std::string unicodeText; // outputBase + ".utf8.txt"
 };
 OutputPaths outputPaths(const std::string& outputBase);
 
 // One conversion: what is read, where the outputs go, which are wanted.
-// Outputs are named outputBase + ".txt", ".acc" and ".rtf"; beside the
-// source, outputBase is the source path itself.
+// Build it with designated initialisers: its flags are all bool, and a
+// positional list would shift silently when one is added.
+// Outputs are named outputBase + ".txt", ".acc", ".rtf" and ".utf8.txt";
+// beside the source, outputBase is the source path itself.
 struct ConversionJob {
     std::string source;
     std::string outputBase;
     bool accent = false;
     bool rtf = false;
     bool text = false;
+    bool unicodeText = false;
     bool openAfter = false;
     bool followSourceLink = true; // false: a link under the source's name is refused
-    bool unicodeText = false;     // outputBase + ".utf8.txt"; last, for positional initialisers
 };
 
 struct ConversionOutcome {
@@ -58,13 +61,22 @@ struct ConversionOutcome {
     std::optional<Failure> failure;   // what the front end was told, for Failed
     std::vector<std::string> outputs; // the outputs written and kept, in the order written
     std::uint64_t sourceBytes = 0;    // the bytes read of the source
+    // The bytes of the decoded text the Unicode text holds as U+FFFD, when
+    // it is among the outputs.
+    std::uint64_t replacedBytes = 0;
 };
 
+// What the front end is told of a Unicode text at path that holds
+// replacedBytes U+FFFD: "path: 3 bytes with no Unicode character, written
+// as U+FFFD".
+std::string replacedBytesWarning(const std::string& path, std::uint64_t replacedBytes);
+
 // Converts job.source into every selected format, in a fixed order: the
-// decoded text file, the Accent document, the RTF document; drops the
-// decoded text unless text is selected (an existing text output of that
-// name stays as it is); opens the results if asked. Ends by reporting
-// success or the first failure to frontEnd (nothing when cancelled).
+// decoded text file, the Accent document, the RTF document, the Unicode
+// text; drops the decoded text unless text is selected (an existing text
+// output of that name stays as it is); opens the results if asked. Ends by
+// reporting success or the first failure to frontEnd (nothing when
+// cancelled), after a warning when the Unicode text kept holds U+FFFD.
 // Outputs finished before a failure stay as they are. Unless outputs are
 // not synced (setOutputsSynced), every output is on stable storage, data
 // and name, before success is reported.

@@ -16,6 +16,10 @@ public:
     virtual ~FrontEnd() = default;
     virtual void reportSuccess(const std::string& message) = 0;
     virtual void reportFailure(const std::string& description) = 0;
+    // Something the user should know of an output that was kept, told
+    // before the outcome ("path: what"). The run goes on as if all were
+    // well: nothing is undone, no message box is forced on anyone.
+    virtual void reportWarning(const std::string& /*message*/) {}
     // The outcome is deliberately not reported back: a document nobody can
     // open does not make the conversion fail.
     virtual void openDocument(const std::string& path) = 0;

@@ -7,12 +7,14 @@
 #include <chrono>
 #include <new>
 #include <system_error>
+#include <utility>
 
 namespace orv {
 
 WriterThread::WriterThread(Writer writer, const OutputFile& decodedText, std::string outputPath,
                            RunProgress& progress, Start start)
-    : writer_(writer), text_(decodedText), outputPath_(std::move(outputPath)), progress_(progress) {
+    : writer_(std::move(writer)), text_(decodedText), outputPath_(std::move(outputPath)),
+      progress_(progress) {
     if (start == Start::whenWaitedFor)
         return;
     const mode_t mode = currentOutputMode();

@@ -7,6 +7,7 @@
 
 #include <condition_variable>
 #include <exception>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -21,7 +22,7 @@ namespace orv {
 // leaves this one's earlier output as it was.
 class WriterThread {
 public:
-    using Writer = void (*)(InputFile& decodedText, OutputFile& out);
+    using Writer = std::function<void(InputFile& decodedText, OutputFile& out)>;
     enum class Start { now, whenWaitedFor };
 
     // The output gets the mode of the calling thread's run.

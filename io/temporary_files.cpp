@@ -18,7 +18,7 @@ struct Slot {
     char path[PATH_MAX] = {};
 };
 constexpr std::size_t slotCount = temporarySlotCount;
-// All zero bytes, made by the loader: no start-up code touches the 3 MiB.
+// All zero bytes, made by the loader: no start-up code touches the 4 MiB.
 constinit std::array<Slot, slotCount> slots{};
 
 constexpr int cleanedSignals[] = {SIGINT, SIGTERM, SIGHUP};

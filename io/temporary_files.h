@@ -5,12 +5,12 @@
 
 namespace orv {
 
-// Hidden files one conversion may hold at once: the decoded text and the two
-// documents. Whoever runs conversions side by side keeps their number times
+// Hidden files one conversion may hold at once: the decoded text and the
+// three documents made from it. Whoever runs conversions side by side keeps their number times
 // this within temporarySlotCount (a static_assert where the number is set).
-inline constexpr std::size_t temporariesPerRun = 3;
+inline constexpr std::size_t temporariesPerRun = 4;
 // The signal handler's room for hidden names.
-inline constexpr std::size_t temporarySlotCount = 768;
+inline constexpr std::size_t temporarySlotCount = 1024;
 
 // Hidden temporary files of the runs in progress, remembered so that a
 // signal that ends the program does not leave them behind. Safe to use from

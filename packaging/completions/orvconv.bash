@@ -60,7 +60,7 @@ _orvconv() {
     esac
 
     if [[ $cur == -* ]]; then
-        local options='-a --accent -r --rtf -t --text --all -R --recursive -L --dereference
+        local options='-a --accent -r --rtf -t --text -U --unicode --all -R --recursive -L --dereference
             -o --output-dir -j --jobs -u --update --files-from -0 --null --report --progress
             --no-progress --no-sync -n --dry-run -q --quiet -v --verbose --open -h --help
             -V --version --'

@@ -74,7 +74,7 @@ protected:
 };
 
 TEST_F(OrvconvTest, UsageHelpAndVersionConvertNothing) {
-    const std::string noFormat = "no output format given (-a, -r, -t or --all)";
+    const std::string noFormat = "no output format given (-a, -r, -t, -U or --all)";
     const std::tuple<std::string, int, std::string, std::string> cases[] = {
         {"", 2, "", refusal(noFormat)},
         {"--open WORKED.ORV", 2, "", refusal(noFormat)},
@@ -185,6 +185,7 @@ TEST_F(OrvconvTest, OpensInTheFixedOrderOrQuietlyNot) {
         {"-r -a LETTER.ORV WORKED.ORV",
          "LETTER.ORV.acc LETTER.ORV.rtf WORKED.ORV.acc WORKED.ORV.rtf"},
         {"-t WORKED.ORV", "WORKED.ORV.txt"},
+        {"-t -U -r WORKED.ORV", "WORKED.ORV.rtf WORKED.ORV.utf8.txt WORKED.ORV.txt"},
     };
     for (const auto& [args, opened] : cases) {
         EXPECT_EQ(run("--open " + args, bin + ":/usr/bin:/bin"), 0) << args;
@@ -205,6 +206,98 @@ TEST_F(OrvconvTest, OpensInTheFixedOrderOrQuietlyNot) {
     EXPECT_EQ(run("--all --open WORKED.ORV", bin), 0);
     EXPECT_EQ(out + err, "");
     EXPECT_EQ(listing(), with("WORKED.ORV.acc WORKED.ORV.rtf WORKED.ORV.txt"));
+}
+
+// -U writes the Unicode text, a fourth format: --all stays the three, and
+// the others are the same bytes with it as without. Bytes with no
+// character are a warning, once per source, in the order of the sources,
+// not with -q; the report counts them in a row that lists the Unicode text.
+TEST_F(OrvconvTest, TheUnicodeTextIsAFourthFormat) {
+    const std::string odd = "HDR\3ab\310c\200\3z\xfe";
+    const auto unicodeOf = [&](const std::string& source) {
+        return referenceUnicodeText(referenceOutput(path(source), ".txt"));
+    };
+    writeFile(path("ODD.ORV"), odd);
+    const std::uint64_t replaced = unicodeOf("ODD.ORV").replaced;
+    ASSERT_GT(replaced, 1u);
+    const struct {
+        std::string copy; // a copy of ODD.ORV made first
+        std::string args;
+        int exitCode;
+        std::string outputs;
+        std::string warned; // the source whose Unicode text is told first
+        std::string err, out;
+    } rows[] = {
+        {"", "-U ODD.ORV", 0, "ODD.ORV.utf8.txt", "ODD.ORV", "", ""},
+        {"", "-qU ODD.ORV", 0, "ODD.ORV.utf8.txt", "", "", ""},
+        {"", "--all ODD.ORV", 0, "ODD.ORV.acc ODD.ORV.rtf ODD.ORV.txt", "", "", ""},
+        {"", "-a -U --all -j2 ODD.ORV WORKED.ORV", 0,
+         "ODD.ORV.acc ODD.ORV.rtf ODD.ORV.utf8.txt ODD.ORV.txt WORKED.ORV.acc WORKED.ORV.rtf "
+         "WORKED.ORV.utf8.txt WORKED.ORV.txt",
+         "ODD.ORV", "", ""},
+        {"", "-vU ODD.ORV", 0, "ODD.ORV.utf8.txt", "ODD.ORV",
+         "orvconv: ODD.ORV: converted to ODD.ORV.utf8.txt\n", ""},
+        {"", "-n -aU ODD.ORV", 0, "", "", "",
+         "would convert ODD.ORV to ODD.ORV.acc, ODD.ORV.utf8.txt\n"},
+        {"", "-U -t --report=- ODD.ORV", 0, "ODD.ORV.utf8.txt ODD.ORV.txt", "ODD.ORV", "",
+         R"({"source":"ODD.ORV","status":"converted","outputs":["ODD.ORV.utf8.txt","ODD.ORV.txt"])"},
+        {"", "-t --report=- ODD.ORV", 0, "ODD.ORV.txt", "", "",
+         R"({"source":"ODD.ORV","status":"converted","outputs":["ODD.ORV.txt"])"},
+        // One source's Unicode text is another's text output: the later fails.
+        {"ODD.ORV.utf8", "-U -t ODD.ORV ODD.ORV.utf8", 1, "ODD.ORV.utf8.txt ODD.ORV.txt", "ODD.ORV",
+         "orvconv: ODD.ORV.utf8: output name ODD.ORV.utf8.txt already used by ODD.ORV\n", ""},
+        {"ODD.ORV.utf8", "-U -t ODD.ORV.utf8 ODD.ORV", 1, "ODD.ORV.utf8.utf8.txt ODD.ORV.utf8.txt",
+         "ODD.ORV.utf8",
+         "orvconv: ODD.ORV: output name ODD.ORV.utf8.txt already used by ODD.ORV.utf8\n", ""},
+    };
+    for (const auto& row : rows) {
+        writeFile(path("ODD.ORV"), odd);
+        if (!row.copy.empty())
+            writeFile(path(row.copy), odd);
+        EXPECT_EQ(run(row.args), row.exitCode) << row.args;
+        const std::string warning =
+            row.warned.empty()
+                ? ""
+                : "orvconv: " + row.warned + ".utf8.txt: " + std::to_string(replaced) +
+                      " bytes with no Unicode character, written as U+FFFD\n";
+        EXPECT_EQ(err, warning + row.err) << row.args;
+        if (row.out.starts_with("{")) {
+            EXPECT_TRUE(out.starts_with(row.out)) << out;
+            // Only a row whose outputs list the Unicode text counts its U+FFFD.
+            EXPECT_EQ(out.ends_with(",\"replaced\":" + std::to_string(replaced) + "}\n"),
+                      !row.warned.empty())
+                << out;
+        } else {
+            EXPECT_EQ(out, row.out) << row.args;
+        }
+        EXPECT_EQ(listing(), with("ODD.ORV " + row.copy + " " + row.outputs)) << row.args;
+        for (const std::string& output : words(row.outputs)) {
+            // ODD.ORV.utf8's text output, when that source comes first.
+            const bool text = output == row.copy + ".txt" && row.args.ends_with(" ODD.ORV");
+            if (output.ends_with(".utf8.txt") && !text)
+                EXPECT_EQ(readFile(path(output)),
+                          unicodeOf(output.substr(0, output.size() - 9)).bytes)
+                    << output;
+            else
+                EXPECT_EQ(readFile(path(output)), reference(output)) << output;
+        }
+        restore();
+    }
+}
+
+// -u counts a Unicode text done only when it is whole: one cut short is
+// written again, and then the source is up to date.
+TEST_F(OrvconvTest, UpdateRedoesAUnicodeTextCutShort) {
+    ASSERT_EQ(run("-U -t WORKED.ORV"), 0);
+    const std::string unicode = readFile(path("WORKED.ORV.utf8.txt"));
+    for (const std::uintmax_t cut : {std::uintmax_t{1}, std::uintmax_t{3}}) {
+        fs::resize_file(path("WORKED.ORV.utf8.txt"), unicode.size() - cut);
+        EXPECT_EQ(run("-uvUt WORKED.ORV"), 0);
+        EXPECT_EQ(err, "orvconv: WORKED.ORV: converted to WORKED.ORV.utf8.txt, WORKED.ORV.txt\n");
+        EXPECT_EQ(readFile(path("WORKED.ORV.utf8.txt")), unicode);
+        EXPECT_EQ(run("-uvUt WORKED.ORV"), 0);
+        EXPECT_EQ(err, "orvconv: WORKED.ORV: skipped, up to date\n");
+    }
 }
 
 } // namespace

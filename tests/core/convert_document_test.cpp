@@ -284,8 +284,13 @@ TEST_F(ConvertDocumentTest, ACancelledRunLeavesEarlierOutputsAsTheyWere) {
     for (const char* ext : {".acc", ".rtf", ".txt"})
         writeFile(path(std::string("D.ORV") + ext), "earlier");
     CancellingFrontEnd frontEnd(0, dir); // at the first block
-    const ConversionOutcome outcome =
-        convertDocument({path("D.ORV"), path("D.ORV"), true, true, true, true}, frontEnd);
+    const ConversionOutcome outcome = convertDocument({.source = path("D.ORV"),
+                                                       .outputBase = path("D.ORV"),
+                                                       .accent = true,
+                                                       .rtf = true,
+                                                       .text = true,
+                                                       .openAfter = true},
+                                                      frontEnd);
     EXPECT_EQ(outcome.status, ConversionOutcome::Status::Cancelled);
     // The intermediate has no name yet, or a hidden one private to its owner.
     for (const fs::perms mode : frontEnd.hiddenModes)
@@ -385,8 +390,12 @@ TEST_F(ConvertDocumentTest, ACancelStopsBothDocumentsWrittenSideBySide) {
             writeFile(path(std::string("D.ORV") + ext), "earlier");
         CancellingFrontEnd frontEnd(stopAfter, dir);
         frontEnd.settle = std::chrono::milliseconds(200);
-        const ConversionOutcome outcome =
-            convertDocument({path("D.ORV"), path("D.ORV"), true, true, false, true}, frontEnd);
+        const ConversionOutcome outcome = convertDocument({.source = path("D.ORV"),
+                                                           .outputBase = path("D.ORV"),
+                                                           .accent = true,
+                                                           .rtf = true,
+                                                           .openAfter = true},
+                                                          frontEnd);
         EXPECT_EQ(outcome.status, ConversionOutcome::Status::Cancelled) << stopAfter;
         EXPECT_EQ(frontEnd.events, "") << stopAfter;
         EXPECT_EQ(listing(), (Names{"D.ORV", "D.ORV.acc", "D.ORV.rtf"})) << stopAfter;
@@ -425,13 +434,120 @@ TEST_F(ConvertDocumentTest, ASourceCutShortReportsTheBytesRead) {
     for (const auto& row : rows) {
         writeFile(path("D.ORV"), source);
         CuttingFrontEnd frontEnd(path("D.ORV"), static_cast<off_t>(row.cutTo));
-        const ConversionOutcome outcome =
-            convertDocument({path("D.ORV"), path("D.ORV"), has(row.formats, 'a'),
-                             has(row.formats, 'r'), has(row.formats, 't'), false},
-                            frontEnd);
+        const ConversionOutcome outcome = convertDocument({.source = path("D.ORV"),
+                                                           .outputBase = path("D.ORV"),
+                                                           .accent = has(row.formats, 'a'),
+                                                           .rtf = has(row.formats, 'r'),
+                                                           .text = has(row.formats, 't')},
+                                                          frontEnd);
         EXPECT_EQ(frontEnd.failure, "") << row.cutTo;
         EXPECT_EQ(outcome.sourceBytes, row.cutTo);
     }
+}
+
+// The Unicode text is the fourth document: named after the RTF document and
+// before the text output, opened in that order, its U+FFFD told once as a
+// warning before the outcome. Its failure, or the RTF document's, leaves what
+// the steps one after the other would: the earlier documents named, the later
+// ones' earlier files as they were, the decoded text kept. Written one after
+// the other and side by side, on a source that holds bytes with no character.
+TEST_F(ConvertDocumentTest, TheUnicodeTextIsTheFourthDocument) {
+    const std::string small = "HDR\3abcw\310\xfcxy\200\3z\xfe";
+    std::string large = sideBySideSource();
+    large += "\310\201";
+    const struct {
+        const std::string* source;
+        std::string formats, obstacle; // a folder in an output's place
+        std::vector<std::string> opened, outputs;
+        std::string failing; // the extension told as failed
+        Names files;
+    } rows[] = {
+        // clang-format off
+        {&small, "artu", "", {".acc", ".rtf", ".utf8.txt", ".txt"},
+         {".acc", ".rtf", ".utf8.txt", ".txt"}, "", {"", ".acc", ".rtf", ".utf8.txt", ".txt"}},
+        {&small, "u", "", {".utf8.txt"}, {".utf8.txt"}, "", {"", ".rtf", ".utf8.txt"}},
+        {&small, "aru", ".utf8.txt", {}, {".acc", ".rtf", ".txt"}, ".utf8.txt",
+         {"", ".acc", ".rtf", ".utf8.txt/", ".txt"}},
+        {&small, "aru", ".rtf", {}, {".acc", ".txt"}, ".rtf",
+         {"", ".acc", ".rtf/", ".utf8.txt", ".txt"}},
+        {&small, "ut", ".txt", {}, {".utf8.txt"}, ".txt", {"", ".rtf", ".utf8.txt", ".txt/"}},
+        {&large, "artu", "", {".acc", ".rtf", ".utf8.txt", ".txt"},
+         {".acc", ".rtf", ".utf8.txt", ".txt"}, "", {"", ".acc", ".rtf", ".utf8.txt", ".txt"}},
+        {&large, "aru", ".utf8.txt", {}, {".acc", ".rtf", ".txt"}, ".utf8.txt",
+         {"", ".acc", ".rtf", ".utf8.txt/", ".txt"}},
+        {&large, "aru", ".rtf", {}, {".acc", ".txt"}, ".rtf",
+         {"", ".acc", ".rtf/", ".utf8.txt", ".txt"}},
+        // clang-format on
+    };
+    const std::string base = path("D.ORV");
+    for (const auto& row : rows) {
+        const std::string label =
+            row.formats + " " + row.obstacle + " " + std::to_string(row.source->size());
+        writeFile(base, *row.source);
+        // What the run must not touch: an earlier Unicode text and RTF document.
+        writeFile(base + ".utf8.txt", "earlier");
+        writeFile(base + ".rtf", "earlier");
+        if (!row.obstacle.empty()) {
+            fs::remove(base + row.obstacle);
+            fs::create_directory(base + row.obstacle);
+        }
+        RecordingFrontEnd frontEnd;
+        const ConversionOutcome outcome = convertDocument({.source = base,
+                                                           .outputBase = base,
+                                                           .accent = has(row.formats, 'a'),
+                                                           .rtf = has(row.formats, 'r'),
+                                                           .text = has(row.formats, 't'),
+                                                           .unicodeText = has(row.formats, 'u'),
+                                                           .openAfter = true},
+                                                          frontEnd);
+        std::vector<std::string> outputs;
+        for (const std::string& ext : row.outputs)
+            outputs.push_back(base + ext);
+        EXPECT_EQ(outcome.outputs, outputs) << label;
+        Names files;
+        for (const std::string& ext : row.files)
+            files.insert("D.ORV" + ext);
+        EXPECT_EQ(listing(), files) << label;
+
+        const std::map<std::string, std::string> reference = referenceOutputs(base);
+        const bool unicodeKept =
+            std::find(outputs.begin(), outputs.end(), base + ".utf8.txt") != outputs.end();
+        std::string events;
+        if (unicodeKept) {
+            // The decoded text, kept or not, is what the Unicode text is made from.
+            const std::string& text = reference.at(".txt");
+            const auto [unicode, replaced] = referenceUnicodeText(text);
+            ASSERT_GT(replaced, 0u);
+            EXPECT_TRUE(readFile(base + ".utf8.txt") == unicode) << label;
+            EXPECT_EQ(outcome.replacedBytes, replaced) << label;
+            events = "warn " + base + ".utf8.txt: " + std::to_string(replaced) +
+                     " bytes with no Unicode character, written as U+FFFD\n";
+        } else if (fs::is_regular_file(base + ".utf8.txt")) {
+            EXPECT_EQ(readFile(base + ".utf8.txt"), "earlier") << label;
+            EXPECT_EQ(outcome.replacedBytes, 0u) << label;
+        }
+        for (const std::string& ext : row.opened)
+            events += "open " + base + ext + "\n";
+        events += row.failing.empty() ? std::string(successMessage)
+                                      : base + row.failing + ": Is a directory";
+        EXPECT_EQ(frontEnd.events, events + "\n") << label;
+        // The other documents are the bytes they are without the fourth.
+        for (const auto& [ext, bytes] : reference) {
+            if (std::find(outputs.begin(), outputs.end(), base + ext) != outputs.end()) {
+                EXPECT_TRUE(readFile(base + ext) == bytes) << label << ext;
+            }
+        }
+        for (const auto& entry : fs::directory_iterator(dir))
+            fs::remove_all(entry.path());
+    }
+}
+
+// One U+FFFD is one byte, and so it is told.
+TEST(ReplacedBytesWarning, SaysByteOrBytes) {
+    EXPECT_EQ(replacedBytesWarning("a.utf8.txt", 1),
+              "a.utf8.txt: 1 byte with no Unicode character, written as U+FFFD");
+    EXPECT_EQ(replacedBytesWarning("a.utf8.txt", 2),
+              "a.utf8.txt: 2 bytes with no Unicode character, written as U+FFFD");
 }
 
 } // namespace

@@ -57,6 +57,7 @@ public:
     void reportSuccess(const std::string& message) override { events += message + "\n"; }
     void reportFailure(const std::string& description) override { events += description + "\n"; }
     void openDocument(const std::string& path) override { events += "open " + path + "\n"; }
+    void reportWarning(const std::string& message) override { events += "warn " + message + "\n"; }
     std::string events;
 };
 

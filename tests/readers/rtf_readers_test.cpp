@@ -5,6 +5,7 @@
 // markers around each paragraph.
 #include "io/byte_files.h"
 #include "tests/core/test_support.h"
+#include "tests/readers/utf8_text.h"
 #include "writers/rtf_writer.h"
 
 #include <gtest/gtest.h>
@@ -42,20 +43,6 @@ struct Reader {
     // Its output as code points.
     std::u32string (*decode)(const std::string& bytes);
 };
-
-std::u32string fromUtf8(const std::string& bytes) {
-    std::u32string out;
-    for (std::size_t i = 0; i < bytes.size();) {
-        const auto b = static_cast<unsigned char>(bytes[i]);
-        const int length = b < 0x80 ? 1 : b < 0xE0 ? 2 : b < 0xF0 ? 3 : 4;
-        char32_t c = length == 1 ? b : b & (0x3F >> (length - 1));
-        for (int k = 1; k < length && i + k < bytes.size(); ++k)
-            c = c << 6 | (static_cast<unsigned char>(bytes[i + k]) & 0x3F);
-        out += c;
-        i += static_cast<std::size_t>(length);
-    }
-    return out;
-}
 
 // Bytes as code points, "&#N;" as the code point N.
 std::u32string fromEntities(const std::string& bytes) {

@@ -3,6 +3,7 @@
 #include "convert/front_end.h"
 #include "io/byte_files.h"
 
+#include <cstdint>
 #include <map>
 #include <string>
 
@@ -12,6 +13,14 @@ namespace orv {
 // ".rtf"), made from the source's bytes the plain way. Throws
 // ConversionError when the source cannot be read or is empty.
 std::map<std::string, std::string> referenceOutputs(const std::string& sourcePath);
+
+// The Unicode text of a decoded text, each byte through unicodeTextTable as
+// UTF-8, and how many bytes became U+FFFD.
+struct UnicodeText {
+    std::string bytes;
+    std::uint64_t replaced = 0;
+};
+UnicodeText referenceUnicodeText(const std::string& decodedText);
 
 // One of the shipped writers (writeAccentDocument, writeRtfDocument) run
 // from the decoded text file at textPath to a new file at outputPath.

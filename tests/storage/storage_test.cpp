@@ -367,8 +367,9 @@ TEST_F(StorageTest, ModesFollowUmaskAclAndGroup) {
             ASSERT_EQ(::chmod(source.c_str(), row.source), 0);
             const mode_t before = ::umask(row.umask);
             RecordingFrontEnd frontEnd;
-            const ConversionOutcome outcome =
-                convertDocument({source, source, true, true, true, false}, frontEnd);
+            const ConversionOutcome outcome = convertDocument(
+                {.source = source, .outputBase = source, .accent = true, .rtf = true, .text = true},
+                frontEnd);
             ::umask(before);
             ASSERT_EQ(outcome.status, ConversionOutcome::Status::Converted) << frontEnd.events;
             for (const char* ext : {".acc", ".rtf", ".txt"}) {
