@@ -1,9 +1,9 @@
 #include "writers/line_copies.h"
 
-#include "decode/byte_kernels.h"
 #include "io/block_sizes.h"
 #include "io/conversion_error.h"
 #include "io/scratch_blocks.h"
+#include "simd/byte_kernels.h"
 
 #include <algorithm>
 #include <cerrno>

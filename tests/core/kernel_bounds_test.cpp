@@ -1,8 +1,8 @@
 // The byte kernels on every SIMD target against the plain loops: on every
 // byte value, and on bytes that touch unreadable memory on either side, so
 // that a load or store past what a kernel was given is a crash here.
-#include "decode/byte_kernels.h"
-#include "decode/kernel_targets.h"
+#include "simd/byte_kernels.h"
+#include "simd/kernel_targets.h"
 
 #include <gtest/gtest.h>
 

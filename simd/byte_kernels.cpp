@@ -18,16 +18,16 @@
 #define HWY_WANT_AVX3_DL
 #endif
 #undef HWY_TARGET_INCLUDE
-#define HWY_TARGET_INCLUDE "decode/byte_kernels.cpp"
+#define HWY_TARGET_INCLUDE "simd/byte_kernels.cpp"
 #include <hwy/foreach_target.h> // IWYU pragma: keep
 
 #include <hwy/highway.h>
 
-#include "decode/byte_kernels.h"
-#include "decode/byte_tables.h"
-#include "decode/char_map.h"
-#include "decode/kernel_loops.h"
-#include "decode/kernel_targets.h"
+#include "simd/byte_kernels.h"
+#include "simd/byte_tables.h"
+#include "simd/char_map.h"
+#include "simd/kernel_loops.h"
+#include "simd/kernel_targets.h"
 
 #include <algorithm>
 #include <array>
@@ -229,9 +229,9 @@ const char* FindRtfSpecial(const char* p, const char* end) {
 }
 
 #if HWY_TARGET == HWY_AVX3_DL
-#include "decode/vbmi_kernels-inl.h"
+#include "simd/vbmi_kernels-inl.h"
 #else
-#include "decode/shuffle_kernels-inl.h"
+#include "simd/shuffle_kernels-inl.h"
 #endif
 
 #endif

@@ -1,8 +1,8 @@
 #pragma once
 
-#include "decode/byte_kernels.h"
-#include "decode/byte_tables.h"
-#include "decode/char_map.h"
+#include "simd/byte_kernels.h"
+#include "simd/byte_tables.h"
+#include "simd/char_map.h"
 
 #include <cstddef>
 #include <cstring>
