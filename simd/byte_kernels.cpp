@@ -50,6 +50,7 @@ struct KernelTable {
     decltype(&orv::decodeWholeSegments) decodeWholeSegments;
     decltype(&orv::reverseCopy) reverseCopy;
     decltype(&orv::findRtfSpecial) findRtfSpecial;
+    decltype(&orv::escapeRtf) escapeRtf;
     decltype(&orv::writeWholeLines) writeWholeLines;
 };
 } // namespace orv
@@ -236,9 +237,13 @@ const char* FindRtfSpecial(const char* p, const char* end) {
 
 #endif
 
+EscapedRun EscapeRtf(const char* p, const char* end, char* out) {
+    return escapeRtfWith(p, end, out, 0, FindRtfSpecial);
+}
+
 const KernelTable kernelTable = {FindBreakOrCr,       ReverseTranslate, ReverseTranslateSegment,
                                  DecodeWholeSegments, ReverseCopy,      FindRtfSpecial,
-                                 WriteWholeLines};
+                                 EscapeRtf,           WriteWholeLines};
 } // namespace orv::HWY_NAMESPACE
 HWY_AFTER_NAMESPACE();
 
@@ -414,6 +419,10 @@ const char* findRtfSpecial(const char* p, const char* end) {
     return kernels().findRtfSpecial(p, end);
 }
 
+EscapedRun escapeRtf(const char* p, const char* end, char* out) {
+    return kernels().escapeRtf(p, end, out);
+}
+
 LineRun writeWholeLines(const char* p, const char* end, char* out, std::size_t room, LineForm form,
                         std::string_view paragraphEnd) {
     return kernels().writeWholeLines(p, end, out, room, form, paragraphEnd);
@@ -464,6 +473,10 @@ const char* findRtfSpecial(const char* p, const char* end) {
     while (p != end && !specials[static_cast<unsigned char>(*p)])
         ++p;
     return p;
+}
+
+EscapedRun escapeRtf(const char* p, const char* end, char* out) {
+    return escapeRtfWith(p, end, out, 0, findRtfSpecial);
 }
 
 LineRun writeWholeLines(const char* p, const char* end, char* out, std::size_t room, LineForm form,
