@@ -12,9 +12,9 @@
 // ORV_SIMD_TARGET=name limits the run to that target (see kernelTargets()).
 
 #include "bench/text_like_source.h"
-#include "decode/byte_kernels.h"
-#include "decode/byte_tables.h"
-#include "decode/kernel_targets.h"
+#include "simd/byte_kernels.h"
+#include "simd/byte_tables.h"
+#include "simd/kernel_targets.h"
 
 #include <algorithm>
 #include <cctype>

@@ -1,6 +1,6 @@
 #include "bench/text_like_source.h"
 
-#include "decode/char_map.h"
+#include "simd/char_map.h"
 
 #include <array>
 #include <vector>

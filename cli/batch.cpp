@@ -11,7 +11,6 @@
 #include <atomic>
 #include <cerrno>
 #include <chrono>
-#include <cstring>
 #include <fcntl.h>
 #include <string_view>
 #include <sys/resource.h>
@@ -127,13 +126,13 @@ Failure caseTwinFailure(const Options& options, const SourceItem& item) {
     try {
         const int ignores = folderIgnoresCase(folder);
         if (ignores < 0)
-            return {folder, std::strerror(errno), "", ""};
+            return Failure::ofError(folder, errno);
         if (ignores == 0)
             return {};
     } catch (const ConversionError& error) {
-        return {error.path(), error.reason(), "", ""};
+        return Failure::of(error.failure());
     }
-    return {item.source, "", firstOutput(options, item.outputBase), item.caseTwinOf};
+    return Failure::nameTaken(item.source, firstOutput(options, item.outputBase), item.caseTwinOf);
 }
 
 } // namespace
@@ -207,7 +206,7 @@ bool beginSource(const Options& options, const SourceItem& item, SourceResult& r
         result.failure = item.failure;
         result.status = SourceResult::Status::Failed;
         // A source whose output name is taken is there to be measured.
-        if (!item.failure.earlier.empty())
+        if (item.failure.nameIsTaken())
             result.bytes = sourceSize(item.source);
         return true;
     }
@@ -219,14 +218,14 @@ bool beginSource(const Options& options, const SourceItem& item, SourceResult& r
     if (!options.outputDir.empty()) {
         std::string folder;
         if (const int error = makeParentFolders(item.outputBase, folder); error != 0) {
-            result.failure = {folder, std::strerror(error), "", ""};
+            result.failure = Failure::ofError(folder, error);
             result.status = SourceResult::Status::Failed;
             return true;
         }
     }
     if (!item.caseTwinOf.empty()) {
         if (Failure taken = caseTwinFailure(options, item); taken.any()) {
-            if (!taken.earlier.empty())
+            if (taken.nameIsTaken())
                 result.bytes = sourceSize(item.source);
             result.failure = std::move(taken);
             result.status = SourceResult::Status::Failed;
@@ -365,7 +364,7 @@ void DocumentGroup::finish(Members& members, const SyncGroup& group) {
             result.status = SourceResult::Status::Converted;
         } else {
             if (outcome.failure)
-                result.failure = {outcome.failure->path, outcome.failure->reason, "", ""};
+                result.failure = Failure::of(*outcome.failure);
             result.status = SourceResult::Status::Failed;
         }
         if (member->timed)
@@ -394,7 +393,7 @@ SourceResult checkSource(const Options& options, const SourceItem& item) {
     SourceResult result;
     if (item.failure.any()) {
         result.failure = item.failure;
-        if (!item.failure.earlier.empty())
+        if (item.failure.nameIsTaken())
             result.bytes = sourceSize(item.source);
         return result;
     }
@@ -406,7 +405,7 @@ SourceResult checkSource(const Options& options, const SourceItem& item) {
         const InputFile source(item.source, !item.walked);
         result.bytes = source.size();
     } catch (const ConversionError& error) {
-        result.failure = {error.path(), error.reason(), "", ""};
+        result.failure = Failure::of(error.failure());
         return result;
     }
     // Below -o, a link in a folder's place fails the run's source: this one
@@ -421,29 +420,29 @@ SourceResult checkSource(const Options& options, const SourceItem& item) {
         if (fd >= 0) {
             ::close(fd);
         } else if (errno != ENOENT) {
-            result.failure = {failed, std::strerror(errno), "", ""};
+            result.failure = Failure::ofError(failed, errno);
             return result;
         }
     }
     const std::string folder = nearestFolder(item.outputBase);
     try {
         if (!item.caseTwinOf.empty() && folderIgnoresCase(folder) > 0) {
-            result.failure = {item.source, "", firstOutput(options, item.outputBase),
-                              item.caseTwinOf};
+            result.failure = Failure::nameTaken(item.source, firstOutput(options, item.outputBase),
+                                                item.caseTwinOf);
             return result;
         }
     } catch (const ConversionError&) {
         // The run meets the same trouble and tells it; here it is no refusal.
     }
     if (::access(folder.c_str(), W_OK | X_OK) != 0) {
-        result.failure = {folder, std::strerror(errno), "", ""};
+        result.failure = Failure::ofError(folder, errno);
         return result;
     }
     result.outputs = selectedOutputs(options, item.outputBase);
     for (const std::string& output : result.outputs) {
         struct stat status;
         if (::stat(output.c_str(), &status) == 0 && S_ISDIR(status.st_mode)) {
-            result.failure = {output, std::strerror(EISDIR), "", ""};
+            result.failure = Failure::ofError(output, EISDIR);
             result.outputs.clear();
             return result;
         }

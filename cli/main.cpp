@@ -186,8 +186,8 @@ int convertAll(const orv::cli::Options& options) {
     ReportWriter report;
     if (!options.report.empty()) {
         if (const int error = report.open(options.report); error != 0) {
-            std::fprintf(stderr, "orvconv: %s: %s\n", quotedName(options.report).c_str(),
-                         std::strerror(error));
+            std::fprintf(stderr, "orvconv: %s\n",
+                         Failure::ofError(options.report, error).shown().c_str());
             return exitSomeFailed;
         }
         reportGuard.reportOpened();
@@ -210,7 +210,7 @@ int convertAll(const orv::cli::Options& options) {
         if (error == 0 || reportFailed)
             return;
         reportFailed = true;
-        progress.printLine("orvconv: " + quotedName(options.report) + ": " + std::strerror(error));
+        progress.printLine("orvconv: " + Failure::ofError(options.report, error).shown());
     };
     const bool quiet = options.verbosity == Options::Verbosity::Quiet;
     const bool verbose = options.verbosity == Options::Verbosity::Verbose;
@@ -261,7 +261,7 @@ int convertAll(const orv::cli::Options& options) {
             } catch (const std::bad_alloc&) {
                 // Out of memory around the conversion: this source fails, the batch goes on.
                 slot.result = {};
-                slot.result.failure = {slot.item.source, std::strerror(ENOMEM), "", ""};
+                slot.result.failure = Failure::ofError(slot.item.source, ENOMEM);
                 return JobEnd::ended;
             }
         },

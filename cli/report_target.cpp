@@ -70,10 +70,10 @@ Failure ReportGuard::failure(const SourceItem& item) const {
     if (!active_)
         return {};
     if (same(item.source))
-        return {item.source, reason, "", ""};
+        return Failure::withReason(item.source, reason);
     for (const std::string& output : selectedOutputs(options_, item.outputBase))
         if (same(output))
-            return {output, reason, "", ""};
+            return Failure::withReason(output, reason);
     return {};
 }
 

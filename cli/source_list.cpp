@@ -8,7 +8,6 @@
 
 #include <algorithm>
 #include <cerrno>
-#include <cstring>
 #include <sys/stat.h>
 
 namespace orv::cli {
@@ -17,8 +16,8 @@ namespace {
 
 std::string describe(const std::string& pathShown, const Failure& failure,
                      std::string (*name)(std::string_view)) {
-    if (failure.earlier.empty())
-        return pathShown + ": " + failure.reason;
+    if (!failure.nameIsTaken())
+        return pathShown + ": " + failure.met.reason;
     return pathShown + ": output name " + name(failure.output) + " already used by " +
            name(failure.earlier);
 }
@@ -74,7 +73,7 @@ void SourceLister::claimAcrossBases(SourceItem& item) {
     const auto claimFile = [&](const std::string& output) {
         OutputNames::Claim claim = outputNames_->claim('\1' + pathKey(output), item.source);
         if (claim.kind == OutputNames::Claim::Kind::taken)
-            item.failure = {item.source, "", output, std::move(claim.earlier)};
+            item.failure = Failure::nameTaken(item.source, output, std::move(claim.earlier));
         else if (claim.kind == OutputNames::Claim::Kind::caseTwin && item.caseTwinOf.empty())
             item.caseTwinOf = std::move(claim.earlier);
     };
@@ -108,11 +107,11 @@ std::string pathKey(const std::string& path) {
 }
 
 std::string Failure::shown() const {
-    return describe(quotedName(path), *this, quotedName);
+    return describe(quotedName(met.path), *this, quotedName);
 }
 
 std::string Failure::text() const {
-    return describe(path, *this, asIs);
+    return describe(met.path, *this, asIs);
 }
 
 SourceLister::SourceLister(const Options& options)
@@ -131,7 +130,7 @@ void SourceLister::listNames(const Sink& sink) {
             addOperand(name, true, sink);
         });
         if (error != 0)
-            fail(list, std::strerror(error), sink);
+            fail(Failure::ofError(list, error), sink);
     }
 }
 
@@ -142,14 +141,13 @@ void SourceLister::addOperand(const std::string& operand, bool listed, const Sin
     // A NUL in a line-separated list would cut the name short, and
     // another file would be read in its place.
     if (operand.find('\0') != std::string::npos)
-        return fail(operand, std::strerror(EINVAL), sink);
+        return fail(Failure::ofError(operand, EINVAL), sink);
     std::string place;
     if (!listed)
         place = baseName(operand);
     else if (!options_.outputDir.empty() && !placeBelow(operand, place))
-        return fail(operand,
-                    "a listed name must be relative, without '..', to go under the "
-                    "output folder",
+        return fail(Failure::withReason(operand, "a listed name must be relative, without '..', "
+                                                 "to go under the output folder"),
                     sink);
     struct stat status;
     if (options_.recursive && ::stat(operand.c_str(), &status) == 0 && S_ISDIR(status.st_mode)) {
@@ -160,15 +158,17 @@ void SourceLister::addOperand(const std::string& operand, bool listed, const Sin
                     !viaLink, sink);
             },
             [&](const std::string& folder, int error) {
-                fail(folder, std::strerror(error), sink);
+                fail(Failure::ofError(folder, error), sink);
             });
     } else {
         add(operand, place, false, sink);
     }
 }
 
-void SourceLister::fail(const std::string& path, const char* reason, const Sink& sink) {
-    sink({path, path, {path, reason, "", ""}, 0, false});
+// A source that fails as it is listed: the path concerned stands in it.
+void SourceLister::fail(Failure failure, const Sink& sink) {
+    std::string path = failure.met.path;
+    sink({path, std::move(path), std::move(failure), 0, false});
 }
 
 void SourceLister::add(const std::string& source, const std::string& belowOutputDir, bool walked,
@@ -181,8 +181,8 @@ void SourceLister::add(const std::string& source, const std::string& belowOutput
                     walked};
     OutputNames::Claim claim = outputNames_->claim(pathKey(item.outputBase), source);
     if (claim.kind == OutputNames::Claim::Kind::taken)
-        item.failure = {source, "", firstOutput(options_, item.outputBase),
-                        std::move(claim.earlier)};
+        item.failure = Failure::nameTaken(source, firstOutput(options_, item.outputBase),
+                                          std::move(claim.earlier));
     else if (claim.kind == OutputNames::Claim::Kind::caseTwin)
         item.caseTwinOf = std::move(claim.earlier);
     if (options_.unicode && options_.text && !item.failure.any())

@@ -1,26 +1,42 @@
 #pragma once
 
 #include "cli/options.h"
+#include "io/conversion_error.h"
 
 #include <cstdint>
 #include <functional>
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace orv::cli {
 
-// Why a source failed: the path concerned and the platform's description,
-// or, for an output name that an earlier source of the run already uses,
-// that output name and the earlier source.
+// Why a source failed: what the run met, as io tells it (the path concerned
+// and the platform's description), or, for an output name that an earlier
+// source of the run already uses, that output name and the earlier source.
 struct Failure {
-    std::string path;
-    std::string reason;
+    orv::Failure met;    // the source's path alone, for a name taken
     std::string output;  // the output name in dispute
     std::string earlier; // the source that has it
 
+    static Failure of(orv::Failure met) { return {std::move(met), {}, {}}; }
+    // The platform's description of errorNumber for path.
+    static Failure ofError(std::string path, int errorNumber) {
+        return of(orv::Failure::ofError(std::move(path), errorNumber));
+    }
+    // A failure the platform has no number for.
+    static Failure withReason(std::string path, std::string reason) {
+        return of({std::move(path), 0, std::move(reason)});
+    }
+    // source's output name output is already used by earlier.
+    static Failure nameTaken(std::string source, std::string output, std::string earlier) {
+        return {{std::move(source), 0, {}}, std::move(output), std::move(earlier)};
+    }
+
+    bool nameIsTaken() const { return !earlier.empty(); }
     // The path alone does not say: it may be the empty name a user gave.
-    bool any() const { return !path.empty() || !reason.empty() || !earlier.empty(); }
+    bool any() const { return !met.path.empty() || !met.reason.empty() || nameIsTaken(); }
     // "path: reason" with every name as the terminal should show it.
     std::string shown() const;
     // The same with the names' bytes as they are, for the report.
@@ -71,7 +87,7 @@ private:
     void addOperand(const std::string& operand, bool listed, const Sink& sink);
     void add(const std::string& source, const std::string& belowOutputDir, bool walked,
              const Sink& sink);
-    void fail(const std::string& path, const char* reason, const Sink& sink);
+    void fail(Failure failure, const Sink& sink);
     // With -U and -t, one source's Unicode text may be another's text output.
     void claimAcrossBases(SourceItem& item);
 

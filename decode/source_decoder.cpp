@@ -1,12 +1,12 @@
 #include "decode/source_decoder.h"
 
-#include "decode/byte_kernels.h"
-#include "decode/byte_tables.h"
-#include "decode/char_map.h"
 #include "io/background_writer.h"
 #include "io/block_sizes.h"
 #include "io/conversion_error.h"
 #include "io/scratch_blocks.h"
+#include "simd/byte_kernels.h"
+#include "simd/byte_tables.h"
+#include "simd/char_map.h"
 
 #include <algorithm>
 #include <cerrno>

@@ -2,9 +2,9 @@
 // bytes, and traps when their output differs from the plain statement of the
 // conversion or an invariant of it does not hold.
 
-#include "decode/char_map.h"
 #include "decode/source_decoder.h"
 #include "io/conversion_error.h"
+#include "simd/char_map.h"
 #include "tests/reference/conversion.h"
 #include "tests/reference/decoding.h"
 #include "tests/reference/documents.h"

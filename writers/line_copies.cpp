@@ -1,9 +1,9 @@
 #include "writers/line_copies.h"
 
-#include "decode/byte_kernels.h"
 #include "io/block_sizes.h"
 #include "io/conversion_error.h"
 #include "io/scratch_blocks.h"
+#include "simd/byte_kernels.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -11,17 +11,19 @@
 namespace orv {
 namespace {
 
+// A piece of a line through the escaper, straight into the writer's room.
 void escapeRtf(std::string_view text, BackgroundWriter& out) {
-    // Specials are rare: copy the runs between them whole.
     const char* p = text.data();
     const char* const end = p + text.size();
     while (p != end) {
-        const char* special = findRtfSpecial(p, end);
-        out.write({p, static_cast<std::size_t>(special - p)});
-        for (p = special; p != end && isRtfSpecial(static_cast<unsigned char>(*p)); ++p) {
-            char escaped[rtfEscapeBytes];
-            out.write({escaped, writeRtfEscape(static_cast<unsigned char>(*p), escaped)});
-        }
+        const auto room = out.room(rtfEscapeBytes);
+        const std::size_t fits = room.size() / rtfEscapeBytes;
+        const char* const bound = static_cast<std::size_t>(end - p) > fits ? p + fits : end;
+        const EscapedRun run = orv::escapeRtf(p, bound, room.data());
+        out.commit(run.written);
+        // A line holds no CR; should one come, it is left out, as a line end
+        // would be.
+        p = run.next == bound ? bound : run.next + 1;
     }
 }
 

@@ -1,9 +1,9 @@
 #pragma once
 
-#include "decode/byte_kernels.h"
 #include "decode/decoded_line_blocks.h"
 #include "io/background_writer.h"
 #include "io/byte_files.h"
+#include "simd/byte_kernels.h"
 
 #include <string_view>
 

@@ -1,17 +1,22 @@
 // The byte kernels on every SIMD target against the plain loops: on every
 // byte value, and on bytes that touch unreadable memory on either side, so
-// that a load or store past what a kernel was given is a crash here.
-#include "decode/byte_kernels.h"
-#include "decode/kernel_targets.h"
+// that a load or store past what a kernel was given is a crash here. Each
+// kernel is a test of its own.
+#include "simd/byte_kernels.h"
+#include "simd/kernel_targets.h"
 
 #include <gtest/gtest.h>
 
 #include <sys/mman.h>
 #include <unistd.h>
 
+#include <cstdint>
 #include <cstring>
+#include <ostream>
 #include <random>
 #include <string>
+#include <string_view>
+#include <vector>
 
 namespace orv::test {
 namespace {
@@ -31,6 +36,9 @@ std::string drawn(std::mt19937& rng, std::size_t length, std::string_view alphab
         c = alphabet.empty() ? static_cast<char>(rng()) : alphabet[rng() % alphabet.size()];
     return bytes;
 }
+
+// Which unreadable page a buffer lies next to.
+enum class Side { afterGuard, beforeGuard };
 
 // One readable and writable page with an unreadable one on each side.
 class GuardedPage {
@@ -54,17 +62,24 @@ public:
     GuardedPage& operator=(const GuardedPage&) = delete;
 
     bool ok() const { return base_ != nullptr; }
-    char* begin() const { return base_ + size_; }
-    char* end() const { return base_ + 2 * size_; }
-    // n bytes at the start of the page or at its end.
-    char* place(std::size_t n, bool atEnd) const { return atEnd ? end() - n : begin(); }
+    // n bytes whose first lies at align bytes past a multiple of 64, as close
+    // to the unreadable page on side as that allows: touching it when align
+    // is 0 after it, or when the n bytes end on a multiple of 64 before it;
+    // fewer than 64 bytes away otherwise, which is less than a vector.
+    char* place(std::size_t n, std::size_t align, Side side) const {
+        char* const begin = base_ + size_;
+        if (side == Side::afterGuard)
+            return begin + align;
+        char* const last = begin + size_ - n;
+        return last - ((reinterpret_cast<std::uintptr_t>(last) - align) & 63);
+    }
 
 private:
     std::size_t size_ = 0;
     char* base_ = nullptr;
 };
 
-TEST(KernelBounds, EveryByteValueMatchesThePlainLoops) {
+TEST(KernelValues, EveryByteValueMatchesThePlainLoops) {
     onEveryTarget([] {
         std::mt19937 rng(82);
         for (std::size_t length = 0; length < 600; length += 1 + length / 16) {
@@ -98,70 +113,188 @@ TEST(KernelBounds, EveryByteValueMatchesThePlainLoops) {
     });
 }
 
-// Every length up to two of the widest vectors, at the start and at the end
-// of a page between unreadable ones, as input and as output: the kernels
-// read nothing outside what they are given and write nothing outside the
-// room they are given.
-TEST(KernelBounds, NoKernelReachesPastItsBytes) {
+// A kernel's output room of a given size, placed in the output page.
+struct OutputAt {
+    const GuardedPage& page;
+    std::size_t align;
+    Side side;
+    char* operator()(std::size_t room) const { return page.place(room, align, side); }
+};
+
+using Check = testing::AssertionResult (*)(const char* in, std::size_t n, const OutputAt& out);
+
+testing::AssertionResult same(std::string_view fast, std::string_view slow) {
+    if (fast == slow)
+        return testing::AssertionSuccess();
+    return testing::AssertionFailure() << "kernel and plain loop differ";
+}
+
+template <class T> testing::AssertionResult same(T fast, T slow) {
+    if (fast == slow)
+        return testing::AssertionSuccess();
+    return testing::AssertionFailure() << "kernel and plain loop stop at different places";
+}
+
+// Where the plain loops write; the kernels write into the guarded page.
+char* scratch() {
+    static std::vector<char> bytes(16384);
+    return bytes.data();
+}
+
+const unsigned char* bytesAt(const char* in) {
+    return reinterpret_cast<const unsigned char*>(in);
+}
+
+testing::AssertionResult findBreakOrCrCheck(const char* in, std::size_t n, const OutputAt&) {
+    return same(findBreakOrCr(bytesAt(in), bytesAt(in) + n),
+                plain::findBreakOrCr(bytesAt(in), bytesAt(in) + n));
+}
+
+testing::AssertionResult findRtfSpecialCheck(const char* in, std::size_t n, const OutputAt&) {
+    return same(findRtfSpecial(in, in + n), plain::findRtfSpecial(in, in + n));
+}
+
+// Room for the bytes given, which the bytes kept may not fill.
+testing::AssertionResult reverseTranslateCheck(const char* in, std::size_t n,
+                                               const OutputAt& place) {
+    char* const out = place(n);
+    const std::size_t kept = reverseTranslate(bytesAt(in), bytesAt(in) + n, out);
+    const std::size_t plainKept = plain::reverseTranslate(bytesAt(in), bytesAt(in) + n, scratch());
+    return same({out, kept}, {scratch(), plainKept});
+}
+
+testing::AssertionResult reverseTranslateSegmentCheck(const char* in, std::size_t n,
+                                                      const OutputAt& place) {
+    for (const int before : {-1, int{'\r'}}) {
+        char* const out = place(n);
+        const std::size_t kept = reverseTranslateSegment(bytesAt(in), bytesAt(in) + n, out, before);
+        const std::size_t plainKept =
+            plain::reverseTranslateSegment(bytesAt(in), bytesAt(in) + n, scratch(), before);
+        if (auto r = same({out, kept}, {scratch(), plainKept}); !r)
+            return r << " (before " << before << ")";
+    }
+    return testing::AssertionSuccess();
+}
+
+testing::AssertionResult reverseCopyCheck(const char* in, std::size_t n, const OutputAt& place) {
+    char* const out = place(n);
+    reverseCopy(in, n, out);
+    plain::reverseCopy(in, n, scratch());
+    return same({out, n}, {scratch(), n});
+}
+
+// Room for four bytes for each byte taken: up to the first CR, or all.
+testing::AssertionResult escapeRtfCheck(const char* in, std::size_t n, const OutputAt& place) {
+    const EscapedRun b = plain::escapeRtf(in, in + n, scratch());
+    char* const out = place(rtfEscapeBytes * static_cast<std::size_t>(b.next - in));
+    const EscapedRun a = escapeRtf(in, in + n, out);
+    if (auto r = same(a.next, b.next); !r)
+        return r;
+    return same({out, a.written}, {scratch(), b.written});
+}
+
+// As much room as the plain loops write, as much as they stop at (a segment
+// takes its length and 3 more), and less.
+testing::AssertionResult decodeWholeSegmentsCheck(const char* in, std::size_t n,
+                                                  const OutputAt& place) {
+    const auto* first = bytesAt(in);
+    for (const bool tabAfter : {false, true}) {
+        const std::size_t full =
+            plain::decodeWholeSegments(first, first + n, scratch(), 4 * n + 64, tabAfter).written;
+        for (const std::size_t room : {full, full / 2}) {
+            const DecodedRun b =
+                plain::decodeWholeSegments(first, first + n, scratch(), room, tabAfter);
+            char* const out = place(room);
+            const DecodedRun a = decodeWholeSegments(first, first + n, out, room, tabAfter);
+            auto r = same(a.next, b.next);
+            if (r)
+                r = same({out, a.written}, {scratch(), b.written});
+            if (r)
+                r = same(a.tabAfter, b.tabAfter);
+            if (!r)
+                return r << " (room " << room << ", tab " << tabAfter << ")";
+        }
+    }
+    return testing::AssertionSuccess();
+}
+
+// Escaping takes room for four times a line's bytes: room for every line,
+// and for some (any ending shorter than an escape included).
+testing::AssertionResult writeWholeLinesCheck(const char* in, std::size_t n,
+                                              const OutputAt& place) {
+    for (const LineForm form : {LineForm::reversed, LineForm::rtfEscaped}) {
+        const std::size_t full = form == LineForm::reversed ? n + n / 2 * 4 : 4 * n + n / 2 * 4;
+        for (const std::size_t room : {full, full / 3 + 1}) {
+            for (const std::string_view ending : {"</P>", ""}) {
+                const LineRun b = plain::writeWholeLines(in, in + n, scratch(), room, form, ending);
+                char* const out = place(room);
+                const LineRun a = writeWholeLines(in, in + n, out, room, form, ending);
+                auto r = same(a.next, b.next);
+                if (r)
+                    r = same({out, a.written}, {scratch(), b.written});
+                if (!r)
+                    return r << " (form " << static_cast<int>(form) << ", room " << room
+                             << ", ending \"" << ending << "\")";
+            }
+        }
+    }
+    return testing::AssertionSuccess();
+}
+
+struct Kernel {
+    const char* name;
+    Check check;
+};
+void PrintTo(const Kernel& kernel, std::ostream* os) {
+    *os << kernel.name;
+}
+
+const Kernel kernels[] = {
+    {"findBreakOrCr", findBreakOrCrCheck},
+    {"findRtfSpecial", findRtfSpecialCheck},
+    {"reverseTranslate", reverseTranslateCheck},
+    {"reverseTranslateSegment", reverseTranslateSegmentCheck},
+    {"reverseCopy", reverseCopyCheck},
+    {"escapeRtf", escapeRtfCheck},
+    {"decodeWholeSegments", decodeWholeSegmentsCheck},
+    {"writeWholeLines", writeWholeLinesCheck},
+};
+
+class KernelBounds : public testing::TestWithParam<Kernel> {};
+
+// Every length up to two of the widest vectors, at every alignment, right
+// after an unreadable page and right before one, as input and as output
+// (kernels write up to the room they are given): a kernel that reads a byte
+// outside what it is given, or writes one outside its room, crashes here,
+// on every target this processor has.
+TEST_P(KernelBounds, ReachesNothingPastItsBytes) {
     GuardedPage input, output;
     if (!input.ok() || !output.ok())
         GTEST_SKIP() << "no guarded pages: " << std::strerror(errno);
+    const Check check = GetParam().check;
     onEveryTarget([&] {
         std::mt19937 rng(83);
+        // Breaks, CRs, LFs and fillers; RTF specials and TABs; any byte.
         const std::string_view alphabets[] = {"ab\x03\xfc\r\n\xff\x83",
-                                              "ab\\{}\r\n\xff\t\x1f \x7f\x80"};
+                                              "ab\\{}\r\n\xff\t\x1f \x7f\x80", ""};
         for (std::size_t n = 0; n <= 128; ++n) {
-            for (const bool inAtEnd : {false, true}) {
-                for (const std::string_view alphabet : alphabets) {
-                    const std::string bytes = drawn(rng, n, alphabet);
-                    char* in = input.place(n, inAtEnd);
-                    std::memcpy(in, bytes.data(), n);
-                    const auto* first = reinterpret_cast<const unsigned char*>(in);
-                    const auto* last = first + n;
-                    EXPECT_EQ(findBreakOrCr(first, last), plain::findBreakOrCr(first, last));
-                    EXPECT_EQ(findRtfSpecial(in, in + n), plain::findRtfSpecial(in, in + n));
-                    std::string slow(6 * n + 64, '\0');
-                    for (const bool outAtEnd : {false, true}) {
-                        // Room for the bytes given, which the bytes kept may not fill.
-                        std::size_t size = plain::reverseTranslate(first, last, slow.data());
-                        char* out = output.place(n, outAtEnd);
-                        EXPECT_EQ(std::string(out, reverseTranslate(first, last, out)),
-                                  slow.substr(0, size));
-                        size = plain::reverseTranslateSegment(first, last, slow.data(), '\r');
-                        EXPECT_EQ(std::string(out, reverseTranslateSegment(first, last, out, '\r')),
-                                  slow.substr(0, size));
-                        out = output.place(n, outAtEnd);
-                        reverseCopy(in, n, out);
-                        plain::reverseCopy(in, n, slow.data());
-                        EXPECT_EQ(std::string(out, n), slow.substr(0, n));
-                        // As much room as the plain loops write, and as much as they
-                        // stop at (a segment takes its length and 3 more).
-                        const std::size_t room =
-                            plain::decodeWholeSegments(first, last, slow.data(), slow.size(), true)
-                                .written;
-                        const DecodedRun b =
-                            plain::decodeWholeSegments(first, last, slow.data(), room, true);
-                        out = output.place(room, outAtEnd);
-                        const DecodedRun a = decodeWholeSegments(first, last, out, room, true);
-                        EXPECT_EQ(a.next, b.next);
-                        EXPECT_EQ(std::string(out, a.written), slow.substr(0, b.written));
-                        for (const LineForm form : {LineForm::reversed, LineForm::rtfEscaped}) {
-                            // Escaping takes room for four times a line's bytes: room
-                            // for every line, and for some (any ending shorter than an
-                            // escape included).
-                            const std::size_t full =
-                                form == LineForm::reversed ? n + n / 2 * 4 : 4 * n + n / 2 * 4;
-                            for (const std::size_t room : {full, full / 3 + 1}) {
-                                for (const std::string_view ending : {"</P>", ""}) {
-                                    const LineRun d = plain::writeWholeLines(
-                                        in, in + n, slow.data(), room, form, ending);
-                                    out = output.place(room, outAtEnd);
-                                    const LineRun c =
-                                        writeWholeLines(in, in + n, out, room, form, ending);
-                                    EXPECT_EQ(c.next, d.next);
-                                    EXPECT_EQ(std::string(out, c.written),
-                                              slow.substr(0, d.written));
-                                }
+            for (const std::string_view alphabet : alphabets) {
+                const std::string bytes = drawn(rng, n, alphabet);
+                for (std::size_t align = 0; align < 64; ++align) {
+                    for (const Side inSide : {Side::afterGuard, Side::beforeGuard}) {
+                        char* const in = input.place(n, align, inSide);
+                        std::memcpy(in, bytes.data(), n);
+                        for (const Side outSide : {Side::afterGuard, Side::beforeGuard}) {
+                            const testing::AssertionResult r =
+                                check(in, n, OutputAt{output, align, outSide});
+                            if (!r) {
+                                ADD_FAILURE()
+                                    << r.message() << ": length " << n << ", alignment " << align
+                                    << ", input "
+                                    << (inSide == Side::afterGuard ? "after" : "before")
+                                    << " a guard, output "
+                                    << (outSide == Side::afterGuard ? "after" : "before") << " one";
+                                return;
                             }
                         }
                     }
@@ -170,6 +303,11 @@ TEST(KernelBounds, NoKernelReachesPastItsBytes) {
         }
     });
 }
+
+INSTANTIATE_TEST_SUITE_P(EachKernel, KernelBounds, testing::ValuesIn(kernels),
+                         [](const testing::TestParamInfo<Kernel>& info) {
+                             return std::string(info.param.name);
+                         });
 
 } // namespace
 } // namespace orv::test

@@ -1,13 +1,13 @@
 // The streaming paths against the plain statement of the conversion: the
 // source decoder, the writers and the background writer. The cases sit on
 // the block edges of whatever block sizes the build uses.
-#include "decode/byte_kernels.h"
-#include "decode/kernel_targets.h"
 #include "decode/source_decoder.h"
 #include "io/background_writer.h"
 #include "io/block_sizes.h"
 #include "io/conversion_error.h"
 #include "io/scratch_blocks.h"
+#include "simd/byte_kernels.h"
+#include "simd/kernel_targets.h"
 #include "tests/core/test_support.h"
 #include "tests/reference/conversion.h"
 #include "tests/reference/decoding.h"

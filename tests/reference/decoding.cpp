@@ -1,8 +1,8 @@
 #include "tests/reference/decoding.h"
 
-#include "decode/char_map.h"
 #include "io/byte_files.h"
 #include "io/conversion_error.h"
+#include "simd/char_map.h"
 
 #include <cerrno>
 #include <utility>

@@ -18,16 +18,16 @@
 #define HWY_WANT_AVX3_DL
 #endif
 #undef HWY_TARGET_INCLUDE
-#define HWY_TARGET_INCLUDE "decode/byte_kernels.cpp"
+#define HWY_TARGET_INCLUDE "simd/byte_kernels.cpp"
 #include <hwy/foreach_target.h> // IWYU pragma: keep
 
 #include <hwy/highway.h>
 
-#include "decode/byte_kernels.h"
-#include "decode/byte_tables.h"
-#include "decode/char_map.h"
-#include "decode/kernel_loops.h"
-#include "decode/kernel_targets.h"
+#include "simd/byte_kernels.h"
+#include "simd/byte_tables.h"
+#include "simd/char_map.h"
+#include "simd/kernel_loops.h"
+#include "simd/kernel_targets.h"
 
 #include <algorithm>
 #include <array>
@@ -50,6 +50,7 @@ struct KernelTable {
     decltype(&orv::decodeWholeSegments) decodeWholeSegments;
     decltype(&orv::reverseCopy) reverseCopy;
     decltype(&orv::findRtfSpecial) findRtfSpecial;
+    decltype(&orv::escapeRtf) escapeRtf;
     decltype(&orv::writeWholeLines) writeWholeLines;
 };
 } // namespace orv
@@ -229,16 +230,20 @@ const char* FindRtfSpecial(const char* p, const char* end) {
 }
 
 #if HWY_TARGET == HWY_AVX3_DL
-#include "decode/vbmi_kernels-inl.h"
+#include "simd/vbmi_kernels-inl.h"
 #else
-#include "decode/shuffle_kernels-inl.h"
+#include "simd/shuffle_kernels-inl.h"
 #endif
 
 #endif
+
+EscapedRun EscapeRtf(const char* p, const char* end, char* out) {
+    return escapeRtfWith(p, end, out, 0, FindRtfSpecial);
+}
 
 const KernelTable kernelTable = {FindBreakOrCr,       ReverseTranslate, ReverseTranslateSegment,
                                  DecodeWholeSegments, ReverseCopy,      FindRtfSpecial,
-                                 WriteWholeLines};
+                                 EscapeRtf,           WriteWholeLines};
 } // namespace orv::HWY_NAMESPACE
 HWY_AFTER_NAMESPACE();
 
@@ -414,6 +419,10 @@ const char* findRtfSpecial(const char* p, const char* end) {
     return kernels().findRtfSpecial(p, end);
 }
 
+EscapedRun escapeRtf(const char* p, const char* end, char* out) {
+    return kernels().escapeRtf(p, end, out);
+}
+
 LineRun writeWholeLines(const char* p, const char* end, char* out, std::size_t room, LineForm form,
                         std::string_view paragraphEnd) {
     return kernels().writeWholeLines(p, end, out, room, form, paragraphEnd);
@@ -464,6 +473,10 @@ const char* findRtfSpecial(const char* p, const char* end) {
     while (p != end && !specials[static_cast<unsigned char>(*p)])
         ++p;
     return p;
+}
+
+EscapedRun escapeRtf(const char* p, const char* end, char* out) {
+    return escapeRtfWith(p, end, out, 0, findRtfSpecial);
 }
 
 LineRun writeWholeLines(const char* p, const char* end, char* out, std::size_t room, LineForm form,

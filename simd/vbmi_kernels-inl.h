@@ -197,29 +197,6 @@ HWY_INLINE __mmask64 RtfSpecialsIn(__m512i v) {
            _mm512_cmpeq_epi8_mask(v, _mm512_set1_epi8('}'));
 }
 
-// [p, end) as the RTF body holds it; returns the bytes written. A chunk is
-// stored whole up to its first special, and the specials after it up to
-// the next ordinary byte are escaped from the same mask.
-HWY_INLINE std::size_t EscapeRtf(const char* p, const char* end, char* out) {
-    std::size_t written = 0;
-    while (p != end) {
-        const auto n = std::min(chunk, static_cast<std::size_t>(end - p));
-        const __m512i v = _mm512_maskz_loadu_epi8(FirstLanes(n), p);
-        // The lanes past n are zeros, which are specials too.
-        const __mmask64 specials = RtfSpecialsIn(v) & FirstLanes(n);
-        const std::size_t run = specials != 0 ? _tzcnt_u64(specials) : n;
-        _mm512_mask_storeu_epi8(out + written, FirstLanes(run), v);
-        written += run;
-        // The specials from run on, up to the first lane that is none (at
-        // n at the latest: the mask is clear from there).
-        const std::size_t escaped = run == n ? 0 : _tzcnt_u64(~(specials >> run));
-        for (std::size_t i = run; i < run + escaped; ++i)
-            written += writeRtfEscape(static_cast<unsigned char>(p[i]), out + written);
-        p += run + escaped;
-    }
-    return written;
-}
-
 // As DecodeWholeSegments does with segments: every line that ends in the
 // chunk loaded at the first line's start is taken from the register.
 LineRun WriteWholeLines(const char* p, const char* end, char* out, std::size_t room, LineForm form,
@@ -254,7 +231,7 @@ LineRun WriteWholeLines(const char* p, const char* end, char* out, std::size_t r
                 ReverseCopy(p, static_cast<std::size_t>(cr - p), out + written);
                 written += static_cast<std::size_t>(cr - p);
             } else {
-                written += EscapeRtf(p, cr, out + written);
+                written = escapeRtfWith(p, cr, out, written, FindRtfSpecial).written;
             }
             endLine(cr);
             continue;
@@ -281,7 +258,7 @@ LineRun WriteWholeLines(const char* p, const char* end, char* out, std::size_t r
                         _mm512_add_epi8(Iota(), _mm512_set1_epi8(static_cast<char>(from))), v));
                 written += length;
             } else {
-                written += EscapeRtf(p, cr, out + written);
+                written = escapeRtfWith(p, cr, out, written, FindRtfSpecial).written;
             }
             endLine(cr);
             crs &= crs - 1;

@@ -1,4 +1,4 @@
-#include "decode/char_map.h"
+#include "simd/char_map.h"
 
 namespace orv {
 namespace {

@@ -1,6 +1,6 @@
-#include "decode/byte_tables.h"
+#include "simd/byte_tables.h"
 
-#include "decode/char_map.h"
+#include "simd/char_map.h"
 
 #include <algorithm>
 #include <bit>

@@ -1,9 +1,8 @@
 #pragma once
 
-#include <array>
+#include "simd/rtf_escaper.h"
+
 #include <cstddef>
-#include <cstdint>
-#include <cstring>
 #include <string_view>
 
 namespace orv {
@@ -44,57 +43,15 @@ DecodedRun decodeWholeSegments(const unsigned char* p, const unsigned char* end,
 // Bytes [p, p + n) back to front into out.
 void reverseCopy(const char* p, std::size_t n, char* out);
 
-// The bytes an RTF body cannot hold as they are: \, { and }, which RTF
-// reads as its own, every control byte but TAB, and every byte from 128 up,
-// which readers take in whatever code page they guess unless it is written
-// as \'hh (RTF is 7-bit; the header declares the code page).
-inline constexpr bool isRtfSpecial(unsigned char b) {
-    return b == '\\' || b == '{' || b == '}' || (b < 0x20 && b != '\t') || b >= 0x80;
-}
-// The most bytes one byte takes in an RTF body.
-inline constexpr std::size_t rtfEscapeBytes = 4;
-
-// Each byte as the RTF body writes it when it isRtfSpecial: \\, \{ or \},
-// else \'hh (lower-case hex), padded to four bytes for a store of fixed
-// size; length 0 for the bytes written as they are, and for CR, which ends
-// a line instead.
-struct alignas(8) RtfEscape {
-    char bytes[rtfEscapeBytes];
-    std::uint8_t length;
-};
-inline constexpr std::array<RtfEscape, 256> rtfEscapes = [] {
-    std::array<RtfEscape, 256> table{};
-    constexpr char digits[] = "0123456789abcdef";
-    for (int b = 0; b < 256; ++b) {
-        RtfEscape& e = table[static_cast<std::size_t>(b)];
-        if (b == '\r' || !isRtfSpecial(static_cast<unsigned char>(b)))
-            continue;
-        e.bytes[0] = '\\';
-        if (b == '\\' || b == '{' || b == '}') {
-            e.bytes[1] = static_cast<char>(b);
-            e.length = 2;
-        } else {
-            e.bytes[1] = '\'';
-            e.bytes[2] = digits[b >> 4];
-            e.bytes[3] = digits[b & 0xF];
-            e.length = 4;
-        }
-    }
-    return table;
-}();
-
-// The escape of b (a special other than CR) at out, which has room for
-// rtfEscapeBytes bytes whatever it takes; returns the bytes that count.
-inline std::size_t writeRtfEscape(unsigned char b, char* out) {
-    std::memcpy(out, rtfEscapes[b].bytes, rtfEscapeBytes);
-    return rtfEscapes[b].length;
-}
-
 // The first byte of [p, end) that isRtfSpecial, or end.
 const char* findRtfSpecial(const char* p, const char* end);
 
+// [p, end) escaped for an RTF body, up to end or the first CR, into out:
+// escapeRtfWith over findRtfSpecial.
+EscapedRun escapeRtf(const char* p, const char* end, char* out);
+
 // How a writer puts a decoded line into its document: back to front, or as
-// it is with each byte that isRtfSpecial escaped (writeRtfEscape).
+// it is with each byte that isRtfSpecial escaped (escapeRtf).
 enum class LineForm : unsigned char { reversed, rtfEscaped };
 
 // The whole lines at the start of [p, end), each ended by a CR that is not
@@ -119,6 +76,7 @@ DecodedRun decodeWholeSegments(const unsigned char* p, const unsigned char* end,
                                std::size_t room, bool tabAfter);
 void reverseCopy(const char* p, std::size_t n, char* out);
 const char* findRtfSpecial(const char* p, const char* end);
+EscapedRun escapeRtf(const char* p, const char* end, char* out);
 LineRun writeWholeLines(const char* p, const char* end, char* out, std::size_t room, LineForm form,
                         std::string_view paragraphEnd);
 } // namespace plain

@@ -1,8 +1,9 @@
 #pragma once
 
-#include "decode/byte_kernels.h"
-#include "decode/byte_tables.h"
-#include "decode/char_map.h"
+#include "simd/byte_kernels.h"
+#include "simd/byte_tables.h"
+#include "simd/char_map.h"
+#include "simd/rtf_escaper.h"
 
 #include <cstddef>
 #include <cstring>
@@ -60,11 +61,9 @@ DecodedRun wholeSegments(const unsigned char* p, const unsigned char* end, char*
 }
 
 // writeWholeLines for LineForm::rtfEscaped over findSpecial
-// (findRtfSpecial). A CR is a special too, so one scan finds the next byte
-// to escape or the line's end, runs the length of the text, not of a line,
-// and copies the runs between specials whole; a run of specials (text in
-// the upper half of the code page) is escaped without another scan. The
-// scan stops at the longest line that fits what is left of room; the bytes
+// (findRtfSpecial): each line through the one escaper, which stops at its
+// CR, so one scan runs the length of the text, not of a line. The escape
+// stops at the longest line that fits what is left of room; the bytes
 // written past the last whole line are left, uncounted.
 template <class FindSpecial>
 LineRun escapedLines(const char* p, const char* end, char* out, std::size_t room,
@@ -74,27 +73,14 @@ LineRun escapedLines(const char* p, const char* end, char* out, std::size_t room
         // The bytes that may be written; a CR may stand at bound too.
         const std::size_t longest = (room - written - paragraphEnd.size()) / rtfEscapeBytes;
         const char* const bound = static_cast<std::size_t>(end - p) > longest ? p + longest : end;
-        std::size_t taken = written;
-        const char* q = p;
-        for (;;) {
-            const char* special = findSpecial(q, bound);
-            std::memcpy(out + taken, q, static_cast<std::size_t>(special - q));
-            taken += static_cast<std::size_t>(special - q);
-            // Each byte's store of four stays within the four it may take.
-            for (q = special; q != bound; ++q) {
-                const RtfEscape& e = rtfEscapes[static_cast<unsigned char>(*q)];
-                if (e.length == 0)
-                    break; // an ordinary byte, or CR
-                std::memcpy(out + taken, e.bytes, rtfEscapeBytes);
-                taken += e.length;
-            }
-            if (q == bound || *q == '\r')
-                break;
-        }
+        // Escaped into out itself, past the lines before: the compiler then
+        // keeps one count for both.
+        const EscapedRun line = escapeRtfWith(p, bound, out, written, findSpecial);
+        const char* const q = line.next;
         if (q == end || *q != '\r' || q + 1 == end)
             break;
-        std::memcpy(out + taken, paragraphEnd.data(), paragraphEnd.size());
-        written = taken + paragraphEnd.size();
+        std::memcpy(out + line.written, paragraphEnd.data(), paragraphEnd.size());
+        written = line.written + paragraphEnd.size();
         p = q[1] == '\n' ? q + 2 : q + 1;
     }
     return {p, written};
