@@ -3,6 +3,7 @@
 #include "app/window_services.h"
 
 #include <optional>
+#include <vector>
 
 namespace orv {
 
@@ -17,6 +18,7 @@ public:
 
     void reportSuccess(const std::string& message) override { message_ = {true, message}; }
     void reportFailure(const std::string& description) override { message_ = {false, description}; }
+    void reportWarning(const std::string& message) override { warnings_.push_back(message); }
     void openDocument(const std::string& path) override {
         WindowServices& services = runner_.services_;
         QMetaObject::invokeMethod(
@@ -34,6 +36,7 @@ public:
         std::string text;
     };
     std::optional<Message> message_;
+    std::vector<std::string> warnings_; // told before the closing message
 
 private:
     ConversionRunner& runner_;
@@ -76,6 +79,8 @@ void ConversionRunner::complete(unsigned run) {
     const std::unique_ptr<Worker> worker = std::move(worker_);
     if (worker->message_ && !progress_->cancelled) {
         emit reporting();
+        for (const std::string& warning : worker->warnings_)
+            services_.reportWarning(warning);
         if (worker->message_->success)
             services_.reportSuccess(worker->message_->text);
         else

@@ -24,6 +24,10 @@ void WindowServices::reportFailure(const std::string& description) {
     showMessage(displayName(QByteArray::fromStdString(description)));
 }
 
+void WindowServices::reportWarning(const std::string& message) {
+    showMessage(displayName(QByteArray::fromStdString(message)));
+}
+
 QUrl fileUrl(const QByteArray& absolutePath) {
     return QUrl::fromEncoded("file://" + absolutePath.toPercentEncoding("/"));
 }

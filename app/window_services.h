@@ -22,6 +22,9 @@ public:
     // A conversion's closing message, its names shown as the lists show them.
     void reportSuccess(const std::string& message) final;
     void reportFailure(const std::string& description) final;
+    // Something to know of a kept output, in a box of its own before the
+    // closing message: the closing message stays as it is.
+    void reportWarning(const std::string& message) final;
     // Returns once the user has dismissed the message.
     virtual void showMessage(const QString& text) = 0;
     // The outcome is ignored, as for opening a converted document.

@@ -392,6 +392,23 @@ private Q_SLOTS:
         QCOMPARE(messages_.last(), "Successfully converted!");
     }
 
+    // Bytes of the decoded text with no Unicode character are told in a box
+    // of their own before the closing message, which stays as it is.
+    void unicodeTextWarnsOfReplacedBytesFirst() {
+        QVERIFY(write("HIGH.ORV", "ab\xf0\xf1\x03"
+                                  "cd\x03"));
+        QTRY_VERIFY(file1()->fileNames().contains("HIGH.ORV")); // the folder is watched
+        select("HIGH.ORV");
+        find<QCheckBox>("optFormatUnicode")->setChecked(true);
+        convert("----");
+        waitForTheRun();
+        QCOMPARE(messages_,
+                 QStringList({at("~/HIGH.ORV.utf8.txt: 2 bytes with no Unicode character, "
+                                 "written as U+FFFD"),
+                              "Successfully converted!"}));
+        QVERIFY(filesHere().contains("HIGH.ORV.utf8.txt"));
+    }
+
     void helpOpensTheLocalPageElseTheInstalledOneAndShowsNothing() {
         QTest::mouseClick(find("cmdHelp"), Qt::LeftButton);
         QVERIFY(QDir().mkpath("docs") && QFile("docs/help.htm").open(QIODevice::WriteOnly));
