@@ -90,6 +90,10 @@ int SyncGroup::kindOf(int fd, dev_t& device) {
     if (::fstat(fd, &info) != 0)
         return eachFile;
     device = info.st_dev;
+    return kindOfDevice(fd, device);
+}
+
+int SyncGroup::kindOfDevice(int fd, dev_t device) {
     for (const Device& seen : devices_)
         if (seen.device == device)
             return seen.kind;
@@ -117,7 +121,7 @@ void SyncGroup::syncData() {
         if (fd < 0)
             continue;
         dev_t device = 0;
-        const int kind = kindOf(fd, device);
+        const int kind = file->folderDevice(device) ? kindOfDevice(fd, device) : kindOf(fd, device);
         if (kind == nothingToDo)
             continue;
         if (kind == wholeSystem && !few) {

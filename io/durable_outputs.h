@@ -54,6 +54,8 @@ private:
         int kind; // how it is synced, see durable_outputs.cpp
     };
     int kindOf(int fd, dev_t& device);
+    // The same for a device known already.
+    int kindOfDevice(int fd, dev_t device);
 
     bool batch_;
     std::vector<OutputFile*> files_;

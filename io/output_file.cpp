@@ -187,6 +187,12 @@ int OutputFile::openUnnamed(int access) {
     return ::open(path.c_str(), flags, mode_);
 }
 
+bool OutputFile::folderDevice(dev_t& device) const {
+    // Made in the folder held open: on its file system, whatever has the
+    // folder's name by now.
+    return folder_ && folder_->device(device);
+}
+
 void OutputFile::useNamedTemporariesOnly(bool only) {
     namedTemporariesOnly.store(only, std::memory_order_relaxed);
 }

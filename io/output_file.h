@@ -76,6 +76,9 @@ public:
     // A finished file stays open until it is published, for SyncGroup to
     // flush it first: its descriptor, or -1.
     int syncDescriptor() const { return live_ ? fd_ : -1; }
+    // The device of the file system it is on, where its folder is held
+    // open and knows it (no system call then); false otherwise.
+    bool folderDevice(dev_t& device) const;
     // Its data could not be put on stable storage: publish() throws error.
     void markUnsynced(int error) { syncError_ = error; }
 
