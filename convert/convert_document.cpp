@@ -184,7 +184,7 @@ void PreparedConversion::name(SyncGroup& group) {
     const auto publish = [&](OutputFile& file, const std::string& path) {
         failingForPath(path, [&] {
             file.publish();
-            group.addNamed(path);
+            group.addNamed(file);
             outcome.outputs.push_back(path);
         });
     };

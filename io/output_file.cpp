@@ -2,6 +2,7 @@
 
 #include "io/confined_folders.h"
 #include "io/conversion_error.h"
+#include "io/durable_outputs.h"
 #include "io/exact_names.h"
 #include "io/file_modes.h"
 #include "io/held_folders.h"
@@ -283,7 +284,7 @@ void OutputFile::publish() {
     if (::renameat(folder, inFolder(temporary_), folder, inFolder(path_)) != 0)
         throwLastError(path_);
     live_ = false;
-    folder_.reset();
+    releaseFolder();
     TemporaryFileList::forget(cleanupSlot_);
 }
 
@@ -329,6 +330,13 @@ void OutputFile::publishUnnamed() {
     }
     closeDescriptor();
     live_ = false;
+    releaseFolder();
+}
+
+void OutputFile::releaseFolder() {
+    // The file system its name is on is that of the folder it was linked or
+    // renamed in, which is known once per folder held open.
+    namedDeviceKnown_ = folder_ && outputsSynced() && folder_->device(namedDevice_);
     folder_.reset();
 }
 
