@@ -203,6 +203,8 @@ void SyncGroup::syncNames(const std::vector<dev_t>& synced) {
         return !few && folders_[i].deviceKnown && knownKind(folders_[i].device) == wholeSystem;
     };
     for (std::size_t i = 0; i < folders_.size(); ++i) {
+        if (folders_[i].deviceKnown && knownKind(folders_[i].device) == nothingToDo)
+            continue;
         // A folder whose file system its files' flush already knows as one
         // synced whole is not opened to learn that again: either that flush
         // (or a later one) covered its names, or one syncfs below does.
