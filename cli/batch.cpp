@@ -91,13 +91,50 @@ int makeParentFolders(const std::string& path, std::string& failedFolder) {
     return 0;
 }
 
-// An output counts as done when it is not older than its source and the
-// folder holds it under exactly its name: on a file system that ignores
-// case, another source's output may answer to it.
+// The bytes every output of path's kind (.txt, .acc, .rtf) ends with.
+std::string_view endingOf(const std::string& path) {
+    static constexpr std::pair<std::string_view, std::string_view> endings[] = {
+        // The decoded text always ends with an empty line, and so does the
+        // Unicode text (.utf8.txt), whose line ends are the same bytes.
+        {".txt", "\r\n\r\n"},
+        {".acc", "</P></R></SECT>\r\n"},
+        {".rtf", "\\par\r\n}\r\n"},
+    };
+    std::string_view ending;
+    for (const auto& [suffix, end] : endings)
+        if (path.ends_with(suffix))
+            ending = end;
+    return ending;
+}
+
+// Whether the file open on fd is a regular file that holds a whole output
+// of path's kind, and, given a source, is not older than it. Closes fd.
+bool completeAndNew(int fd, const std::string& path, const struct stat* source) {
+    if (fd < 0)
+        return false;
+    const std::string_view ending = endingOf(path);
+    struct stat info {};
+    char tail[32];
+    const bool complete =
+        ::fstat(fd, &info) == 0 && S_ISREG(info.st_mode) && info.st_size > 0 &&
+        (source == nullptr || notOlder(info, *source)) &&
+        static_cast<std::uint64_t>(info.st_size) >= ending.size() &&
+        ::pread(fd, tail, ending.size(), info.st_size - static_cast<off_t>(ending.size())) ==
+            static_cast<ssize_t>(ending.size()) &&
+        std::string_view(tail, ending.size()) == ending;
+    ::close(fd);
+    return complete;
+}
+
+constexpr int readFlags = O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY;
+
+// An output counts as done when it is complete (see outputComplete), not
+// older than its source, and the folder holds it under exactly its name: on
+// a file system that ignores case, another source's output may answer to
+// it. All that from one open of the output.
 // Below -o, it is looked up in its folder reached without links, and must be
 // a file there, not a link: one found through a link is not in DIR.
 bool outputDone(const std::string& path, const struct stat& source) {
-    struct stat output;
     const std::size_t slash = path.rfind('/');
     if (slash != std::string::npos && slash != 0 &&
         isConfined(std::string_view(path).substr(0, slash))) {
@@ -108,11 +145,11 @@ bool outputDone(const std::string& path, const struct stat& source) {
             return false; // the conversion meets the same failure and tells it
         }
         const char* name = path.c_str() + slash + 1;
-        return ::fstatat(folder->fd(), name, &output, AT_SYMLINK_NOFOLLOW) == 0 &&
-               S_ISREG(output.st_mode) && notOlder(output, source) &&
+        return completeAndNew(::openat(folder->fd(), name, readFlags | O_NOFOLLOW), path,
+                              &source) &&
                foundNameHeld(folder->fd(), name) == NameHeld::exactly;
     }
-    return ::stat(path.c_str(), &output) == 0 && notOlder(output, source) &&
+    return completeAndNew(::open(path.c_str(), readFlags), path, &source) &&
            foundNameHeld(path) == NameHeld::exactly;
 }
 
@@ -152,30 +189,7 @@ std::vector<std::string> selectedOutputs(const Options& options, const std::stri
 }
 
 bool outputComplete(const std::string& path) {
-    static constexpr std::pair<std::string_view, std::string_view> endings[] = {
-        // The decoded text always ends with an empty line, and so does the
-        // Unicode text (.utf8.txt), whose line ends are the same bytes.
-        {".txt", "\r\n\r\n"},
-        {".acc", "</P></R></SECT>\r\n"},
-        {".rtf", "\\par\r\n}\r\n"},
-    };
-    std::string_view ending;
-    for (const auto& [suffix, end] : endings)
-        if (path.ends_with(suffix))
-            ending = end;
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
-    if (fd < 0)
-        return false;
-    struct stat info {};
-    char tail[32];
-    const bool complete =
-        ::fstat(fd, &info) == 0 && S_ISREG(info.st_mode) && info.st_size > 0 &&
-        static_cast<std::uint64_t>(info.st_size) >= ending.size() &&
-        ::pread(fd, tail, ending.size(), info.st_size - static_cast<off_t>(ending.size())) ==
-            static_cast<ssize_t>(ending.size()) &&
-        std::string_view(tail, ending.size()) == ending;
-    ::close(fd);
-    return complete;
+    return completeAndNew(::open(path.c_str(), readFlags), path, nullptr);
 }
 
 bool upToDate(const Options& options, const SourceItem& item, std::uint64_t& bytes) {
@@ -184,7 +198,7 @@ bool upToDate(const Options& options, const SourceItem& item, std::uint64_t& byt
         return false;
     bytes = static_cast<std::uint64_t>(source.st_size);
     for (const std::string& path : selectedOutputs(options, item.outputBase))
-        if (!outputDone(path, source) || !outputComplete(path))
+        if (!outputDone(path, source))
             return false;
     return true;
 }

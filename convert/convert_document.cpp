@@ -14,6 +14,7 @@
 #include <cerrno>
 #include <new>
 #include <optional>
+#include <utility>
 
 namespace orv {
 namespace {
@@ -125,23 +126,23 @@ void PreparedConversion::State::writeOutputs(InputFile& source, FrontEnd& frontE
     progress.finish();
 }
 
-PreparedConversion prepareConversion(const ConversionJob& job, FrontEnd& frontEnd) {
+PreparedConversion prepareConversion(ConversionJob job, FrontEnd& frontEnd) {
     PreparedConversion prepared;
     PreparedConversion::State& s = *prepared.state_;
-    s.job = job;
-    s.paths = outputPaths(job.outputBase);
+    s.job = std::move(job);
+    s.paths = outputPaths(s.job.outputBase);
     s.formats = {
-        {writeAccentDocument, s.paths.accent, job.accent},
-        {writeRtfDocument, s.paths.rtf, job.rtf},
+        {writeAccentDocument, s.paths.accent, s.job.accent},
+        {writeRtfDocument, s.paths.rtf, s.job.rtf},
         {[&replaced = s.replacedBytes](InputFile& text, OutputFile& out) {
              replaced = writeUnicodeText(text, out);
          },
-         s.paths.unicodeText, job.unicodeText},
+         s.paths.unicodeText, s.job.unicodeText},
     };
     s.outcome.outputs.reserve(s.formats.size() + 1);
     std::optional<InputFile> source;
     try {
-        failingForPath(job.source, [&] { source.emplace(job.source, job.followSourceLink); });
+        failingForPath(s.job.source, [&] { source.emplace(s.job.source, s.job.followSourceLink); });
         failingForPath(s.paths.text, [&] { s.writeOutputs(*source, frontEnd); });
     } catch (const ConversionError& failure) {
         s.failure = s.shown(failure.failure());
@@ -197,7 +198,7 @@ void PreparedConversion::name(SyncGroup& group) {
     const auto publish = [&](OutputFile& file, const std::string& path) {
         failingForPath(path, [&] {
             file.publish();
-            group.addNamed(path);
+            group.addNamed(file);
             outcome.outputs.push_back(path);
         });
     };

@@ -109,11 +109,11 @@ public:
     bool holdsHiddenNames() const;
 
 private:
-    friend PreparedConversion prepareConversion(const ConversionJob& job, FrontEnd& frontEnd);
+    friend PreparedConversion prepareConversion(ConversionJob job, FrontEnd& frontEnd);
     struct State;
     std::unique_ptr<State> state_;
 };
 
-PreparedConversion prepareConversion(const ConversionJob& job, FrontEnd& frontEnd);
+PreparedConversion prepareConversion(ConversionJob job, FrontEnd& frontEnd);
 
 } // namespace orv

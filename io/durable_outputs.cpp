@@ -1,11 +1,13 @@
 #include "io/durable_outputs.h"
 
 #include "io/byte_files.h"
+#include "io/output_file.h"
 
 #include <algorithm>
 #include <atomic>
 #include <cerrno>
 #include <fcntl.h>
+#include <string_view>
 #include <sys/stat.h>
 #include <sys/vfs.h>
 #include <unistd.h>
@@ -68,11 +70,11 @@ int syncSystem(int fd) {
     return 0;
 }
 
-std::string folderOfOutput(const std::string& path) {
+std::string_view folderOfOutput(const std::string& path) {
     const std::size_t slash = path.rfind('/');
     if (slash == std::string::npos)
         return ".";
-    return slash == 0 ? "/" : path.substr(0, slash);
+    return slash == 0 ? "/" : std::string_view(path).substr(0, slash);
 }
 
 } // namespace
@@ -90,6 +92,10 @@ int SyncGroup::kindOf(int fd, dev_t& device) {
     if (::fstat(fd, &info) != 0)
         return eachFile;
     device = info.st_dev;
+    return kindOfDevice(fd, device);
+}
+
+int SyncGroup::kindOfDevice(int fd, dev_t device) {
     for (const Device& seen : devices_)
         if (seen.device == device)
             return seen.kind;
@@ -117,7 +123,7 @@ void SyncGroup::syncData() {
         if (fd < 0)
             continue;
         dev_t device = 0;
-        const int kind = kindOf(fd, device);
+        const int kind = file->folderDevice(device) ? kindOfDevice(fd, device) : kindOf(fd, device);
         if (kind == nothingToDo)
             continue;
         if (kind == wholeSystem && !few) {
@@ -144,9 +150,37 @@ void SyncGroup::syncData() {
 }
 
 void SyncGroup::addNamed(const std::string& path) {
-    std::string folder = folderOfOutput(path);
-    if (std::find(folders_.rbegin(), folders_.rend(), folder) == folders_.rend())
-        folders_.push_back(std::move(folder));
+    addFolder(path, false, 0);
+}
+
+void SyncGroup::addNamed(const OutputFile& file) {
+    dev_t device = 0;
+    const bool known = file.namedOnDevice(device);
+    addFolder(file.path(), known, device);
+}
+
+void SyncGroup::addFolder(const std::string& output, bool deviceKnown, dev_t device) {
+    // Outputs come folder by folder: the last folder added is the one to
+    // look at first.
+    const std::string_view folder = folderOfOutput(output);
+    for (auto seen = folders_.rbegin(); seen != folders_.rend(); ++seen) {
+        if (seen->path != folder)
+            continue;
+        if (seen->deviceKnown == deviceKnown && seen->device == device)
+            return;
+        // Another file system under the same path (a mount made meanwhile):
+        // whatever is known of it is not.
+        seen->deviceKnown = false;
+        return;
+    }
+    folders_.push_back({std::string(folder), deviceKnown, device});
+}
+
+int SyncGroup::knownKind(dev_t device) const {
+    for (const Device& seen : devices_)
+        if (seen.device == device)
+            return seen.kind;
+    return -1;
 }
 
 void SyncGroup::syncNames(const std::vector<dev_t>& synced) {
@@ -163,12 +197,30 @@ void SyncGroup::syncNames(const std::vector<dev_t>& synced) {
     std::vector<std::pair<dev_t, int>> systems;
     const auto flushFolder = [&](std::size_t i, int fd) {
         if (const int error = flush(fd, false); error != 0)
-            failedFolders_.emplace_back(folders_[i], error);
+            failedFolders_.emplace_back(folders_[i].path, error);
+    };
+    const auto wholeSystemOf = [&](std::size_t i) {
+        return !few && folders_[i].deviceKnown && knownKind(folders_[i].device) == wholeSystem;
     };
     for (std::size_t i = 0; i < folders_.size(); ++i) {
-        const int fd = ::open(folders_[i].c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+        if (folders_[i].deviceKnown && knownKind(folders_[i].device) == nothingToDo)
+            continue;
+        // A folder whose file system its files' flush already knows as one
+        // synced whole is not opened to learn that again: either that flush
+        // (or a later one) covered its names, or one syncfs below does.
+        if (wholeSystemOf(i)) {
+            const dev_t device = folders_[i].device;
+            if (std::find(synced.begin(), synced.end(), device) != synced.end())
+                continue;
+            if (std::any_of(systems.begin(), systems.end(),
+                            [&](const auto& system) { return system.first == device; })) {
+                together.push_back({i, device});
+                continue;
+            }
+        }
+        const int fd = ::open(folders_[i].path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
         if (fd < 0) {
-            failedFolders_.emplace_back(folders_[i], errno);
+            failedFolders_.emplace_back(folders_[i].path, errno);
             continue;
         }
         dev_t device = 0;
@@ -195,9 +247,9 @@ void SyncGroup::syncNames(const std::vector<dev_t>& synced) {
                 if (entry.device != device)
                     continue;
                 const int folder =
-                    ::open(folders_[entry.folder].c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+                    ::open(folders_[entry.folder].path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
                 if (folder < 0) {
-                    failedFolders_.emplace_back(folders_[entry.folder], errno);
+                    failedFolders_.emplace_back(folders_[entry.folder].path, errno);
                     continue;
                 }
                 flushFolder(entry.folder, folder);
@@ -211,7 +263,7 @@ void SyncGroup::syncNames(const std::vector<dev_t>& synced) {
 int SyncGroup::folderError(const std::string& path) const {
     if (failedFolders_.empty())
         return 0;
-    const std::string folder = folderOfOutput(path);
+    const std::string_view folder = folderOfOutput(path);
     for (const auto& [failed, error] : failedFolders_)
         if (failed == folder)
             return error;

@@ -36,6 +36,10 @@ public:
 
     // The output path, now named; its folder is made durable by syncNames().
     void addNamed(const std::string& path);
+    // The same for a published file, whose folder's file system it may
+    // know already: a group's folders on a file system synced whole then
+    // need not be opened at all.
+    void addNamed(const OutputFile& file);
     // Makes the names added durable. Afterwards, folderError() tells for an
     // output path whether its folder failed (an errno, or 0). File systems
     // in synced, flushed whole since the names were made (by a later
@@ -54,10 +58,21 @@ private:
         int kind; // how it is synced, see durable_outputs.cpp
     };
     int kindOf(int fd, dev_t& device);
+    // The same for a device known already.
+    int kindOfDevice(int fd, dev_t device);
 
     bool batch_;
     std::vector<OutputFile*> files_;
-    std::vector<std::string> folders_; // of the named outputs, each once
+    struct Folder {
+        std::string path;
+        bool deviceKnown;
+        dev_t device;
+    };
+    void addFolder(const std::string& output, bool deviceKnown, dev_t device);
+    // The kind of a device seen by syncData(), or -1.
+    int knownKind(dev_t device) const;
+
+    std::vector<Folder> folders_; // of the named outputs, each once
     std::vector<std::pair<std::string, int>> failedFolders_;
     std::vector<Device> devices_; // seen so far: the kind of each
     std::vector<dev_t> systemsSynced_;

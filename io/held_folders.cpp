@@ -6,6 +6,7 @@
 #include <atomic>
 #include <fcntl.h>
 #include <string>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace orv {
@@ -30,6 +31,19 @@ HeldFolder& heldFor(FolderUse use) {
 
 OpenFolder::~OpenFolder() {
     ::close(fd_);
+}
+
+bool OpenFolder::device(dev_t& device) const {
+    if (!deviceKnown_.load(std::memory_order_acquire)) {
+        struct stat info {};
+        if (::fstat(fd_, &info) != 0)
+            return false;
+        // Threads that race here learn the same value.
+        device_.store(info.st_dev, std::memory_order_relaxed);
+        deviceKnown_.store(true, std::memory_order_release);
+    }
+    device = device_.load(std::memory_order_relaxed);
+    return true;
 }
 
 void holdFoldersOpen(bool hold) {

@@ -1,7 +1,9 @@
 #pragma once
 
+#include <atomic>
 #include <memory>
 #include <string_view>
+#include <sys/types.h>
 
 namespace orv {
 
@@ -15,9 +17,15 @@ public:
     OpenFolder& operator=(const OpenFolder&) = delete;
 
     int fd() const { return fd_; }
+    // The device of its file system, which every file made in it shares:
+    // looked up once, so that a batch does not ask it for every output.
+    // False when it cannot be learnt.
+    bool device(dev_t& device) const;
 
 private:
     int fd_;
+    mutable std::atomic<bool> deviceKnown_{false};
+    mutable std::atomic<dev_t> device_{0};
 };
 
 // What a thread holds a folder open for: the one it last read a source in,

@@ -52,7 +52,8 @@ InputFile::InputFile(std::string path, bool followLink) : path_(std::move(path))
 }
 
 InputFile::InputFile(const OutputFile& written)
-    : path_(written.temporaryPath()), fd_(written.fd_), owned_(false), size_(written.written_),
+    : shownPath_(&written.temporaryPath()), fd_(written.fd_), owned_(false),
+      size_(written.written_),
       permissions_(written.private_ && !written.unnamed_ ? 0600 : written.mode_) {
     if (written.growing_ && !written.growing_->finished())
         growing_ = written.growing_.get();
@@ -92,7 +93,7 @@ std::size_t InputFile::read(char* buffer, std::size_t size) {
     // pread, as a borrowed descriptor may be read by others at once.
     while ((got = ::pread(fd_, buffer, size, static_cast<off_t>(offset_))) < 0) {
         if (errno != EINTR)
-            throwLastError(path_);
+            throwLastError(path());
     }
     offset_ += static_cast<std::uint64_t>(got);
     noteBlockRead(static_cast<std::size_t>(got));
@@ -112,7 +113,7 @@ std::size_t InputFile::readAt(char* buffer, std::size_t size, std::uint64_t offs
         if (got < 0 && errno == EINTR)
             continue;
         if (got < 0)
-            throwLastError(path_);
+            throwLastError(path());
         if (got == 0)
             break;
         done += static_cast<std::size_t>(got);
@@ -125,7 +126,7 @@ void InputFile::close() {
     const int fd = fd_;
     fd_ = -1;
     if (owned_)
-        closeOrThrow(fd, path_);
+        closeOrThrow(fd, path());
 }
 
 } // namespace orv

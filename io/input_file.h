@@ -35,7 +35,7 @@ public:
     // Reads up to size bytes at offset, fewer only at the end of the file.
     std::size_t readAt(char* buffer, std::size_t size, std::uint64_t offset);
     void close();
-    const std::string& path() const { return path_; }
+    const std::string& path() const { return *shownPath_; }
     // The size and permission bits when the file was opened; a file still
     // being written has no size yet (the largest value) until it is finished.
     std::uint64_t size() const;
@@ -47,7 +47,10 @@ public:
     gid_t group() const { return group_; }
 
 private:
-    std::string path_;
+    std::string path_; // a file opened by path
+    // path_, or the name of the OutputFile read back, which outlives its
+    // readers: no copy of it for each one.
+    const std::string* shownPath_ = &path_;
     int fd_;
     bool owned_ = true;        // ours to close
     std::uint64_t offset_ = 0; // where read() goes on

@@ -2,6 +2,7 @@
 
 #include "io/confined_folders.h"
 #include "io/conversion_error.h"
+#include "io/durable_outputs.h"
 #include "io/exact_names.h"
 #include "io/file_modes.h"
 #include "io/held_folders.h"
@@ -187,6 +188,12 @@ int OutputFile::openUnnamed(int access) {
     return ::open(path.c_str(), flags, mode_);
 }
 
+bool OutputFile::folderDevice(dev_t& device) const {
+    // Made in the folder held open: on its file system, whatever has the
+    // folder's name by now.
+    return folder_ && folder_->device(device);
+}
+
 void OutputFile::useNamedTemporariesOnly(bool only) {
     namedTemporariesOnly.store(only, std::memory_order_relaxed);
 }
@@ -277,7 +284,7 @@ void OutputFile::publish() {
     if (::renameat(folder, inFolder(temporary_), folder, inFolder(path_)) != 0)
         throwLastError(path_);
     live_ = false;
-    folder_.reset();
+    releaseFolder();
     TemporaryFileList::forget(cleanupSlot_);
 }
 
@@ -323,6 +330,13 @@ void OutputFile::publishUnnamed() {
     }
     closeDescriptor();
     live_ = false;
+    releaseFolder();
+}
+
+void OutputFile::releaseFolder() {
+    // The file system its name is on is that of the folder it was linked or
+    // renamed in, which is known once per folder held open.
+    namedDeviceKnown_ = folder_ && outputsSynced() && folder_->device(namedDevice_);
     folder_.reset();
 }
 

@@ -76,6 +76,15 @@ public:
     // A finished file stays open until it is published, for SyncGroup to
     // flush it first: its descriptor, or -1.
     int syncDescriptor() const { return live_ ? fd_ : -1; }
+    // The device of the file system it is on, where its folder is held
+    // open; false otherwise.
+    bool folderDevice(dev_t& device) const;
+    // Once published: the device of the folder that took its name, where
+    // that folder was held open and outputs are synced; false otherwise.
+    bool namedOnDevice(dev_t& device) const {
+        device = namedDevice_;
+        return namedDeviceKnown_;
+    }
     // Its data could not be put on stable storage: publish() throws error.
     void markUnsynced(int error) { syncError_ = error; }
 
@@ -97,6 +106,8 @@ private:
     void writeThrough(std::string_view bytes);
     void writeAll(const char* data, std::size_t size);
     void publishUnnamed();
+    // Notes where the name went, for SyncGroup, and lets go of the folder.
+    void releaseFolder();
     // A new file without a name in the output's folder, or -1 with errno.
     int openUnnamed(int access);
     // folder_ for a file made under a hidden name.
@@ -123,6 +134,8 @@ private:
     mode_t mode_;
     SourceIdentity source_; // whose output this is, for its group's access
     bool private_;
+    bool namedDeviceKnown_ = false;
+    dev_t namedDevice_ = 0;
     std::string buffer_;
     std::unique_ptr<GrowingFile> growing_; // for a file read back
 };

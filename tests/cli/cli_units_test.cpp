@@ -5,16 +5,21 @@
 #include "cli/options.h"
 #include "cli/quoted_name.h"
 #include "cli/report_writer.h"
+#include "io/confined_folders.h"
+#include "io/held_folders.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <clocale>
 #include <cstdlib>
+#include <fcntl.h>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <mutex>
 #include <string>
+#include <sys/stat.h>
 #include <vector>
 
 namespace orv::cli {
@@ -137,6 +142,72 @@ TEST(OutputComplete, ChecksTheEndingOfEachKind) {
     EXPECT_FALSE(outputComplete(folder + "/missing.ORV.txt"));
     std::filesystem::create_directory(folder + "/folder.ORV.txt");
     EXPECT_FALSE(outputComplete(folder + "/folder.ORV.txt"));
+    std::filesystem::remove_all(folder);
+}
+
+// -u counts a source up to date only when each of its outputs is whole, not
+// older than the source, and a file of that very name: beside the source,
+// and below -o, where an output found through a link is not in the folder.
+TEST(UpToDate, NeedsEveryOutputWholeNotOlderAndItself) {
+    std::string folder = (std::filesystem::temp_directory_path() / "orv-uptodate-XXXXXX").string();
+    ASSERT_NE(::mkdtemp(folder.data()), nullptr);
+    const auto at = [](const std::string& path, long seconds) {
+        const timespec times[2] = {{1000000000 + seconds, 0}, {1000000000 + seconds, 0}};
+        ASSERT_EQ(::utimensat(AT_FDCWD, path.c_str(), times, AT_SYMLINK_NOFOLLOW), 0) << path;
+    };
+    const std::string acc = "<R><NL>\r\n</P></R></SECT>\r\n";
+    const std::string rtf = "{\\rtf1\r\n\\f1\\par\r\n}\r\n";
+    std::ofstream(folder + "/S.ORV", std::ios::binary) << "source";
+    std::ofstream(folder + "/whole.rtf", std::ios::binary) << rtf;
+    std::filesystem::create_directory(folder + "/out");
+    const struct {
+        const char* change;
+        std::function<void(const std::string& base)> apply;
+        bool beside, below; // up to date beside the source, below -o
+    } rows[] = {
+        {"none", [](const std::string&) {}, true, true},
+        {"cut", [](const std::string& base) { std::filesystem::resize_file(base + ".acc", 5); },
+         false, false},
+        {"empty", [](const std::string& base) { std::filesystem::resize_file(base + ".rtf", 0); },
+         false, false},
+        {"older", [&](const std::string& base) { at(base + ".acc", -1); }, false, false},
+        {"missing", [](const std::string& base) { std::filesystem::remove(base + ".rtf"); }, false,
+         false},
+        {"link",
+         [&](const std::string& base) {
+             std::filesystem::remove(base + ".rtf");
+             std::filesystem::create_symlink(folder + "/whole.rtf", base + ".rtf");
+         },
+         true, false},
+    };
+    holdFoldersOpen(true);
+    for (const bool below : {false, true}) {
+        const std::string base = folder + (below ? "/out/S.ORV" : "/S.ORV");
+        std::vector<std::string> arguments = {"-ar", "-u", "S.ORV"};
+        if (below)
+            arguments.insert(arguments.begin(), {"-o", folder + "/out"});
+        const Options options = parseOptions(arguments);
+        confineOutputsBelow(below ? folder + "/out" : "");
+        for (const auto& row : rows) {
+            std::filesystem::remove(base + ".acc");
+            std::filesystem::remove(base + ".rtf");
+            std::ofstream(base + ".acc", std::ios::binary) << acc;
+            std::ofstream(base + ".rtf", std::ios::binary) << rtf;
+            at(folder + "/S.ORV", 0);
+            at(folder + "/whole.rtf", 100);
+            at(base + ".acc", 100);
+            at(base + ".rtf", 100);
+            row.apply(base);
+            std::uint64_t bytes = 0;
+            SourceItem item;
+            item.source = folder + "/S.ORV";
+            item.outputBase = base;
+            EXPECT_EQ(upToDate(options, item, bytes), below ? row.below : row.beside)
+                << row.change << (below ? " below -o" : " beside");
+        }
+    }
+    confineOutputsBelow("");
+    holdFoldersOpen(false);
     std::filesystem::remove_all(folder);
 }
 
