@@ -201,7 +201,13 @@ int convertAll(const orv::cli::Options& options) {
     ProgressLine progress(stderr, shown, operands.size(), operandBytes, listed);
     if (listed)
         hintAtTerminalList(options);
-    std::vector<Slot> slots(window);
+    const unsigned threads =
+        options.jobs != 0 ? options.jobs : std::min(availableProcessors(), maxJobs);
+    // A run of a few operands holds a few places: a process per document
+    // would otherwise fill thousands of empty ones before its first byte.
+    const std::size_t places =
+        listed ? window : std::max<std::size_t>(threads, std::min(window, operands.size()));
+    std::vector<Slot> slots(places);
     std::size_t counts[4] = {}; // converted, failed, skipped, would be converted
     std::uint64_t bytesDone = 0;
     bool reportFailed = false;
@@ -220,8 +226,6 @@ int convertAll(const orv::cli::Options& options) {
         progress.addBytes(bytes);
     };
 
-    const unsigned threads =
-        options.jobs != 0 ? options.jobs : std::min(availableProcessors(), maxJobs);
     DocumentGroup::shareFilesAmong(threads);
     // Each thread's documents are made durable and named a group at a time;
     // a row is reported only once its outputs' names are durable.
@@ -229,7 +233,7 @@ int convertAll(const orv::cli::Options& options) {
         threads, listed ? std::nullopt : std::optional<std::size_t>(operands.size()),
         [&](const OfferJob& offer) {
             for (SourceItem& item : operands)
-                offer([&](std::size_t i) { slots[i % window].item = std::move(item); });
+                offer([&](std::size_t i) { slots[i % places].item = std::move(item); });
             std::vector<SourceItem>().swap(operands);
             if (!listed)
                 return;
@@ -241,13 +245,13 @@ int convertAll(const orv::cli::Options& options) {
                         item.failure = std::move(clash);
                 offer([&](std::size_t i) {
                     progress.addSource(shown ? measured(item) : 0);
-                    slots[i % window].item = std::move(item);
+                    slots[i % places].item = std::move(item);
                 });
             });
             progress.listEnded();
         },
         [&](std::size_t i) {
-            Slot& slot = slots[i % window];
+            Slot& slot = slots[i % places];
             if (options.dryRun) {
                 slot.result = checkSource(options, slot.item);
                 progressed(slot.result.bytes);
@@ -267,7 +271,7 @@ int convertAll(const orv::cli::Options& options) {
         },
         [](bool last) { threadGroup().flush(last); },
         [&](std::size_t i) {
-            const Slot& slot = slots[i % window];
+            const Slot& slot = slots[i % places];
             const SourceResult& result = slot.result;
             ++counts[static_cast<int>(result.status)];
             bytesDone += result.bytes;
@@ -292,7 +296,7 @@ int convertAll(const orv::cli::Options& options) {
             reportTrouble(error);
         },
         [&](std::size_t i) {
-            Slot& slot = slots[i % window];
+            Slot& slot = slots[i % places];
             const SourceResult& result = slot.result;
             // Not a failure: -q, which prints only failures, leaves it out.
             if (const std::string* unicode = unicodeOutput(slot.item, result);
@@ -310,7 +314,7 @@ int convertAll(const orv::cli::Options& options) {
             // What has had its turn is needed no more; its place is the next's.
             slot = {};
         },
-        window);
+        places);
 
     reportTrouble(report.close());
     const std::size_t files = progress.files();
