@@ -153,13 +153,24 @@ bool outputDone(const std::string& path, const struct stat& source) {
            foundNameHeld(path) == NameHeld::exactly;
 }
 
+// The folder that holds path, or else the nearest folder above it that
+// exists: where the run would make the missing ones.
+std::string nearestFolder(const std::string& path) {
+    std::string folder = path;
+    struct stat status;
+    do {
+        const std::size_t slash = folder.rfind('/');
+        folder = slash == std::string::npos ? "." : slash == 0 ? "/" : folder.substr(0, slash);
+    } while (folder != "." && folder != "/" && ::stat(folder.c_str(), &status) != 0);
+    return folder;
+}
+
 // For a source whose output name an earlier source's differs from only in
 // case: the failure that it is taken, where the output folder ignores case.
+// Asked of the nearest folder there is, before any is made: a twin made
+// first would give the earlier source's folder its own letters.
 Failure caseTwinFailure(const Options& options, const SourceItem& item) {
-    const std::size_t slash = item.outputBase.rfind('/');
-    const std::string folder = slash == std::string::npos ? "."
-                               : slash == 0               ? "/"
-                                                          : item.outputBase.substr(0, slash);
+    const std::string folder = nearestFolder(item.outputBase);
     try {
         const int ignores = folderIgnoresCase(folder);
         if (ignores < 0)
@@ -229,19 +240,19 @@ bool beginSource(const Options& options, const SourceItem& item, SourceResult& r
         result.status = SourceResult::Status::Skipped;
         return true;
     }
-    if (!options.outputDir.empty()) {
-        std::string folder;
-        if (const int error = makeParentFolders(item.outputBase, folder); error != 0) {
-            result.failure = Failure::ofError(folder, error);
-            result.status = SourceResult::Status::Failed;
-            return true;
-        }
-    }
     if (!item.caseTwinOf.empty()) {
         if (Failure taken = caseTwinFailure(options, item); taken.any()) {
             if (taken.nameIsTaken())
                 result.bytes = sourceSize(item.source);
             result.failure = std::move(taken);
+            result.status = SourceResult::Status::Failed;
+            return true;
+        }
+    }
+    if (!options.outputDir.empty()) {
+        std::string folder;
+        if (const int error = makeParentFolders(item.outputBase, folder); error != 0) {
+            result.failure = Failure::ofError(folder, error);
             result.status = SourceResult::Status::Failed;
             return true;
         }
@@ -387,21 +398,7 @@ void DocumentGroup::finish(Members& members, const SyncGroup& group) {
     Members().swap(members);
 }
 
-namespace {
-
-// The folder that holds path, or else the nearest folder above it that
-// exists: where the run would make the missing ones.
-std::string nearestFolder(const std::string& path) {
-    std::string folder = path;
-    struct stat status;
-    do {
-        const std::size_t slash = folder.rfind('/');
-        folder = slash == std::string::npos ? "." : slash == 0 ? "/" : folder.substr(0, slash);
-    } while (folder != "." && folder != "/" && ::stat(folder.c_str(), &status) != 0);
-    return folder;
-}
-
-} // namespace
+namespace {} // namespace
 
 SourceResult checkSource(const Options& options, const SourceItem& item) {
     SourceResult result;

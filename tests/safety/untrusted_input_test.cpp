@@ -10,6 +10,7 @@
 #include <cstdlib>
 #include <fcntl.h>
 #include <functional>
+#include <set>
 #include <sstream>
 #include <sys/resource.h>
 #include <sys/stat.h>
@@ -267,7 +268,12 @@ TEST_F(UntrustedInputTest, TooLittleAddressSpaceForThreadsIsNoCrash) {
                   (Names{"BIG.ORV", "BIG.ORV.acc", "BIG.ORV.rtf", "BIG.ORV.txt"}));
     } else {
         EXPECT_EQ(run.exitCode(), 1);
-        EXPECT_EQ(run.err, "orvconv: BIG.ORV: Cannot allocate memory\n");
+        // Told for the file whose step ran out: the source, or a document.
+        const std::set<std::string> told = {"", ".acc", ".rtf", ".txt"};
+        bool known = false;
+        for (const std::string& file : told)
+            known = known || run.err == "orvconv: BIG.ORV" + file + ": Cannot allocate memory\n";
+        EXPECT_TRUE(known) << run.err;
     }
 }
 
