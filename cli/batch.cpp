@@ -4,8 +4,10 @@
 #include "io/byte_files.h"
 #include "io/confined_folders.h"
 #include "io/conversion_error.h"
+#include "io/durable_outputs.h"
 #include "io/exact_names.h"
 #include "io/held_folders.h"
+#include "io/temporary_files.h"
 
 #include <algorithm>
 #include <atomic>
@@ -15,6 +17,7 @@
 #include <string_view>
 #include <sys/resource.h>
 #include <sys/stat.h>
+#include <system_error>
 #include <unistd.h>
 #include <utility>
 
@@ -269,6 +272,14 @@ constexpr rlim_t filesKeptFree = 64;
 constexpr std::size_t groupDocuments = 1024;
 constexpr std::uint64_t groupBytes = 256 << 20;
 
+// Whether a thread's group is made durable and named on a thread beside it,
+// while it writes the next: only when outputs are synced (naming alone costs
+// little), and for so many threads at most that the signal handler still
+// has room for the hidden name such naming may hold beside each thread's.
+bool namedBeside() {
+    return outputsSynced() && groupThreads.load() * (temporariesPerRun + 1) <= temporarySlotCount;
+}
+
 int groupFilesAllowed() {
     static const rlim_t limit = [] {
         struct rlimit files {};
@@ -276,8 +287,10 @@ int groupFilesAllowed() {
             return rlim_t{1024};
         return files.rlim_cur;
     }();
-    const rlim_t perThread =
-        limit > filesKeptFree ? (limit - filesKeptFree) / groupThreads.load() : 0;
+    // A thread's group may be named while the next is written: two groups
+    // a thread hold files then.
+    const rlim_t groups = groupThreads.load() * (namedBeside() ? 2 : 1);
+    const rlim_t perThread = limit > filesKeptFree ? (limit - filesKeptFree) / groups : 0;
     return static_cast<int>(std::min<rlim_t>(perThread, temporariesPerRun * groupDocuments));
 }
 
@@ -297,7 +310,11 @@ struct DocumentGroup::Member {
 };
 
 DocumentGroup::DocumentGroup() = default;
-DocumentGroup::~DocumentGroup() = default;
+
+DocumentGroup::~DocumentGroup() {
+    if (namer_.joinable())
+        namer_.join();
+}
 
 void DocumentGroup::shareFilesAmong(unsigned threads) {
     groupThreads.store(threads == 0 ? 1 : threads);
@@ -315,7 +332,7 @@ bool DocumentGroup::add(const Options& options, const SourceItem& item, SourceRe
         result.seconds = std::chrono::duration<double>(Clock::now() - start).count();
     // Behind documents still in the group, a source that is done waits for
     // them, so that one thread's sources end in their order.
-    if (done && members_.empty() && named_.empty())
+    if (done && members_.empty() && handed_.empty() && named_.empty())
         return true;
     auto member = std::make_unique<Member>(toOpen, progressed, item.size);
     member->result = &result;
@@ -347,31 +364,68 @@ bool DocumentGroup::full() const {
            openFiles_ + static_cast<int>(temporariesPerRun) > groupFilesAllowed() || hiddenNames_;
 }
 
-void DocumentGroup::flush(bool last) {
-    SyncGroup group(true);
-    for (const auto& member : members_)
-        if (!member->done)
-            member->prepared.addOutputsTo(group);
-    group.syncData();
-    if (!named_.empty()) {
-        namedGroup_.syncNames(group.systemsSynced());
-        finish(named_, namedGroup_);
-    }
-    for (const auto& member : members_)
-        if (!member->done)
-            member->prepared.name(group);
-    if (last) {
-        group.syncNames();
-        finish(members_, group);
-    } else {
-        named_.swap(members_);
-        namedGroup_ = std::move(group);
-    }
+unsigned DocumentGroup::flush(bool last) {
+    awaitNaming();
+    handed_.swap(members_);
+    handedGroup_ = SyncGroup(true);
     // Nothing kept between groups: a thread's group outlives its batch.
     Members().swap(members_);
     bytes_ = 0;
     openFiles_ = 0;
+    // The durable flush, then the names, beside the thread that writes the
+    // next group: its files wait for the disk while the thread works on.
+    // A group that holds hidden names is done at once, so that its thread
+    // holds those of one document at a time.
+    const bool hidden = hiddenNames_;
     hiddenNames_ = false;
+    if (!last && !hidden && namedBeside()) {
+        try {
+            // Started from this thread, it shares its descriptors.
+            namer_ = std::thread([this] {
+                try {
+                    syncAndName();
+                } catch (...) {
+                    namingFailure_ = std::current_exception();
+                }
+            });
+            return 2;
+        } catch (const std::system_error&) {
+            // No thread to be had: done here, as it would be there.
+        }
+    }
+    syncAndName();
+    finish(named_, namedGroup_);
+    named_.swap(handed_);
+    namedGroup_ = std::move(handedGroup_);
+    if (!last)
+        return 1;
+    namedGroup_.syncNames();
+    finish(named_, namedGroup_);
+    return 0;
+}
+
+void DocumentGroup::syncAndName() {
+    for (const auto& member : handed_)
+        if (!member->done)
+            member->prepared.addOutputsTo(handedGroup_);
+    handedGroup_.syncData();
+    if (!named_.empty())
+        namedGroup_.syncNames(handedGroup_.systemsSynced());
+    for (const auto& member : handed_)
+        if (!member->done)
+            member->prepared.name(handedGroup_);
+}
+
+void DocumentGroup::awaitNaming() {
+    if (!namer_.joinable())
+        return;
+    namer_.join();
+    if (namingFailure_)
+        std::rethrow_exception(std::exchange(namingFailure_, nullptr));
+    // named_'s names are durable now, with handed_'s data.
+    finish(named_, namedGroup_);
+    named_.swap(handed_);
+    namedGroup_ = std::move(handedGroup_);
 }
 
 void DocumentGroup::finish(Members& members, const SyncGroup& group) {

@@ -5,9 +5,11 @@
 #include "io/durable_outputs.h"
 
 #include <cstdint>
+#include <exception>
 #include <functional>
 #include <memory>
 #include <string>
+#include <thread>
 #include <vector>
 
 namespace orv::cli {
@@ -73,10 +75,13 @@ public:
              const std::function<void(std::uint64_t)>& progressed);
     bool full() const;
     // Makes the group's data durable and names its documents. last: also
-    // makes the names durable and finishes the group. Otherwise the group
-    // waits for the next flush, whose data flush makes its names durable
-    // too (one flush a group instead of two), and finishes then.
-    void flush(bool last = true);
+    // makes the names durable and finishes every group held; returns 0.
+    // Otherwise the names wait for the next flush, whose data flush makes
+    // them durable too (one flush a group instead of two). That work may go
+    // on beside the thread, on a thread of the group's, while the next group
+    // is written: the group before this one then stays unfinished as well.
+    // Returns how many groups are left unfinished, this one included.
+    unsigned flush(bool last = true);
 
     // The threads that hold a group each, which share the open files allowed.
     static void shareFilesAmong(unsigned threads);
@@ -85,9 +90,18 @@ private:
     struct Member;
     using Members = std::vector<std::unique_ptr<Member>>;
     static void finish(Members& members, const SyncGroup& group);
-    Members members_;
-    Members named_;        // named by the last flush, their names not yet durable
+    // Makes handed_'s data durable, and with it named_'s names, then names
+    // handed_'s documents.
+    void syncAndName();
+    // Waits for the naming thread, if any, to be done with handed_.
+    void awaitNaming();
+    Members members_; // written, not yet handed on
+    Members handed_;  // being made durable and named (on namer_ when it runs)
+    SyncGroup handedGroup_;
+    Members named_;        // named, their names durable with handed_'s data
     SyncGroup namedGroup_; // the files and folders of those
+    std::thread namer_;
+    std::exception_ptr namingFailure_;
     std::uint64_t bytes_ = 0;
     int openFiles_ = 0;
     bool hiddenNames_ = false;

@@ -2,6 +2,7 @@
 
 #include <chrono>
 #include <condition_variable>
+#include <deque>
 #include <mutex>
 #include <sched.h>
 #include <set>
@@ -21,7 +22,7 @@ constexpr auto starvedGrace = std::chrono::milliseconds(200);
 class Pool {
 public:
     Pool(std::size_t window, const std::function<JobEnd(std::size_t)>& work,
-         const std::function<void(bool)>& flush, const std::function<void(std::size_t)>& ended,
+         const std::function<unsigned(bool)>& flush, const std::function<void(std::size_t)>& ended,
          const std::function<void(std::size_t)>& inOrder)
         : window_(window), work_(work), flush_(flush), ended_(ended), inOrder_(inOrder) {}
 
@@ -29,8 +30,9 @@ public:
     // until none can be taken now, every group finished (the calling
     // thread's turn at the work when no worker could be started).
     void runWorker(bool drain = false) {
-        std::vector<std::size_t> grouped;  // this thread's jobs that end at a flush to come
-        std::vector<std::size_t> awaiting; // flushed once, ending at the next flush
+        std::vector<std::size_t> grouped; // this thread's jobs that end at a flush to come
+        // Flushed already, oldest first: their groups' flush left them unfinished.
+        std::deque<std::vector<std::size_t>> awaiting;
         for (;;) {
             std::size_t index;
             {
@@ -51,7 +53,7 @@ public:
                     if (!ready()) {
                         lock.unlock();
                         flush_(true);
-                        endAll(awaiting);
+                        endAll(awaiting, 0);
                         endAll(grouped);
                         lock.lock();
                     }
@@ -74,12 +76,14 @@ public:
             case JobEnd::grouped:
                 grouped.push_back(index);
                 break;
-            case JobEnd::groupFull:
+            case JobEnd::groupFull: {
                 grouped.push_back(index);
-                flush_(false);
-                endAll(awaiting);
-                awaiting.swap(grouped);
+                const unsigned unfinished = flush_(false);
+                awaiting.push_back(std::move(grouped));
+                grouped.clear();
+                endAll(awaiting, unfinished);
                 break;
+            }
             }
         }
     }
@@ -108,6 +112,14 @@ public:
     }
 
 private:
+    // Ends the jobs of every group flushed but the last `unfinished`.
+    void endAll(std::deque<std::vector<std::size_t>>& groups, std::size_t unfinished) {
+        while (groups.size() > unfinished) {
+            endAll(groups.front());
+            groups.pop_front();
+        }
+    }
+
     void endAll(std::vector<std::size_t>& jobs) {
         const std::lock_guard lock(mutex_);
         for (const std::size_t index : jobs)
@@ -128,7 +140,7 @@ private:
 
     std::size_t window_;
     const std::function<JobEnd(std::size_t)>& work_;
-    const std::function<void(bool)>& flush_;
+    const std::function<unsigned(bool)>& flush_;
     const std::function<void(std::size_t)>&ended_, &inOrder_;
     std::mutex mutex_;
     // Told of every change that may let someone go on: a job offered, a
@@ -158,12 +170,12 @@ void runJobs(std::size_t count, unsigned threads, const std::function<void(std::
         return JobEnd::ended;
     };
     runGroupedJobs(
-        count, threads, ungrouped, [](bool) {}, ended, inOrder, window);
+        count, threads, ungrouped, [](bool) { return 0u; }, ended, inOrder, window);
 }
 
 void runGroupedJobs(std::size_t count, unsigned threads,
                     const std::function<JobEnd(std::size_t)>& work,
-                    const std::function<void(bool)>& flush,
+                    const std::function<unsigned(bool)>& flush,
                     const std::function<void(std::size_t)>& ended,
                     const std::function<void(std::size_t)>& inOrder, std::size_t window) {
     runFedJobs(
@@ -178,7 +190,7 @@ void runGroupedJobs(std::size_t count, unsigned threads,
 void runFedJobs(unsigned threads, std::optional<std::size_t> count,
                 const std::function<void(const OfferJob&)>& produce,
                 const std::function<JobEnd(std::size_t)>& work,
-                const std::function<void(bool)>& flush,
+                const std::function<unsigned(bool)>& flush,
                 const std::function<void(std::size_t)>& ended,
                 const std::function<void(std::size_t)>& inOrder, std::size_t window) {
     Pool pool(window == 0 ? 1 : window, work, flush, ended, inOrder);

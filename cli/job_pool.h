@@ -24,13 +24,14 @@ enum class JobEnd { ended, grouped, groupFull };
 
 // runGroupedJobs for work done in groups: a thread's grouped jobs end at a flush
 // of that thread's. flush(false), when work says its group is full and the
-// thread goes on, may finish the group before it rather than this one (the
-// durable names of one group come with the next group's flush); flush(true),
-// before the thread would wait for anything and when no work is left,
-// finishes every group it holds.
+// thread goes on, finishes every group it holds but the last one or two (the
+// durable names of one group come with a later group's flush, which may run
+// while the thread goes on) and returns how many it left unfinished, this one
+// included; flush(true), before the thread would wait for anything and when
+// no work is left, finishes every group it holds.
 void runGroupedJobs(std::size_t count, unsigned threads,
                     const std::function<JobEnd(std::size_t)>& work,
-                    const std::function<void(bool last)>& flush,
+                    const std::function<unsigned(bool last)>& flush,
                     const std::function<void(std::size_t)>& ended,
                     const std::function<void(std::size_t)>& inOrder, std::size_t window = 4096);
 
@@ -51,7 +52,7 @@ using OfferJob = std::function<void(const std::function<void(std::size_t)>& fill
 void runFedJobs(unsigned threads, std::optional<std::size_t> count,
                 const std::function<void(const OfferJob&)>& produce,
                 const std::function<JobEnd(std::size_t)>& work,
-                const std::function<void(bool last)>& flush,
+                const std::function<unsigned(bool last)>& flush,
                 const std::function<void(std::size_t)>& ended,
                 const std::function<void(std::size_t)>& inOrder, std::size_t window);
 

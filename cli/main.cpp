@@ -269,7 +269,7 @@ int convertAll(const orv::cli::Options& options) {
                 return JobEnd::ended;
             }
         },
-        [](bool last) { threadGroup().flush(last); },
+        [](bool last) { return threadGroup().flush(last); },
         [&](std::size_t i) {
             const Slot& slot = slots[i % places];
             const SourceResult& result = slot.result;

@@ -219,7 +219,9 @@ TEST(GroupedJobs, EveryJobEndsOnceAndInOrder) {
         std::size_t count;
         unsigned threads;
         std::size_t window, groupSize;
-    } rows[] = {{200, 3, 4, 5}, {200, 2, 1, 64}, {50, 1, 4096, 7}, {1, 4, 4096, 64}, {0, 2, 8, 4}};
+        unsigned unfinished; // groups a flush leaves unfinished
+    } rows[] = {{200, 3, 4, 5, 1}, {200, 2, 1, 64, 1}, {50, 1, 4096, 7, 1}, {1, 4, 4096, 64, 1},
+                {0, 2, 8, 4, 1},   {200, 3, 4, 5, 2},  {200, 2, 1, 64, 2},  {50, 1, 4096, 7, 2}};
     for (const auto& row : rows) {
         std::vector<int> ends(row.count, 0);
         std::vector<std::size_t> order;
@@ -233,7 +235,11 @@ TEST(GroupedJobs, EveryJobEndsOnceAndInOrder) {
                     return JobEnd::ended;
                 return ++held >= row.groupSize ? JobEnd::groupFull : JobEnd::grouped;
             },
-            [&](bool) { held = 0; }, [&](std::size_t i) { ++ends[i]; },
+            [&](bool last) {
+                held = 0;
+                return last ? 0u : row.unfinished;
+            },
+            [&](std::size_t i) { ++ends[i]; },
             [&](std::size_t i) {
                 const std::lock_guard lock(mutex);
                 order.push_back(i);
