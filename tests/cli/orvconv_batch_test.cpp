@@ -442,5 +442,39 @@ TEST_F(OrvconvBatchTest, AnyNumberOfJobsGivesWhatOneGives) {
     }
 }
 
+// A group is named while the next one is written: a name refused then
+// fails its own source with the platform's words, and the sources around it
+// are converted and told in their order.
+TEST_F(OrvconvBatchTest, ANameRefusedBesideTheNextGroupFailsItsSourceAlone) {
+    for (const char* name : {"A.ORV", "B.ORV", "C.ORV", "D.ORV", "E.ORV"})
+        fs::copy_file(std::string(ORV_SAMPLES_DIR) + "/LETTER.ORV", path(name));
+    for (const char* jobs : {"-j1", "-j2"}) {
+        fs::create_directories(path("out/C.ORV.acc"));
+        // Few files to open make groups of one document.
+        const RunResult run = runIn(dir, "ulimit -n 76 && $ORVCONV --all "s + jobs +
+                                             " -o out --report=- A.ORV B.ORV C.ORV D.ORV E.ORV");
+        EXPECT_EQ(run.exitCode, 1) << jobs;
+        EXPECT_EQ(run.err, "orvconv: out/C.ORV.acc: Is a directory\n") << jobs;
+        // Rows come as sources end: in their order with one job.
+        std::vector<std::string> rows;
+        const std::regex row(R"re(\{"source":"([A-E]\.ORV)","status":"([a-z]+)")re");
+        for (std::sregex_iterator it(run.out.begin(), run.out.end(), row), end; it != end; ++it)
+            rows.push_back((*it)[1].str() + "=" + (*it)[2].str());
+        if (jobs != "-j1"s)
+            std::sort(rows.begin(), rows.end());
+        EXPECT_EQ(rows,
+                  (std::vector<std::string>{"A.ORV=converted", "B.ORV=converted", "C.ORV=failed",
+                                            "D.ORV=converted", "E.ORV=converted"}))
+            << jobs;
+        std::string names;
+        for (const auto& [name, bytes] : treeContents(path("out")))
+            names += name + " ";
+        EXPECT_EQ(names, "A.ORV.acc A.ORV.rtf A.ORV.txt B.ORV.acc B.ORV.rtf B.ORV.txt C.ORV.acc/ "
+                         "C.ORV.txt D.ORV.acc D.ORV.rtf D.ORV.txt E.ORV.acc E.ORV.rtf E.ORV.txt ")
+            << jobs;
+        fs::remove_all(path("out"));
+    }
+}
+
 } // namespace
 } // namespace orv::test
