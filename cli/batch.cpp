@@ -266,6 +266,9 @@ bool beginSource(const Options& options, const SourceItem& item, SourceResult& r
 // Files a group may hold open, all threads' groups together: what the
 // process may open, less room for sources, folders, the report and more.
 std::atomic<unsigned> groupThreads{1};
+// The sources the job pool holds at once, those waiting to be told among
+// them; 0 when it does not say.
+std::atomic<std::size_t> poolWindow{0};
 constexpr rlim_t filesKeptFree = 64;
 
 // A group's bounds: documents, and bytes written.
@@ -278,6 +281,18 @@ constexpr std::uint64_t groupBytes = 256 << 20;
 // has room for the hidden name such naming may hold beside each thread's.
 bool namedBeside() {
     return outputsSynced() && groupThreads.load() * (temporariesPerRun + 1) <= temporarySlotCount;
+}
+
+// The documents a group may hold. A thread named beside holds three groups
+// unfinished at times (one named, one being named, one being written), with
+// the other threads' between their jobs: each fits a quarter of the thread's
+// share of the pool's window, or the thread would find the window full and
+// finish its groups early, at the cost of a flush more.
+std::size_t groupDocumentsAllowed() {
+    const std::size_t window = poolWindow.load();
+    if (window == 0 || !namedBeside())
+        return groupDocuments;
+    return std::clamp<std::size_t>(window / groupThreads.load() / 4, 1, groupDocuments);
 }
 
 int groupFilesAllowed() {
@@ -316,8 +331,9 @@ DocumentGroup::~DocumentGroup() {
         namer_.join();
 }
 
-void DocumentGroup::shareFilesAmong(unsigned threads) {
+void DocumentGroup::shareFilesAmong(unsigned threads, std::size_t window) {
     groupThreads.store(threads == 0 ? 1 : threads);
+    poolWindow.store(window);
 }
 
 bool DocumentGroup::add(const Options& options, const SourceItem& item, SourceResult& result,
@@ -360,7 +376,7 @@ bool DocumentGroup::add(const Options& options, const SourceItem& item, SourceRe
 bool DocumentGroup::full() const {
     // Room for one more document's files. Hidden names are held one
     // document at a time: the signal handler keeps room for one run's per job.
-    return members_.size() >= groupDocuments || bytes_ >= groupBytes ||
+    return members_.size() >= groupDocumentsAllowed() || bytes_ >= groupBytes ||
            openFiles_ + static_cast<int>(temporariesPerRun) > groupFilesAllowed() || hiddenNames_;
 }
 

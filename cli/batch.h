@@ -83,8 +83,9 @@ public:
     // Returns how many groups are left unfinished, this one included.
     unsigned flush(bool last = true);
 
-    // The threads that hold a group each, which share the open files allowed.
-    static void shareFilesAmong(unsigned threads);
+    // The threads that hold a group each, which share the open files allowed
+    // and the window of sources their job pool holds at once (0: none said).
+    static void shareFilesAmong(unsigned threads, std::size_t window = 0);
 
 private:
     struct Member;

@@ -226,7 +226,8 @@ int convertAll(const orv::cli::Options& options) {
         progress.addBytes(bytes);
     };
 
-    DocumentGroup::shareFilesAmong(threads);
+    // A list longer than the places may find them all taken.
+    DocumentGroup::shareFilesAmong(threads, listed || operands.size() > places ? places : 0);
     // Each thread's documents are made durable and named a group at a time;
     // a row is reported only once its outputs' names are durable.
     runFedJobs(
