@@ -466,14 +466,16 @@ row "one 96M line, wall time" "${wall[line-96M]}s" "${fwall[line-96M]}s" \
 if ((${#jobs[@]})); then
     convGain=$(ratio "$smallWall" "$parallelWall")
     floorGain=$(ratio "$smallFloor" "$parallelFloor")
-    row "-j$cores gain over -j1 (floor: $cores processes)" "${convGain}x" "${floorGain}x" "" "" ""
+    # -j1 already names one group on a second thread while it writes the
+    # next, so what -jN gains on top says little; what counts is how near
+    # the floor split over as many processes a batch of N jobs comes.
+    report "$smallCount small sources -j$cores, wall per file" "$(perFile "$parallelWall")" \
+        "$(perFile "$parallelFloor")" "$(ratio "$parallelWall" "$parallelFloor")" 1.25
+    row "  -j$cores gain over -j1 (floor: $cores processes)" "${convGain}x" "${floorGain}x" "" "" ""
     if awk -v f="$floorGain" 'BEGIN { exit !(f > 1) }'; then
         share=$(awk -v c="$convGain" -v f="$floorGain" 'BEGIN { printf "%.2f", (c - 1) / (f - 1) }')
-        row "  share of the floor's gain" "" "" "$share" ">=0.80" \
-            "$(awk -v s="$share" 'BEGIN { print (s >= 0.8 ? "ok" : "MISSED") }')"
+        row "  share of the floor's gain" "" "" "$share" "" ""
         row "  median of the runs' own shares" "" "" "$shareRunMedian" "" ""
-    else
-        row "  share of the floor's gain" "" "" "" ">=0.80" "n/a: the floor gained nothing"
     fi
 else
     row "-jN against the floor on N processes" "" "" "" "" "skipped: orvconv has no --jobs"
