@@ -4,9 +4,12 @@
 // one test, unmounted and released again on every path. Needs root and the
 // kind's tools; skipReason() says what is missing.
 
+#include <cerrno>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <string>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace orv::test {
@@ -70,6 +73,13 @@ public:
 
     // Empty when mounted.
     const std::string& skipReason() const { return skipReason_; }
+    // Empty while the daemon serves the mount; else why it does not, as the
+    // platform tells it. A daemon that stopped is the media's fault, not the
+    // program's under test.
+    std::string lost() const {
+        struct stat info;
+        return ::stat(mountPoint_.c_str(), &info) == 0 ? std::string() : std::strerror(errno);
+    }
 
 private:
     static bool run(const std::string& command) {
