@@ -12,6 +12,7 @@
 #include <map>
 #include <sstream>
 #include <sys/wait.h>
+#include <unistd.h>
 
 namespace orv::test {
 
@@ -74,6 +75,22 @@ inline Tree treeContents(const std::string& folder) {
 // conversion.
 inline std::string referenceOutput(const std::string& source, const std::string& ext) {
     return referenceOutputs(source).at(ext);
+}
+
+// All that the programs on the other side of a terminal write to it until
+// the last of them is gone (EIO); closes terminal.
+inline std::string drainTerminal(int terminal) {
+    std::string seen;
+    char block[4096];
+    for (ssize_t got; (got = ::read(terminal, block, sizeof block)) != 0;) {
+        if (got < 0 && errno == EINTR)
+            continue;
+        if (got < 0)
+            break; // EIO: the last writer is gone
+        seen.append(block, static_cast<std::size_t>(got));
+    }
+    ::close(terminal);
+    return seen;
 }
 
 } // namespace orv::test

@@ -144,16 +144,7 @@ TEST_F(ListStreamTest, ATerminalThatTypesTheListIsTold) {
     ASSERT_GT(child, 0);
     const std::string typed = "A.ORV\n\x04";
     EXPECT_EQ(::write(terminal, typed.data(), typed.size()), static_cast<ssize_t>(typed.size()));
-    std::string seen;
-    char block[4096];
-    for (ssize_t got; (got = ::read(terminal, block, sizeof block)) != 0;) {
-        if (got < 0 && errno == EINTR)
-            continue;
-        if (got < 0)
-            break; // EIO: the last writer is gone
-        seen.append(block, static_cast<std::size_t>(got));
-    }
-    ::close(terminal);
+    const std::string seen = drainTerminal(terminal);
     int status = 0;
     ::waitpid(child, &status, 0);
     EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << seen;

@@ -49,16 +49,7 @@ protected:
             ::execl("/bin/sh", "sh", "-c", command.c_str(), static_cast<char*>(nullptr));
             ::_exit(127);
         }
-        std::string seen;
-        char block[4096];
-        for (ssize_t got; (got = ::read(terminal, block, sizeof block)) != 0;) {
-            if (got < 0 && errno == EINTR)
-                continue;
-            if (got < 0)
-                break; // EIO: the last writer is gone
-            seen.append(block, static_cast<std::size_t>(got));
-        }
-        ::close(terminal);
+        const std::string seen = drainTerminal(terminal);
         int status = 0;
         ::waitpid(child, &status, 0);
         return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, seen};
