@@ -211,25 +211,43 @@ std::size_t ReverseTranslateSegment(const unsigned char* first, const unsigned c
 }
 
 // Where the breaks and CRs are among the 64 bytes from q, lane i in bit i.
-// Each is a class of its low nibble and of its high one, as looked up:
-// 3 and CR (0x0D) in the row 0, 250, 252 and 254 in the row 0xF.
+// Each of them has a low nibble of its own (3, 0xFA, 0xFC, 0xFE and CR
+// 0x0D): a byte is one if it equals the entry of its low nibble, where
+// the other nibbles hold a byte with another nibble, which no byte equals.
+struct BreakOrCrClasses {
+    std::uint8_t byNibble[16];
+};
+constexpr BreakOrCrClasses MakeBreakOrCrClasses() {
+    BreakOrCrClasses c{};
+    for (int i = 0; i < 16; ++i)
+        c.byNibble[i] = static_cast<std::uint8_t>(i ^ 1);
+    for (int b = 0; b < 256; ++b) {
+        if (isBreakCode(static_cast<unsigned char>(b)) || b == '\r')
+            c.byNibble[b & 15] = static_cast<std::uint8_t>(b);
+    }
+    return c;
+}
+alignas(16) constexpr BreakOrCrClasses breakOrCrClasses = MakeBreakOrCrClasses();
+constexpr bool BreakOrCrClassesHold() {
+    for (int b = 0; b < 256; ++b) {
+        const bool marked = isBreakCode(static_cast<unsigned char>(b)) || b == '\r';
+        if ((breakOrCrClasses.byNibble[b & 15] == b) != marked)
+            return false;
+    }
+    return true;
+}
+static_assert(BreakOrCrClassesHold(), "the breaks and CR each have a low nibble of their own");
+
 HWY_INLINE Lanes BreaksOrCrsAt(const unsigned char* q) {
     const Full d;
-    alignas(16) static constexpr std::uint8_t lowClasses[16] = {0, 0, 0, 1, 0, 0, 0, 0,
-                                                                0, 0, 2, 0, 2, 1, 2, 0};
-    alignas(16) static constexpr std::uint8_t highClasses[16] = {1, 0, 0, 0, 0, 0, 0, 0,
-                                                                 0, 0, 0, 0, 0, 0, 0, 2};
-    const Vec low = hn::LoadDup128(d, lowClasses);
-    const Vec high = hn::LoadDup128(d, highClasses);
+    const Vec classes = hn::LoadDup128(d, breakOrCrClasses.byNibble);
     const Vec nibble = hn::Set(d, std::uint8_t{0x0F});
-    Lanes plain = 0;
+    Lanes marks = 0;
     for (std::size_t i = 0; i < 64; i += width) {
         const Vec v = hn::LoadU(d, q + i);
-        const Vec classes = hn::And(hn::TableLookupBytes(low, hn::And(v, nibble)),
-                                    hn::TableLookupBytes(high, hn::ShiftRight<4>(v)));
-        plain |= BitsOf(hn::Eq(classes, hn::Zero(d))) << i;
+        marks |= BitsOf(hn::Eq(hn::TableLookupBytes(classes, hn::And(v, nibble)), v)) << i;
     }
-    return ~plain;
+    return marks;
 }
 
 // Segments as the plain loops take them, stopping at the first that does
