@@ -16,12 +16,6 @@
 
 namespace orv::test {
 
-// The words of text, split at white space.
-inline Names words(const std::string& text) {
-    std::istringstream in(text);
-    return {std::istream_iterator<std::string>(in), std::istream_iterator<std::string>()};
-}
-
 struct RunResult {
     int exitCode;
     std::string out;

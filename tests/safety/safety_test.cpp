@@ -34,16 +34,6 @@ int finish(pid_t pid) {
     return status;
 }
 
-// Text-like bytes: words, break codes, now and then a CR LF.
-std::string textLike(std::size_t size) {
-    const std::string pattern = "Abc def\003ghi\374jklw mn\r\nop\376qr";
-    std::string bytes;
-    bytes.reserve(size + pattern.size());
-    while (bytes.size() < size)
-        bytes += pattern;
-    return bytes;
-}
-
 // Whether pid holds open a file other than source in source's folder, with
 // bytes in it; /proc names a file without a name by its folder too.
 bool writingANewFile(pid_t pid, const std::string& source) {

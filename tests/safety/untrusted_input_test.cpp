@@ -103,16 +103,6 @@ Ran runIn(
     return finish(folder, start(folder, args, prepare));
 }
 
-// Text-like bytes: words, break codes, now and then a CR LF.
-std::string textLike(std::size_t size) {
-    const std::string pattern = "Abc def\003ghi\374jklw mn\r\nop\376qr";
-    std::string bytes;
-    bytes.reserve(size + pattern.size());
-    while (bytes.size() < size)
-        bytes += pattern;
-    return bytes;
-}
-
 // Every regular file below folder by relative path, with its bytes.
 std::map<std::string, std::string> files(const std::string& folder) {
     std::map<std::string, std::string> found;
@@ -122,12 +112,6 @@ std::map<std::string, std::string> files(const std::string& folder) {
         if (!e.is_symlink() && e.is_regular_file())
             found[e.path().lexically_relative(folder).string()] = readFile(e.path());
     return found;
-}
-
-// The words of text, split at white space.
-Names words(const std::string& text) {
-    std::istringstream in(text);
-    return {std::istream_iterator<std::string>(in), std::istream_iterator<std::string>()};
 }
 
 // Outputs as names alone.

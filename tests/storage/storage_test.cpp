@@ -48,17 +48,6 @@ std::multiset<std::string> lines(const std::string& text) {
     return all;
 }
 
-// The host's name as hidden names carry it.
-std::string hostPart() {
-    char name[256] = {};
-    ::gethostname(name, sizeof name - 1);
-    std::string part(name);
-    for (char& c : part)
-        if (!std::isalnum(static_cast<unsigned char>(c)) && c != '-')
-            c = '_';
-    return part;
-}
-
 // Two sources whose outputs' names differ only in case: on media that ignore
 // case the later one in the batch's order fails, whatever the number of jobs,
 // and the earlier one's outputs are never replaced; -u agrees. On a file
