@@ -71,18 +71,6 @@ TEST_F(StreamingTest, SourceDecoderWritesWhatThePlainPathWrites) {
     }
 }
 
-TEST_F(StreamingTest, AnEmptySourceFailsBeforeTheTextFileExists) {
-    writeFile(path("E.ORV"), "");
-    try {
-        decodeSourceToTextFile(path("E.ORV"), path("E.ORV.txt"));
-        ADD_FAILURE() << "an empty source decoded";
-    } catch (const ConversionError& failure) {
-        EXPECT_EQ(failure.errorNumber(), ENODATA);
-        EXPECT_EQ(std::string(failure.what()), path("E.ORV") + ": No data available");
-    }
-    EXPECT_EQ(listing(), Names{"E.ORV"});
-}
-
 TEST_F(StreamingTest, WritersWriteWhatThePlainStatementWrites) {
     std::mt19937 rng(78);
     const std::string_view text = "ab{}\\\t\n\x83\x01\x7f\xff";
