@@ -9,12 +9,14 @@
 #include <gtest/gtest.h>
 
 #include <cctype>
+#include <fcntl.h>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <set>
 #include <sstream>
 #include <string>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace orv::test {
@@ -45,6 +47,12 @@ inline std::string textLike(std::size_t size) {
     while (bytes.size() < size)
         bytes += pattern;
     return bytes;
+}
+
+// Sets path's modification time to seconds after 2001-09-09.
+inline void setTime(const std::string& path, long seconds) {
+    const timespec times[2] = {{1000000000 + seconds, 0}, {1000000000 + seconds, 0}};
+    ASSERT_EQ(::utimensat(AT_FDCWD, path.c_str(), times, AT_SYMLINK_NOFOLLOW), 0) << path;
 }
 
 // The host's name as hidden names carry it.
