@@ -137,6 +137,19 @@ class WindowTest : public QObject, public WindowServices {
         return names;
     }
 
+    // The columns of area in image that hold ink: a pixel of none of the grounds.
+    static QList<int> inkColumns(const QImage& image, const QRect& area,
+                                 const QList<QRgb>& grounds) {
+        QList<int> columns;
+        for (int x = area.left(); x <= area.right(); ++x)
+            for (int y = area.top(); y <= area.bottom(); ++y)
+                if (!grounds.contains(image.pixel(x, y))) {
+                    columns.append(x);
+                    break;
+                }
+        return columns;
+    }
+
     void startForm() {
         messages_ = pages_ = {};
         documents_ = {};
@@ -714,16 +727,13 @@ private Q_SLOTS:
         // Grounds: the list's at the left end, the highlight's at the right.
         const QRgb base = view.pixel(0, (top + bottom) / 2),
                    highlight = view.pixel(view.width() - 1, (top + bottom) / 2);
-        int first = -1, last = -1;
-        for (int x = 0; x < view.width(); ++x)
-            for (int y = top; y <= bottom; ++y)
-                if (view.pixel(x, y) != base && view.pixel(x, y) != highlight) {
-                    first = first < 0 ? x : first, last = x;
-                    break;
-                }
-        QVERIFY2(first >= 0, "the shown folder's row is empty");
-        QVERIFY2(last < view.width() - 2,
-                 qPrintable(QString("ink %1 to %2 of %3").arg(first).arg(last).arg(view.width())));
+        const QList<int> ink =
+            inkColumns(view, QRect(0, top, view.width(), bottom - top + 1), {base, highlight});
+        QVERIFY2(!ink.isEmpty(), "the shown folder's row is empty");
+        QVERIFY2(
+            ink.last() < view.width() - 2,
+            qPrintable(
+                QString("ink %1 to %2 of %3").arg(ink.first()).arg(ink.last()).arg(view.width())));
     }
 
     void newlineInAFolderNameKeepsRowsOneLineHigh() {
@@ -1045,15 +1055,13 @@ private Q_SLOTS:
         const QImage driveRtl = drive1()->grab().toImage();
         const auto ink = [this](const QImage& image, bool left) {
             const int band = image.height(), inside = 2 * qCeil(image.devicePixelRatio());
-            int count = 0;
-            for (int y = inside; y < image.height() - inside; ++y)
-                for (int x = inside; x < band; ++x)
-                    count += image.pixelColor(left ? x : image.width() - 1 - x, y) !=
-                             drive1()->palette().color(QPalette::Base);
-            return count;
+            const QRect end(left ? inside : image.width() - band, inside, band - inside,
+                            image.height() - 2 * inside);
+            return !inkColumns(image, end, {drive1()->palette().color(QPalette::Base).rgb()})
+                        .isEmpty();
         };
-        QVERIFY(ink(driveLtr, false) > 0 && ink(driveLtr, true) == 0);
-        QVERIFY(ink(driveRtl, true) > 0 && ink(driveRtl, false) == 0);
+        QVERIFY(ink(driveLtr, false) && !ink(driveLtr, true));
+        QVERIFY(ink(driveRtl, true) && !ink(driveRtl, false));
     }
 
     void documentsAreOpenedByTheirBytes() {
