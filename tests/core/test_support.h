@@ -39,6 +39,15 @@ inline Names words(const std::string& text) {
     return {std::istream_iterator<std::string>(in), std::istream_iterator<std::string>()};
 }
 
+// The lines of text, in any order.
+inline std::multiset<std::string> lines(const std::string& text) {
+    std::multiset<std::string> all;
+    std::istringstream in(text);
+    for (std::string line; std::getline(in, line);)
+        all.insert(line);
+    return all;
+}
+
 // Text-like bytes: words, break codes, now and then a CR LF.
 inline std::string textLike(std::size_t size) {
     const std::string pattern = "Abc def\003ghi\374jklw mn\r\nop\376qr";

@@ -39,15 +39,6 @@ protected:
     }
 };
 
-// The lines of text, in any order.
-std::multiset<std::string> lines(const std::string& text) {
-    std::multiset<std::string> all;
-    std::istringstream in(text);
-    for (std::string line; std::getline(in, line);)
-        all.insert(line);
-    return all;
-}
-
 // Two sources whose outputs' names differ only in case: on media that ignore
 // case the later one in the batch's order fails, whatever the number of jobs,
 // and the earlier one's outputs are never replaced; -u agrees. On a file
