@@ -1,8 +1,8 @@
 #pragma once
 
 // Shared by the tests that run the built orvconv: a run through the shell
-// with its exit status and both streams caught, whole folder trees as
-// name-to-bytes maps, and the bytes each output must hold.
+// with its exit status and both streams caught, or on a terminal, whole
+// folder trees as name-to-bytes maps, and the bytes each output must hold.
 
 #include "tests/core/test_support.h"
 #include "tests/reference/conversion.h"
@@ -10,17 +10,12 @@
 #include <cerrno>
 #include <cstdlib>
 #include <map>
-#include <sstream>
+#include <pty.h>
 #include <sys/wait.h>
+#include <termios.h>
 #include <unistd.h>
 
 namespace orv::test {
-
-// The words of text, split at white space.
-inline Names words(const std::string& text) {
-    std::istringstream in(text);
-    return {std::istream_iterator<std::string>(in), std::istream_iterator<std::string>()};
-}
 
 struct RunResult {
     int exitCode;
@@ -91,6 +86,33 @@ inline std::string drainTerminal(int terminal) {
     }
     ::close(terminal);
     return seen;
+}
+
+// Starts the shell command on a new terminal, of 24 lines of 200, that
+// passes bytes through untouched unless cooked; terminal is its other side.
+inline pid_t startOnTerminal(const std::string& command, int& terminal, bool cooked = false) {
+    termios raw{};
+    ::cfmakeraw(&raw);
+    winsize size{24, 200, 0, 0};
+    const pid_t child = ::forkpty(&terminal, nullptr, cooked ? nullptr : &raw, &size);
+    if (child == 0) {
+        ::execl("/bin/sh", "sh", "-c", command.c_str(), static_cast<char*>(nullptr));
+        ::_exit(127);
+    }
+    return child;
+}
+
+// Runs orvconv with args in folder on a raw terminal of type term: the exit
+// status, and everything the terminal received.
+inline std::pair<int, std::string> runOnTerminal(const std::string& folder, const std::string& args,
+                                                 const std::string& term = "xterm") {
+    int terminal = -1;
+    const pid_t child = startOnTerminal(
+        "cd '" + folder + "' && TERM='" + term + "' exec " ORVCONV_PATH " " + args, terminal);
+    const std::string seen = drainTerminal(terminal);
+    int status = 0;
+    ::waitpid(child, &status, 0);
+    return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, seen};
 }
 
 } // namespace orv::test

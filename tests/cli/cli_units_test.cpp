@@ -7,6 +7,7 @@
 #include "cli/report_writer.h"
 #include "io/confined_folders.h"
 #include "io/held_folders.h"
+#include "tests/core/test_support.h"
 
 #include <gtest/gtest.h>
 
@@ -24,6 +25,8 @@
 
 namespace orv::cli {
 namespace {
+
+namespace fs = std::filesystem;
 
 // Sets the character locale for one scope.
 class CharacterLocale {
@@ -116,9 +119,8 @@ TEST(Options, NoSyncTurnsSyncingOff) {
 
 // An output counts as complete only when it is not empty and ends as every
 // output of its kind does.
-TEST(OutputComplete, ChecksTheEndingOfEachKind) {
-    std::string folder = (std::filesystem::temp_directory_path() / "orv-complete-XXXXXX").string();
-    ASSERT_NE(::mkdtemp(folder.data()), nullptr);
+class OutputComplete : public test::TempDirTest {};
+TEST_F(OutputComplete, ChecksTheEndingOfEachKind) {
     const struct {
         const char* suffix;
         std::string bytes;
@@ -135,48 +137,41 @@ TEST(OutputComplete, ChecksTheEndingOfEachKind) {
         {".rtf", std::string(4096, '\0'), false}, // what a power cut may leave
     };
     for (const auto& row : rows) {
-        const std::string path = folder + "/D.ORV" + row.suffix;
-        std::ofstream(path, std::ios::binary) << row.bytes;
-        EXPECT_EQ(outputComplete(path), row.complete) << row.suffix << " " << row.bytes.size();
+        test::writeFile(path("D.ORV") + row.suffix, row.bytes);
+        EXPECT_EQ(outputComplete(path("D.ORV") + row.suffix), row.complete)
+            << row.suffix << " " << row.bytes.size();
     }
-    EXPECT_FALSE(outputComplete(folder + "/missing.ORV.txt"));
-    std::filesystem::create_directory(folder + "/folder.ORV.txt");
-    EXPECT_FALSE(outputComplete(folder + "/folder.ORV.txt"));
-    std::filesystem::remove_all(folder);
+    EXPECT_FALSE(outputComplete(path("missing.ORV.txt")));
+    fs::create_directory(path("folder.ORV.txt"));
+    EXPECT_FALSE(outputComplete(path("folder.ORV.txt")));
 }
 
 // -u counts a source up to date only when each of its outputs is whole, not
 // older than the source, and a file of that very name: beside the source,
 // and below -o, where an output found through a link is not in the folder.
-TEST(UpToDate, NeedsEveryOutputWholeNotOlderAndItself) {
-    std::string folder = (std::filesystem::temp_directory_path() / "orv-uptodate-XXXXXX").string();
-    ASSERT_NE(::mkdtemp(folder.data()), nullptr);
-    const auto at = [](const std::string& path, long seconds) {
-        const timespec times[2] = {{1000000000 + seconds, 0}, {1000000000 + seconds, 0}};
-        ASSERT_EQ(::utimensat(AT_FDCWD, path.c_str(), times, AT_SYMLINK_NOFOLLOW), 0) << path;
-    };
+class UpToDate : public test::TempDirTest {};
+TEST_F(UpToDate, NeedsEveryOutputWholeNotOlderAndItself) {
+    const std::string folder = dir;
+    const auto at = test::setTime;
     const std::string acc = "<R><NL>\r\n</P></R></SECT>\r\n";
     const std::string rtf = "{\\rtf1\r\n\\f1\\par\r\n}\r\n";
     std::ofstream(folder + "/S.ORV", std::ios::binary) << "source";
     std::ofstream(folder + "/whole.rtf", std::ios::binary) << rtf;
-    std::filesystem::create_directory(folder + "/out");
+    fs::create_directory(folder + "/out");
     const struct {
         const char* change;
         std::function<void(const std::string& base)> apply;
         bool beside, below; // up to date beside the source, below -o
     } rows[] = {
         {"none", [](const std::string&) {}, true, true},
-        {"cut", [](const std::string& base) { std::filesystem::resize_file(base + ".acc", 5); },
-         false, false},
-        {"empty", [](const std::string& base) { std::filesystem::resize_file(base + ".rtf", 0); },
-         false, false},
+        {"cut", [](const std::string& base) { fs::resize_file(base + ".acc", 5); }, false, false},
+        {"empty", [](const std::string& base) { fs::resize_file(base + ".rtf", 0); }, false, false},
         {"older", [&](const std::string& base) { at(base + ".acc", -1); }, false, false},
-        {"missing", [](const std::string& base) { std::filesystem::remove(base + ".rtf"); }, false,
-         false},
+        {"missing", [](const std::string& base) { fs::remove(base + ".rtf"); }, false, false},
         {"link",
          [&](const std::string& base) {
-             std::filesystem::remove(base + ".rtf");
-             std::filesystem::create_symlink(folder + "/whole.rtf", base + ".rtf");
+             fs::remove(base + ".rtf");
+             fs::create_symlink(folder + "/whole.rtf", base + ".rtf");
          },
          true, false},
     };
@@ -189,8 +184,8 @@ TEST(UpToDate, NeedsEveryOutputWholeNotOlderAndItself) {
         const Options options = parseOptions(arguments);
         confineOutputsBelow(below ? folder + "/out" : "");
         for (const auto& row : rows) {
-            std::filesystem::remove(base + ".acc");
-            std::filesystem::remove(base + ".rtf");
+            fs::remove(base + ".acc");
+            fs::remove(base + ".rtf");
             std::ofstream(base + ".acc", std::ios::binary) << acc;
             std::ofstream(base + ".rtf", std::ios::binary) << rtf;
             at(folder + "/S.ORV", 0);
@@ -208,7 +203,6 @@ TEST(UpToDate, NeedsEveryOutputWholeNotOlderAndItself) {
     }
     confineOutputsBelow("");
     holdFoldersOpen(false);
-    std::filesystem::remove_all(folder);
 }
 
 // Jobs held in groups end when their thread flushes: every job ends once,

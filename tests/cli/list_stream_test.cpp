@@ -9,7 +9,6 @@
 
 #include <chrono>
 #include <cstdio>
-#include <pty.h>
 #include <regex>
 #include <sys/wait.h>
 #include <thread>
@@ -134,13 +133,9 @@ TEST(ListProgress, CountsSoFarUntilTheListEnds) {
 // terminal says how the list is ended.
 TEST_F(ListStreamTest, ATerminalThatTypesTheListIsTold) {
     int terminal = -1;
-    const std::string command =
-        "cd '" + dir + "' && exec " ORVCONV_PATH " -a --no-progress --files-from=-";
-    const pid_t child = ::forkpty(&terminal, nullptr, nullptr, nullptr);
-    if (child == 0) {
-        ::execl("/bin/sh", "sh", "-c", command.c_str(), static_cast<char*>(nullptr));
-        ::_exit(127);
-    }
+    const pid_t child =
+        startOnTerminal("cd '" + dir + "' && exec " ORVCONV_PATH " -a --no-progress --files-from=-",
+                        terminal, true);
     ASSERT_GT(child, 0);
     const std::string typed = "A.ORV\n\x04";
     EXPECT_EQ(::write(terminal, typed.data(), typed.size()), static_cast<ssize_t>(typed.size()));

@@ -122,12 +122,6 @@ TEST_F(OrvconvBatchTest, TreeFromAReadOnlyMountIntoAFolder) {
     }
 }
 
-// Sets path's modification time to seconds after 2001-09-09.
-void setTime(const std::string& path, long seconds) {
-    const timespec times[2] = {{1000000000 + seconds, 0}, {1000000000 + seconds, 0}};
-    ASSERT_EQ(::utimensat(AT_FDCWD, path.c_str(), times, AT_SYMLINK_NOFOLLOW), 0) << path;
-}
-
 TEST_F(OrvconvBatchTest, UpdateResumesWithoutRewritingWhatIsDone) {
     makeTree(false);
     const std::string convert = "$ORVCONV -ar -R -u -o out tree";

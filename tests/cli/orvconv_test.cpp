@@ -35,15 +35,12 @@ protected:
     void TearDown() override { fs::remove_all(root); }
 
     int run(const std::string& args, const std::string& searchPath = "") {
-        const int status = std::system(("cd '" + dir + "' && " +
-                                        (searchPath.empty() ? "" : "PATH='" + searchPath + "' ") +
-                                        ORVCONV_PATH + " </dev/null >../out 2>../err " + args)
-                                           .c_str());
+        const RunResult ran = runIn(dir, (searchPath.empty() ? "" : "PATH='" + searchPath + "' ") +
+                                             "$ORVCONV " + args);
         while (::waitpid(-1, nullptr, 0) > 0 || errno == EINTR) {
         }
-        out = readFile(root + "/out");
-        err = readFile(root + "/err");
-        return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+        out = ran.out, err = ran.err;
+        return ran.exitCode;
     }
 
     // The bytes the named output must hold, from its source's bytes.

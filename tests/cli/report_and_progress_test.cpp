@@ -6,12 +6,10 @@
 
 #include <algorithm>
 #include <csignal>
-#include <pty.h>
 #include <regex>
 #include <sstream>
 #include <sys/stat.h>
 #include <sys/wait.h>
-#include <termios.h>
 #include <tuple>
 #include <unistd.h>
 
@@ -33,50 +31,26 @@ protected:
     std::string size(const std::string& name) {
         return std::to_string(fs::file_size(path("tree/" + name)));
     }
-
-    // Runs line in dir on a pseudo-terminal that passes bytes through
-    // untouched; everything the terminal received, and the exit status.
-    std::pair<int, std::string> runOnTerminal(const std::string& line,
-                                              const std::string& term = "xterm") {
-        termios raw{};
-        ::cfmakeraw(&raw);
-        winsize size{24, 200, 0, 0};
-        int terminal = -1;
-        const std::string command =
-            "cd '" + dir + "' && TERM='" + term + "' exec " ORVCONV_PATH " " + line;
-        const pid_t child = ::forkpty(&terminal, nullptr, &raw, &size);
-        if (child == 0) {
-            ::execl("/bin/sh", "sh", "-c", command.c_str(), static_cast<char*>(nullptr));
-            ::_exit(127);
-        }
-        const std::string seen = drainTerminal(terminal);
-        int status = 0;
-        ::waitpid(child, &status, 0);
-        return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, seen};
-    }
 };
 
 TEST_F(OrvconvWatchTest, ReportHasOneRowPerSourceAsItEnds) {
-    const std::string a = "out/A.ORV", cafe = "out/caf\\udce9.orv", b = "out/sub/b.orv";
-    const std::string gone = R"({"source":"tree/gone.ORV","status":"failed","outputs":[],)"
-                             R"("error":"tree/gone.ORV: Not a regular file","bytes":0})";
-    const std::pair<std::string, std::string> runs[] = {
-        {"-at", R"({"source":"tree/A.ORV","status":"converted","outputs":[")" + a + R"(.acc",")" +
-                    a + R"(.txt"],"bytes":)" + size("A.ORV") + "}\n" +
-                    R"({"source":"tree/caf\udce9.orv","status":"converted","outputs":[")" + cafe +
-                    R"(.acc",")" + cafe + R"(.txt"],"bytes":)" + size("caf\xe9.orv") + "}\n" +
-                    gone + "\n" +
-                    R"({"source":"tree/sub/b.orv","status":"converted","outputs":[")" + b +
-                    R"(.acc",")" + b + R"(.txt"],"bytes":)" + size("sub/b.orv") + "}\n"},
-        // Run again with -u: what is done is skipped, what failed fails again.
-        {"-at -u",
-         R"({"source":"tree/A.ORV","status":"skipped","outputs":[],"bytes":)" + size("A.ORV") +
-             "}\n" + R"({"source":"tree/caf\udce9.orv","status":"skipped","outputs":[],"bytes":)" +
-             size("caf\xe9.orv") + "}\n" + gone + "\n" +
-             R"({"source":"tree/sub/b.orv","status":"skipped","outputs":[],"bytes":)" +
-             size("sub/b.orv") + "}\n"},
+    // A row of the report, the outputs of a converted source under out/.
+    const auto row = [&](const std::string& source, const std::string& shown, bool converted) {
+        const std::string out = "out/" + shown;
+        return R"({"source":"tree/)" + shown + R"(","status":")" +
+               (converted ? "converted\",\"outputs\":[\"" + out + ".acc\",\"" + out + ".txt\"]"
+                          : std::string("skipped\",\"outputs\":[]")) +
+               ",\"bytes\":" + size(source) + "}\n";
     };
-    for (const auto& [args, rows] : runs) {
+    const std::string gone = R"({"source":"tree/gone.ORV","status":"failed","outputs":[],)"
+                             R"("error":"tree/gone.ORV: Not a regular file","bytes":0})"
+                             "\n";
+    // Run again with -u: what is done is skipped, what failed fails again.
+    const std::pair<std::string, bool> runs[] = {{"-at", true}, {"-at -u", false}};
+    for (const auto& [args, converted] : runs) {
+        const std::string rows = row("A.ORV", "A.ORV", converted) +
+                                 row("caf\xe9.orv", "caf\\udce9.orv", converted) + gone +
+                                 row("sub/b.orv", "sub/b.orv", converted);
         const RunResult run =
             runIn(dir, "$ORVCONV -R -j1 -o out --report=r.jsonl " + args + " tree");
         EXPECT_EQ(run.exitCode, 1) << args;
@@ -134,14 +108,15 @@ TEST_F(OrvconvWatchTest, ReportOverTheRunsOwnFilesIsRefused) {
     }
 }
 
+// What a run over tree tells: its one failure, the progress line, the summary.
+const std::string failure = "orvconv: tree/gone.ORV: Not a regular file\n";
+const std::regex line(R"([0-4]/4 files, [0-9.]+ (B|KiB) of [0-9.]+ (B|KiB)(, .*/s)?(, .* left)?)");
+const std::regex
+    summary("orvconv: 4 files: 3 converted, 0 skipped, 1 failed; [0-9.]+ (B|KiB) in 0:0[0-9]\n");
+
 TEST_F(OrvconvWatchTest, ProgressOnlyOnATerminalOrWhenAsked) {
-    const std::string failure = "orvconv: tree/gone.ORV: Not a regular file\n";
     // Each drawing of the line: back to the start, the line, clear to its end.
     const std::regex drawing("\r([^\r\n]*)\033\\[K");
-    const std::regex line(
-        R"(|[0-4]/4 files, [0-9.]+ (B|KiB) of [0-9.]+ (B|KiB)(, .*/s)?(, .* left)?)");
-    const std::regex summary(
-        "orvconv: 4 files: 3 converted, 0 skipped, 1 failed; [0-9.]+ (B|KiB) in 0:0[0-9]\n");
     const std::tuple<bool, std::string, bool> cases[] = {
         {true, "", true},
         {true, "--no-progress", false},
@@ -155,7 +130,7 @@ TEST_F(OrvconvWatchTest, ProgressOnlyOnATerminalOrWhenAsked) {
         int exitCode;
         std::string err;
         if (onTerminal) {
-            std::tie(exitCode, err) = runOnTerminal(args);
+            std::tie(exitCode, err) = runOnTerminal(dir, args);
         } else {
             const RunResult run = runIn(dir, "$ORVCONV " + args);
             exitCode = run.exitCode;
@@ -172,7 +147,8 @@ TEST_F(OrvconvWatchTest, ProgressOnlyOnATerminalOrWhenAsked) {
         EXPECT_TRUE(err.starts_with("\r0/4 files, 0 B of ")) << err;
         for (auto it = std::sregex_iterator(err.begin(), err.end(), drawing);
              it != std::sregex_iterator(); ++it)
-            EXPECT_TRUE(std::regex_match((*it)[1].str(), line)) << (*it)[1].str();
+            EXPECT_TRUE((*it)[1].str().empty() || std::regex_match((*it)[1].str(), line))
+                << (*it)[1].str();
         EXPECT_NE(err.find("\r\033[K" + failure), std::string::npos) << err;
         const std::string rest = std::regex_replace(err, drawing, "");
         EXPECT_TRUE(rest.starts_with(failure)) << rest;
@@ -181,7 +157,7 @@ TEST_F(OrvconvWatchTest, ProgressOnlyOnATerminalOrWhenAsked) {
         fs::remove_all(path("out"));
     }
     // One file: no summary.
-    const auto [exitCode, single] = runOnTerminal("-a -o out tree/A.ORV");
+    const auto [exitCode, single] = runOnTerminal(dir, "-a -o out tree/A.ORV");
     EXPECT_EQ(exitCode, 0);
     EXPECT_EQ(std::regex_replace(single, drawing, ""), "");
 }
@@ -202,24 +178,13 @@ TEST_F(OrvconvWatchTest, AClosedPipeOnStderrDoesNotStopTheBatch) {
         const int status =
             runWith("-at -R -o out --report=r.jsonl " + std::string(flags) + " tree 2>&" + closed);
         EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 1) << flags << " " << status;
-        // Rows come in the order sources end: sorted here.
-        std::istringstream rows(
-            std::regex_replace(readFile(path("r.jsonl")), std::regex(R"(,"outputs".*)"), ""));
-        std::vector<std::string> sorted;
-        for (std::string row; std::getline(rows, row);)
-            sorted.push_back(row + "\n");
-        std::sort(sorted.begin(), sorted.end());
-        std::string report;
-        for (const std::string& row : sorted)
-            report += row;
-        EXPECT_EQ(report, R"({"source":"tree/A.ORV","status":"converted")"
-                          "\n"
-                          R"({"source":"tree/caf\udce9.orv","status":"converted")"
-                          "\n"
-                          R"({"source":"tree/gone.ORV","status":"failed")"
-                          "\n"
-                          R"({"source":"tree/sub/b.orv","status":"converted")"
-                          "\n")
+        // Rows come in the order sources end.
+        EXPECT_EQ(
+            lines(std::regex_replace(readFile(path("r.jsonl")), std::regex(R"(,"outputs".*)"), "")),
+            (std::multiset<std::string>{R"({"source":"tree/A.ORV","status":"converted")",
+                                        R"({"source":"tree/caf\udce9.orv","status":"converted")",
+                                        R"({"source":"tree/gone.ORV","status":"failed")",
+                                        R"({"source":"tree/sub/b.orv","status":"converted")"}))
             << flags;
         EXPECT_TRUE(fs::exists(path("out/sub/b.orv.txt"))) << flags;
         fs::remove_all(path("out"));
@@ -232,14 +197,9 @@ TEST_F(OrvconvWatchTest, AClosedPipeOnStderrDoesNotStopTheBatch) {
 // Escapes go only to a terminal that understands them; rows of the report
 // on the same terminal never land inside the line.
 TEST_F(OrvconvWatchTest, ProgressLineKeepsToWhatItIsWrittenTo) {
-    const std::string failure = "orvconv: tree/gone.ORV: Not a regular file\n";
-    const std::regex summary(
-        "orvconv: 4 files: 3 converted, 0 skipped, 1 failed; [0-9.]+ (B|KiB) in 0:0[0-9]\n");
-    const std::regex line(
-        R"([0-4]/4 files, [0-9.]+ (B|KiB) of [0-9.]+ (B|KiB)(, .*/s)?(, .* left)?)");
     // A terminal that knows no ESC [ K: spaces clear the line.
     for (const char* term : {"dumb", ""}) {
-        const auto [exitCode, seen] = runOnTerminal("-a -R -o out tree", term);
+        const auto [exitCode, seen] = runOnTerminal(dir, "-a -R -o out tree", term);
         EXPECT_EQ(exitCode, 1) << term;
         EXPECT_EQ(seen.find('\033'), std::string::npos) << term << seen;
         EXPECT_TRUE(seen.starts_with("\r0/4 files, 0 B of ")) << seen;
@@ -268,7 +228,7 @@ TEST_F(OrvconvWatchTest, ProgressLineKeepsToWhatItIsWrittenTo) {
     fs::remove_all(path("out"));
     // The report on the line's terminal: each row starts on a cleared line
     // and the line is drawn again below it.
-    const auto [exitCode, seen] = runOnTerminal("-a -R -j2 -o out --report=- tree");
+    const auto [exitCode, seen] = runOnTerminal(dir, "-a -R -j2 -o out --report=- tree");
     EXPECT_EQ(exitCode, 1);
     std::size_t rows = 0;
     for (std::size_t at = seen.find("{\""); at != std::string::npos;
@@ -289,19 +249,12 @@ TEST_F(OrvconvWatchTest, ARowThatCannotReachTheTerminalLeavesTheBatchToEnd) {
     // More rows than the terminal holds unread: the run is still writing them.
     for (int i = 0; i < 150; ++i)
         fs::copy_file(ORV_SAMPLES_DIR "/note.orv", path("many/d" + std::to_string(i) + ".orv"));
-    termios raw{};
-    ::cfmakeraw(&raw);
-    winsize size{24, 200, 0, 0};
     int terminal = -1;
     // Hangups ignored: the run must meet the closed terminal in its writes.
-    const std::string command = "cd '" + dir +
-                                "' && trap '' HUP && TERM=xterm exec " ORVCONV_PATH
-                                " -t -j1 --no-sync -R --report=- many";
-    const pid_t child = ::forkpty(&terminal, nullptr, &raw, &size);
-    if (child == 0) {
-        ::execl("/bin/sh", "sh", "-c", command.c_str(), static_cast<char*>(nullptr));
-        ::_exit(127);
-    }
+    const pid_t child = startOnTerminal("cd '" + dir +
+                                            "' && trap '' HUP && TERM=xterm exec " ORVCONV_PATH
+                                            " -t -j1 --no-sync -R --report=- many",
+                                        terminal);
     std::string seen;
     char block[256];
     while (seen.find("{\"source\"") == std::string::npos) {
@@ -322,51 +275,36 @@ TEST_F(OrvconvWatchTest, ARowThatCannotReachTheTerminalLeavesTheBatchToEnd) {
     EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 1) << status;
 }
 
-// Names as typed, no "./" added; a name that would drive the terminal or
-// is foreign to the locale quoted, on one line.
-TEST_F(OrvconvWatchTest, FailuresNameSourcesAsTypedAndQuoted) {
-    const std::tuple<std::string, std::string, std::string> cases[] = {
-        {"C.UTF-8", "x.ORV", "x.ORV"},
-        {"C.UTF-8", "./x.ORV", "./x.ORV"},
-        {"C.UTF-8", "it's here.ORV", "it's here.ORV"},
-        {"C.UTF-8", "evil\033]0;owned\a.ORV", "'evil'$'\\033'']0;owned'$'\\a''.ORV'"},
-        {"C.UTF-8", "two\nlines.ORV", "'two'$'\\n''lines.ORV'"},
-        {"C.UTF-8", "caf\xc3\xa9.ORV", "caf\xc3\xa9.ORV"},
-        {"C.UTF-8", "caf\xe9.ORV", "'caf'$'\\351''.ORV'"},
-        {"C", "caf\xc3\xa9.ORV", "'caf'$'\\303\\251''.ORV'"},
-    };
-    for (const auto& [locale, name, shown] : cases) {
-        writeFile(path("list"), name + '\0');
-        const RunResult run =
-            runIn(dir, "LC_ALL=" + locale + " $ORVCONV -a --files-from=list -0 -j1");
-        EXPECT_EQ(run.exitCode, 1) << name;
-        EXPECT_EQ(run.err, "orvconv: " + shown + ": No such file or directory\n") << name;
-    }
-}
-
-// The character set comes from the variables that name it, whichever else
-// is set; messages in the language the environment asks for.
-TEST_F(OrvconvWatchTest, NamesAndMessagesFollowEachCategory) {
+// Names as typed, no "./" added; a name that would drive the terminal or is
+// foreign to the locale quoted, on one line. The character set comes from
+// the variables that name it, whichever else is set; messages in the
+// language the environment asks for.
+TEST_F(OrvconvWatchTest, FailuresNameSourcesAsTypedQuotedForEachCategory) {
     const std::string name = "caf\xc3\xa9\001.ORV";
     const std::string utf8 = "'caf\xc3\xa9'$'\\001''.ORV'";
     const std::string bytes = "'caf'$'\\303\\251\\001''.ORV'";
     const std::string english = "No such file or directory";
-    const std::tuple<std::string, std::string, std::string> cases[] = {
-        {"LANG=C.UTF-8", utf8, english},
-        {"LANG=C LC_CTYPE=C.UTF-8", utf8, english},
-        {"LANG=C.UTF-8 LC_CTYPE=C", bytes, english},
-        {"LC_ALL=C LC_CTYPE=C.UTF-8", bytes, english},
-        {"LANG=POSIX LC_CTYPE=C.UTF-8 LANGUAGE=de", utf8, english},
-        {"LANG=C.UTF-8 LANGUAGE=de", utf8, "Datei oder Verzeichnis nicht gefunden"},
+    const std::tuple<std::string, std::string, std::string, std::string> cases[] = {
+        {"LC_ALL=C.UTF-8", "./x.ORV", "./x.ORV", english},
+        {"LC_ALL=C.UTF-8", "evil\033]0;owned\a.ORV", "'evil'$'\\033'']0;owned'$'\\a''.ORV'",
+         english},
+        {"LC_ALL=C.UTF-8", "two\nlines.ORV", "'two'$'\\n''lines.ORV'", english},
+        {"LC_ALL=C.UTF-8", "caf\xe9.ORV", "'caf'$'\\351''.ORV'", english},
+        {"LANG=C.UTF-8", name, utf8, english},
+        {"LANG=C LC_CTYPE=C.UTF-8", name, utf8, english},
+        {"LANG=C.UTF-8 LC_CTYPE=C", name, bytes, english},
+        {"LC_ALL=C LC_CTYPE=C.UTF-8", name, bytes, english},
+        {"LANG=POSIX LC_CTYPE=C.UTF-8 LANGUAGE=de", name, utf8, english},
+        {"LANG=C.UTF-8 LANGUAGE=de", name, utf8, "Datei oder Verzeichnis nicht gefunden"},
     };
-    writeFile(path("list"), name + '\0');
     const bool german = fs::exists("/usr/share/locale/de/LC_MESSAGES/libc.mo");
-    for (const auto& [environment, shown, message] : cases) {
+    for (const auto& [environment, listed, shown, message] : cases) {
         if (message != english && !german)
             continue; // the C library's German messages are not installed
+        writeFile(path("list"), listed + '\0');
         const RunResult run =
             runIn(dir, "env -i " + environment + " \"$ORVCONV\" -a --files-from=list -0 -j1");
-        EXPECT_EQ(run.exitCode, 1) << environment;
+        EXPECT_EQ(run.exitCode, 1) << environment << " " << listed;
         EXPECT_EQ(run.err, "orvconv: " + shown + ": " + message + "\n") << environment;
     }
 }

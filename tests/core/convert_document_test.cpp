@@ -54,6 +54,17 @@ protected:
         return count;
     }
 
+    // The job for D.ORV, formats as letters "artu", opened after.
+    ConversionJob job(const std::string& formats) const {
+        return {.source = path("D.ORV"),
+                .outputBase = path("D.ORV"),
+                .accent = has(formats, 'a'),
+                .rtf = has(formats, 'r'),
+                .text = has(formats, 't'),
+                .unicodeText = has(formats, 'u'),
+                .openAfter = true};
+    }
+
     // What a successful run reports: the documents opened in the fixed order, then the message.
     static std::string success(const std::string& source, const std::string& formats) {
         std::string events;
@@ -277,30 +288,6 @@ struct CancellingFrontEnd final : FrontEnd {
     std::set<fs::perms> hiddenModes;
 };
 
-// Whoever started a run may stop it between blocks: nothing is reported, and
-// every earlier output stays exactly as it was, with no hidden file left.
-TEST_F(ConvertDocumentTest, ACancelledRunLeavesEarlierOutputsAsTheyWere) {
-    writeFile(path("D.ORV"), exampleSource);
-    for (const char* ext : {".acc", ".rtf", ".txt"})
-        writeFile(path(std::string("D.ORV") + ext), "earlier");
-    CancellingFrontEnd frontEnd(0, dir); // at the first block
-    const ConversionOutcome outcome = convertDocument({.source = path("D.ORV"),
-                                                       .outputBase = path("D.ORV"),
-                                                       .accent = true,
-                                                       .rtf = true,
-                                                       .text = true,
-                                                       .openAfter = true},
-                                                      frontEnd);
-    EXPECT_EQ(outcome.status, ConversionOutcome::Status::Cancelled);
-    // The intermediate has no name yet, or a hidden one private to its owner.
-    for (const fs::perms mode : frontEnd.hiddenModes)
-        EXPECT_EQ(mode, fs::perms(0600));
-    EXPECT_EQ(frontEnd.events, "");
-    EXPECT_EQ(listing(), (Names{"D.ORV", "D.ORV.acc", "D.ORV.rtf", "D.ORV.txt"}));
-    for (const char* ext : {".acc", ".rtf", ".txt"})
-        EXPECT_EQ(readFile(path(std::string("D.ORV") + ext)), "earlier");
-}
-
 // A source large enough has its Accent and RTF documents written at once:
 // the same bytes as each written alone, the Accent document named first,
 // and its failure the one told.
@@ -378,29 +365,40 @@ TEST_F(ConvertDocumentTest, ADecodeFailingPartWayStopsTheDocumentsAlreadyGoing) 
     }
 }
 
-// Stopped while both documents are being written, the run leaves the
-// earlier ones as they were and no hidden file behind: stopped while the
-// text is still decoded (the writers waiting for more of it), or once more
-// than a pass over the source is done (the documents under way).
-TEST_F(ConvertDocumentTest, ACancelStopsBothDocumentsWrittenSideBySide) {
-    const std::string source = sideBySideSource();
-    writeFile(path("D.ORV"), source);
-    for (const std::uint64_t stopAfter : {source.size() / 4, std::uint64_t{source.size()}}) {
-        for (const char* ext : {".acc", ".rtf"})
-            writeFile(path(std::string("D.ORV") + ext), "earlier");
-        CancellingFrontEnd frontEnd(stopAfter, dir);
-        frontEnd.settle = std::chrono::milliseconds(200);
-        const ConversionOutcome outcome = convertDocument({.source = path("D.ORV"),
-                                                           .outputBase = path("D.ORV"),
-                                                           .accent = true,
-                                                           .rtf = true,
-                                                           .openAfter = true},
-                                                          frontEnd);
-        EXPECT_EQ(outcome.status, ConversionOutcome::Status::Cancelled) << stopAfter;
-        EXPECT_EQ(frontEnd.events, "") << stopAfter;
-        EXPECT_EQ(listing(), (Names{"D.ORV", "D.ORV.acc", "D.ORV.rtf"})) << stopAfter;
-        for (const char* ext : {".acc", ".rtf"})
-            EXPECT_EQ(readFile(path(std::string("D.ORV") + ext)), "earlier") << stopAfter;
+// Whoever started a run may stop it between blocks: nothing is reported,
+// every earlier output stays exactly as it was, and no hidden file is left.
+// Stopped at the first block, and, with both documents written side by
+// side, while the text is still decoded (the writers waiting for more of
+// it) or once more than a pass over the source is done (the documents under
+// way).
+TEST_F(ConvertDocumentTest, ACancelLeavesEarlierOutputsAsTheyWere) {
+    const std::string large = sideBySideSource();
+    const struct {
+        const std::string& source;
+        std::uint64_t stopAfter;
+        std::string formats;
+    } rows[] = {
+        {exampleSource, 0, "art"}, {large, large.size() / 4, "ar"}, {large, large.size(), "ar"}};
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.stopAfter);
+        writeFile(path("D.ORV"), row.source);
+        fs::remove(path("D.ORV.txt"));
+        Names files{"D.ORV"};
+        for (const std::string ext : {".acc", ".rtf", ".txt"})
+            if (has(row.formats, ext[1]))
+                writeFile(path(*files.insert("D.ORV" + ext).first), "earlier");
+        CancellingFrontEnd frontEnd(row.stopAfter, dir);
+        frontEnd.settle = std::chrono::milliseconds(row.stopAfter == 0 ? 0 : 200);
+        EXPECT_EQ(convertDocument(job(row.formats), frontEnd).status,
+                  ConversionOutcome::Status::Cancelled);
+        // At the first block the decoded text alone is under way: it has no
+        // name yet, or a hidden one private to its owner.
+        for (const fs::perms mode : frontEnd.hiddenModes)
+            EXPECT_TRUE(row.stopAfter != 0 || mode == fs::perms(0600));
+        EXPECT_EQ(frontEnd.events, "");
+        EXPECT_EQ(listing(), files);
+        for (const std::string& name : files)
+            EXPECT_EQ(readFile(path(name)), name == "D.ORV" ? row.source : "earlier") << name;
     }
 }
 
@@ -434,12 +432,7 @@ TEST_F(ConvertDocumentTest, ASourceCutShortReportsTheBytesRead) {
     for (const auto& row : rows) {
         writeFile(path("D.ORV"), source);
         CuttingFrontEnd frontEnd(path("D.ORV"), static_cast<off_t>(row.cutTo));
-        const ConversionOutcome outcome = convertDocument({.source = path("D.ORV"),
-                                                           .outputBase = path("D.ORV"),
-                                                           .accent = has(row.formats, 'a'),
-                                                           .rtf = has(row.formats, 'r'),
-                                                           .text = has(row.formats, 't')},
-                                                          frontEnd);
+        const ConversionOutcome outcome = convertDocument(job(row.formats), frontEnd);
         EXPECT_EQ(frontEnd.failure, "") << row.cutTo;
         EXPECT_EQ(outcome.sourceBytes, row.cutTo);
     }
@@ -492,14 +485,7 @@ TEST_F(ConvertDocumentTest, TheUnicodeTextIsTheFourthDocument) {
             fs::create_directory(base + row.obstacle);
         }
         RecordingFrontEnd frontEnd;
-        const ConversionOutcome outcome = convertDocument({.source = base,
-                                                           .outputBase = base,
-                                                           .accent = has(row.formats, 'a'),
-                                                           .rtf = has(row.formats, 'r'),
-                                                           .text = has(row.formats, 't'),
-                                                           .unicodeText = has(row.formats, 'u'),
-                                                           .openAfter = true},
-                                                          frontEnd);
+        const ConversionOutcome outcome = convertDocument(job(row.formats), frontEnd);
         std::vector<std::string> outputs;
         for (const std::string& ext : row.outputs)
             outputs.push_back(base + ext);

@@ -1,4 +1,5 @@
-// The byte kernels on every SIMD target against the plain loops: on every
+// The byte kernels on every SIMD target against the plain loops: on runs of
+// the bytes that matter to each, of bytes that matter to none, of every
 // byte value, and on bytes that touch unreadable memory on either side, so
 // that a load or store past what a kernel was given is a crash here. Each
 // kernel is a test of its own.
@@ -10,6 +11,7 @@
 #include <sys/mman.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <cstring>
 #include <ostream>
@@ -78,40 +80,6 @@ private:
     std::size_t size_ = 0;
     char* base_ = nullptr;
 };
-
-TEST(KernelValues, EveryByteValueMatchesThePlainLoops) {
-    onEveryTarget([] {
-        std::mt19937 rng(82);
-        for (std::size_t length = 0; length < 600; length += 1 + length / 16) {
-            const std::string bytes = drawn(rng, length, "");
-            const auto* first = reinterpret_cast<const unsigned char*>(bytes.data());
-            const auto* last = first + length;
-            std::string fast(length + 3 * length + 64, '\0'), slow = fast;
-            EXPECT_EQ(std::string(fast.data(), reverseTranslate(first, last, fast.data())),
-                      std::string(slow.data(), plain::reverseTranslate(first, last, slow.data())));
-            for (const int before : {-1, int{'\r'}}) {
-                EXPECT_EQ(std::string(fast.data(),
-                                      reverseTranslateSegment(first, last, fast.data(), before)),
-                          std::string(slow.data(), plain::reverseTranslateSegment(
-                                                       first, last, slow.data(), before)));
-            }
-            const DecodedRun a = decodeWholeSegments(first, last, fast.data(), fast.size(), false);
-            const DecodedRun b =
-                plain::decodeWholeSegments(first, last, slow.data(), slow.size(), false);
-            EXPECT_EQ(a.next, b.next);
-            EXPECT_EQ(std::string(fast.data(), a.written), std::string(slow.data(), b.written));
-        }
-        // Each value alone, where the translation cannot lean on its neighbours.
-        for (int b = 0; b < 256; ++b) {
-            const std::string bytes(40, static_cast<char>(b));
-            const auto* first = reinterpret_cast<const unsigned char*>(bytes.data());
-            std::string fast(40, '\0'), slow(40, '\0');
-            fast.resize(reverseTranslate(first, first + 40, fast.data()));
-            slow.resize(plain::reverseTranslate(first, first + 40, slow.data()));
-            EXPECT_EQ(fast, slow) << "byte " << b;
-        }
-    });
-}
 
 // A kernel's output room of a given size, placed in the output page.
 struct OutputAt {
@@ -194,14 +162,14 @@ testing::AssertionResult escapeRtfCheck(const char* in, std::size_t n, const Out
 }
 
 // As much room as the plain loops write, as much as they stop at (a segment
-// takes its length and 3 more), and less.
+// takes its length and 3 more), and less, down to a few bytes.
 testing::AssertionResult decodeWholeSegmentsCheck(const char* in, std::size_t n,
                                                   const OutputAt& place) {
     const auto* first = bytesAt(in);
     for (const bool tabAfter : {false, true}) {
         const std::size_t full =
             plain::decodeWholeSegments(first, first + n, scratch(), 4 * n + 64, tabAfter).written;
-        for (const std::size_t room : {full, full / 2}) {
+        for (const std::size_t room : {full, full / 2, std::min<std::size_t>(full, 5)}) {
             const DecodedRun b =
                 plain::decodeWholeSegments(first, first + n, scratch(), room, tabAfter);
             char* const out = place(room);
@@ -219,12 +187,12 @@ testing::AssertionResult decodeWholeSegmentsCheck(const char* in, std::size_t n,
 }
 
 // Escaping takes room for four times a line's bytes: room for every line,
-// and for some (any ending shorter than an escape included).
+// for some, and for hardly any (any ending shorter than an escape included).
 testing::AssertionResult writeWholeLinesCheck(const char* in, std::size_t n,
                                               const OutputAt& place) {
     for (const LineForm form : {LineForm::reversed, LineForm::rtfEscaped}) {
         const std::size_t full = form == LineForm::reversed ? n + n / 2 * 4 : 4 * n + n / 2 * 4;
-        for (const std::size_t room : {full, full / 3 + 1}) {
+        for (const std::size_t room : {full, full / 3 + 1, std::min<std::size_t>(full, 5)}) {
             for (const std::string_view ending : {"</P>", ""}) {
                 const LineRun b = plain::writeWholeLines(in, in + n, scratch(), room, form, ending);
                 char* const out = place(room);
@@ -261,6 +229,43 @@ const Kernel kernels[] = {
 };
 
 class KernelBounds : public testing::TestWithParam<Kernel> {};
+class KernelValues : public testing::TestWithParam<Kernel> {};
+
+// Runs longer than the guarded tests reach, off a vector's alignment by the
+// length's remainder, from the bytes each kernel looks for, from bytes none
+// of them looks for (whole vectors without a stop), and from any byte; then
+// each byte value alone, where the translation cannot lean on its neighbours.
+TEST_P(KernelValues, MatchThePlainLoops) {
+    GuardedPage output;
+    if (!output.ok())
+        GTEST_SKIP() << "no guarded pages: " << std::strerror(errno);
+    const Check check = GetParam().check;
+    onEveryTarget([&] {
+        std::mt19937 rng(80);
+        const std::string_view alphabets[] = {"abcw \x01\x83\xb0",
+                                              "abcw\r\n\n\r\xff\xff",
+                                              "ab\x03\xfc\xfa\xfe\r\n\xff\x83",
+                                              "\\{}ab\x83\x1f\t\x7f\x80\xff",
+                                              "abcdefghijklmnopqrstuvwxyz0123456789",
+                                              ""};
+        std::vector<std::string> inputs;
+        for (const std::string_view alphabet : alphabets)
+            for (std::size_t n = 0; n < 600; n += n < 200 ? 1 : 1 + n / 16)
+                inputs.push_back(drawn(rng, n, alphabet));
+        for (int b = 0; b < 256; ++b)
+            inputs.emplace_back(40, static_cast<char>(b));
+        for (const std::string& bytes : inputs) {
+            const std::size_t shift = bytes.size() % 7;
+            const std::string input = std::string(shift, 'x') + bytes;
+            const testing::AssertionResult r = check(input.data() + shift, bytes.size(),
+                                                     OutputAt{output, shift, Side::afterGuard});
+            if (!r) {
+                ADD_FAILURE() << r.message() << ": " << testing::PrintToString(bytes);
+                return;
+            }
+        }
+    });
+}
 
 // Every length up to two of the widest vectors, at every alignment, right
 // after an unreadable page and right before one, as input and as output
@@ -304,10 +309,11 @@ TEST_P(KernelBounds, ReachesNothingPastItsBytes) {
     });
 }
 
-INSTANTIATE_TEST_SUITE_P(EachKernel, KernelBounds, testing::ValuesIn(kernels),
-                         [](const testing::TestParamInfo<Kernel>& info) {
-                             return std::string(info.param.name);
-                         });
+const auto kernelName = [](const testing::TestParamInfo<Kernel>& info) {
+    return std::string(info.param.name);
+};
+INSTANTIATE_TEST_SUITE_P(EachKernel, KernelBounds, testing::ValuesIn(kernels), kernelName);
+INSTANTIATE_TEST_SUITE_P(EachKernel, KernelValues, testing::ValuesIn(kernels), kernelName);
 
 } // namespace
 } // namespace orv::test

@@ -1,13 +1,12 @@
 // The streaming paths against the plain statement of the conversion: the
-// source decoder, the writers and the background writer. The cases sit on
+// source decoder, the writers and the background writer (the byte kernels
+// under them: kernel_bounds_test.cpp). The cases sit on
 // the block edges of whatever block sizes the build uses.
 #include "decode/source_decoder.h"
 #include "io/background_writer.h"
 #include "io/block_sizes.h"
 #include "io/conversion_error.h"
 #include "io/scratch_blocks.h"
-#include "simd/byte_kernels.h"
-#include "simd/kernel_targets.h"
 #include "tests/core/test_support.h"
 #include "tests/reference/conversion.h"
 #include "tests/reference/decoding.h"
@@ -72,18 +71,6 @@ TEST_F(StreamingTest, SourceDecoderWritesWhatThePlainPathWrites) {
     }
 }
 
-TEST_F(StreamingTest, AnEmptySourceFailsBeforeTheTextFileExists) {
-    writeFile(path("E.ORV"), "");
-    try {
-        decodeSourceToTextFile(path("E.ORV"), path("E.ORV.txt"));
-        ADD_FAILURE() << "an empty source decoded";
-    } catch (const ConversionError& failure) {
-        EXPECT_EQ(failure.errorNumber(), ENODATA);
-        EXPECT_EQ(std::string(failure.what()), path("E.ORV") + ": No data available");
-    }
-    EXPECT_EQ(listing(), Names{"E.ORV"});
-}
-
 TEST_F(StreamingTest, WritersWriteWhatThePlainStatementWrites) {
     std::mt19937 rng(78);
     const std::string_view text = "ab{}\\\t\n\x83\x01\x7f\xff";
@@ -114,98 +101,6 @@ TEST_F(StreamingTest, WritersRefuseAnEmptyDecodedTextFile) {
             EXPECT_EQ(failure.errorNumber(), ENODATA);
         }
     }
-}
-
-// Runs check once for each SIMD target this processor has, as dispatch would
-// pick it on a processor that had no better one.
-template <class Check> void onEveryTarget(Check check) {
-    for (const std::string_view target : kernelTargets()) {
-        useKernelTarget(target);
-        SCOPED_TRACE(target);
-        check();
-    }
-    useKernelTarget("");
-}
-
-// The SIMD kernels give what the plain loops give, on every length and
-// alignment around the vector widths (16 and 64 bytes, and the target's full
-// width for scans), with the bytes that matter to each.
-TEST(ByteKernels, MatchThePlainLoops) {
-    onEveryTarget([] {
-        std::mt19937 rng(80);
-        const std::string_view alphabets[] = {plain, withTerminators, withBreaks,
-                                              "\\{}ab\x83\x1f\t\x7f\x80\xff",
-                                              "abcdefghijklmnopqrstuvwxyz0123456789"};
-        for (const std::string_view alphabet : alphabets) {
-            for (std::size_t length = 0; length < 200; ++length) {
-                const std::string bytes = drawn(rng, length + 7, alphabet);
-                const auto* first =
-                    reinterpret_cast<const unsigned char*>(bytes.data()) + length % 7;
-                const auto* last = first + length;
-                EXPECT_EQ(findBreakOrCr(first, last), plain::findBreakOrCr(first, last));
-                const char* text = reinterpret_cast<const char*>(first);
-                EXPECT_EQ(findRtfSpecial(text, text + length),
-                          plain::findRtfSpecial(text, text + length));
-                std::string fast(length, '\0'), slow(length, '\0');
-                fast.resize(reverseTranslate(first, last, fast.data()));
-                slow.resize(plain::reverseTranslate(first, last, slow.data()));
-                EXPECT_EQ(fast, slow);
-                for (const int before : {-1, int{'\r'}}) {
-                    fast.assign(length, '\0');
-                    slow.assign(length, '\0');
-                    fast.resize(reverseTranslateSegment(first, last, fast.data(), before));
-                    slow.resize(plain::reverseTranslateSegment(first, last, slow.data(), before));
-                    EXPECT_EQ(fast, slow);
-                }
-                fast.assign(length, '\0');
-                slow.assign(length, '\0');
-                reverseCopy(text, length, fast.data());
-                plain::reverseCopy(text, length, slow.data());
-                EXPECT_EQ(fast, slow);
-            }
-        }
-    });
-}
-
-// The loops over whole segments and whole lines stop where the plain ones
-// stop, with the same bytes, for every room from none to plenty.
-TEST(ByteKernels, WholeSegmentsAndLinesMatchThePlainLoops) {
-    onEveryTarget([] {
-        std::mt19937 rng(81);
-        // Lines mostly shorter than a vector, and mostly longer.
-        const std::string_view lineBytes[] = {"ab\\{}\r\r\n\n\t\xfc",
-                                              "abcdefghijklmnopqrstuvwxyz{}\\\r\n\xe9\x01"};
-        for (int round = 0; round < 40; ++round) {
-            const std::size_t size = rng() % 400;
-            const std::string source = drawn(rng, size, round % 2 == 0 ? withBreaks : plain);
-            const std::string text = drawn(rng, size, lineBytes[round % 2]);
-            for (const std::size_t room : {std::size_t{0}, std::size_t{5}, std::size_t{70},
-                                           std::size_t{150}, 3 * size + 20}) {
-                const auto* p = reinterpret_cast<const unsigned char*>(source.data());
-                for (const bool tab : {false, true}) {
-                    std::string fast(room, '\0'), slow(room, '\0');
-                    const DecodedRun a = decodeWholeSegments(p, p + size, fast.data(), room, tab);
-                    const DecodedRun b =
-                        plain::decodeWholeSegments(p, p + size, slow.data(), room, tab);
-                    EXPECT_EQ(a.next, b.next);
-                    EXPECT_EQ(a.tabAfter, b.tabAfter);
-                    ASSERT_EQ(a.written, b.written);
-                    EXPECT_EQ(fast.substr(0, a.written), slow.substr(0, b.written));
-                }
-                for (const LineForm form : {LineForm::reversed, LineForm::rtfEscaped}) {
-                    std::string fast(room, '\0'), slow(room, '\0');
-                    const char* t = text.data();
-                    const LineRun a =
-                        writeWholeLines(t, t + size, fast.data(), room, form, "</P>\r\n");
-                    const LineRun b =
-                        plain::writeWholeLines(t, t + size, slow.data(), room, form, "</P>\r\n");
-                    EXPECT_EQ(a.next, b.next);
-                    ASSERT_EQ(a.written, b.written);
-                    EXPECT_EQ(fast.substr(0, a.written), slow.substr(0, b.written));
-                }
-            }
-        }
-    });
 }
 
 // Takes bytes until its limit, then fails as a full disk does.

@@ -3,6 +3,7 @@
 // a forked child that has become nobody or sees the folder read-only.
 
 #include "convert/convert_document.h"
+#include "tests/core/test_support.h"
 #include "tests/reference/conversion.h"
 
 #include <gtest/gtest.h>
@@ -72,13 +73,6 @@ const Row rows[] = {
 };
 // clang-format on
 
-struct RecordingFrontEnd final : FrontEnd {
-    void reportSuccess(const std::string& message) override { log += "success: " + message + "\n"; }
-    void reportFailure(const std::string& text) override { log += "failure: " + text + "\n"; }
-    void openDocument(const std::string& path) override { log += "open: " + path + "\n"; }
-    std::string log;
-};
-
 // Turns the child into what the row needs; "" when done, else why not.
 std::string enter(const Row& row, const std::string& folder) {
     auto refused = [](std::string step) { return refusal + step + ": " + std::strerror(errno); };
@@ -129,10 +123,10 @@ TEST_P(PrivilegeFaultTest, ReportsTheFaultAndKeepsWhatWasWritten) {
     if (child == 0) { // sends back why the machine refused, or what the front end was told
         std::string report = enter(row, dir_.string());
         if (report.empty()) {
-            RecordingFrontEnd frontEnd;
+            test::RecordingFrontEnd frontEnd;
             convertDocument(dir_.string(), sourceName, row.accent, row.rtf, row.text, false,
                             frontEnd);
-            report = frontEnd.log;
+            report = frontEnd.events;
         } // one short write, so the pipe holds all of it when the child is gone
         ::_exit(::write(channel[1], report.data(), report.size()) != ssize_t(report.size()));
     }
@@ -147,18 +141,16 @@ TEST_P(PrivilegeFaultTest, ReportsTheFaultAndKeepsWhatWasWritten) {
     if (report.starts_with(refusal))
         GTEST_SKIP() << report;
 
-    if (row.reason.empty())
-        EXPECT_EQ(report, "success: " + std::string(successMessage) + "\n");
-    else
-        EXPECT_EQ(report, "failure: " + (dir_ / (sourceName + row.failingSuffix)).string() + ": " +
-                              row.reason + "\n");
+    EXPECT_EQ(report, (row.reason.empty() ? std::string(successMessage)
+                                          : (dir_ / (sourceName + row.failingSuffix)).string() +
+                                                ": " + row.reason) +
+                          "\n");
     std::map<std::string, std::string> found, expected;
     for (const auto& [suffix, bytes] : row.after)
         expected[sourceName + suffix] = bytes;
     for (const auto& entry : fs::directory_iterator(dir_)) {
         const std::string file = entry.path().filename().string();
-        std::ifstream in(entry.path(), std::ios::binary);
-        const std::string bytes{std::istreambuf_iterator<char>(in), {}};
+        const std::string bytes = test::readFile(entry.path());
         const std::string want = expected.contains(file) ? expected[file] : "";
         const bool document = want.starts_with("...") && bytes.ends_with(want.substr(3));
         found[file] = document ? want : bytes;

@@ -3,46 +3,17 @@
 // happens, every output name holds an earlier complete version, a new
 // complete one, or nothing, and no hidden file is left where it can be helped.
 
-#include "tests/core/test_support.h"
 #include "tests/reference/conversion.h"
+#include "tests/safety/orvconv_runs.h"
 
 #include <csignal>
-#include <spawn.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <thread>
 #include <unistd.h>
 
-extern char** environ;
-
 namespace orv::test {
 namespace {
-
-pid_t start(const std::vector<std::string>& args) {
-    std::vector<char*> argv{const_cast<char*>(ORVCONV_PATH)};
-    for (const auto& a : args)
-        argv.push_back(const_cast<char*>(a.c_str()));
-    argv.push_back(nullptr);
-    pid_t pid = -1;
-    EXPECT_EQ(::posix_spawn(&pid, ORVCONV_PATH, nullptr, nullptr, argv.data(), environ), 0);
-    return pid;
-}
-
-int finish(pid_t pid) {
-    int status = 0;
-    EXPECT_EQ(::waitpid(pid, &status, 0), pid);
-    return status;
-}
-
-// Text-like bytes: words, break codes, now and then a CR LF.
-std::string textLike(std::size_t size) {
-    const std::string pattern = "Abc def\003ghi\374jklw mn\r\nop\376qr";
-    std::string bytes;
-    bytes.reserve(size + pattern.size());
-    while (bytes.size() < size)
-        bytes += pattern;
-    return bytes;
-}
 
 // Whether pid holds open a file other than source in source's folder, with
 // bytes in it; /proc names a file without a name by its folder too.
@@ -82,7 +53,7 @@ TEST_F(SafetyTest, ASignalMidWriteLeavesEarlierOutputsWhole) {
         bool cleansUp;
     } cases[] = {{SIGINT, true}, {SIGTERM, true}, {SIGHUP, true}, {SIGKILL, false}};
     for (const auto& c : cases) {
-        const pid_t pid = start({"-a", "-r", path("BIG.ORV")});
+        const pid_t pid = start(dir, {"-a", "-r", path("BIG.ORV")});
         // Caught in the act: a new file of the run's, with or without a name,
         // is open and growing.
         bool caught = false;
@@ -93,7 +64,7 @@ TEST_F(SafetyTest, ASignalMidWriteLeavesEarlierOutputsWhole) {
         }
         ASSERT_TRUE(caught) << "no new file was written";
         ASSERT_EQ(::kill(pid, c.signal), 0);
-        const int status = finish(pid);
+        const int status = finish(dir, pid).status;
         EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == c.signal) << status;
         if (c.cleansUp) {
             EXPECT_EQ(hidden(), Names{}) << strsignal(c.signal);
@@ -111,11 +82,12 @@ TEST_F(SafetyTest, ASignalMidWriteLeavesEarlierOutputsWhole) {
 TEST_F(SafetyTest, TwoRunsOnOneSourceNeverMixTheirFiles) {
     writeFile(path("S.ORV"), textLike(std::size_t{256} << 10));
     const auto expected = referenceOutputs(path("S.ORV"));
+    fs::create_directory(path("second")); // where the second run starts
     for (int round = 0; round < 60; ++round) {
-        const pid_t all = start({"--all", path("S.ORV")});
-        const pid_t noText = start({"-ar", path("S.ORV")});
-        EXPECT_EQ(finish(all), 0) << round;
-        EXPECT_EQ(finish(noText), 0) << round;
+        const pid_t all = start(dir, {"--all", path("S.ORV")});
+        const pid_t noText = start(path("second"), {"-ar", path("S.ORV")});
+        EXPECT_EQ(finish(dir, all).exitCode(), 0) << round;
+        EXPECT_EQ(finish(path("second"), noText).exitCode(), 0) << round;
         for (const auto& [ext, bytes] : expected) {
             const std::string output = path("S.ORV" + ext);
             if (ext == ".txt" && !fs::exists(output))
@@ -138,9 +110,9 @@ TEST_F(SafetyTest, OutputsAreNoMoreOpenThanTheSource) {
     for (const auto& c : cases) {
         fs::permissions(path("D.ORV"), fs::perms(c.source));
         const mode_t saved = ::umask(c.umask);
-        const pid_t pid = start({"--all", path("D.ORV")});
+        const pid_t pid = start(dir, {"--all", path("D.ORV")});
         ::umask(saved);
-        EXPECT_EQ(finish(pid), 0);
+        EXPECT_EQ(finish(dir, pid).exitCode(), 0);
         for (const char* ext : {".acc", ".rtf", ".txt"}) {
             struct stat info {};
             ASSERT_EQ(::stat(path(std::string("D.ORV") + ext).c_str(), &info), 0);

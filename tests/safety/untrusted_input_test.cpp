@@ -4,7 +4,7 @@
 // that whoever started it chose to ignore.
 
 #include "convert/convert_document.h"
-#include "tests/core/test_support.h"
+#include "tests/safety/orvconv_runs.h"
 
 #include <csignal>
 #include <cstdlib>
@@ -21,38 +21,6 @@
 
 namespace orv::test {
 namespace {
-
-struct Ran {
-    int status = 0;
-    std::string out, err;
-    int exitCode() const { return WIFEXITED(status) ? WEXITSTATUS(status) : -1; }
-};
-
-// Starts orvconv in folder with args, its output and errors going to files
-// beside folder and its input from input (-1: nothing); before the program
-// starts, prepare() runs in the child.
-pid_t start(
-    const std::string& folder, const std::vector<std::string>& args,
-    const std::function<void()>& prepare = [] {}, int input = -1) {
-    const std::string out = folder + ".out", err = folder + ".err";
-    const pid_t pid = ::fork();
-    if (pid == 0) {
-        prepare();
-        const int inFd = input >= 0 ? input : ::open("/dev/null", O_RDONLY);
-        const int outFd = ::open(out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-        const int errFd = ::open(err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-        if (inFd < 0 || outFd < 0 || errFd < 0 || ::dup2(inFd, 0) < 0 || ::dup2(outFd, 1) < 0 ||
-            ::dup2(errFd, 2) < 0 || ::chdir(folder.c_str()) != 0)
-            ::_exit(126);
-        std::vector<char*> argv{const_cast<char*>(ORVCONV_PATH)};
-        for (const auto& a : args)
-            argv.push_back(const_cast<char*>(a.c_str()));
-        argv.push_back(nullptr);
-        ::execv(ORVCONV_PATH, argv.data());
-        ::_exit(127);
-    }
-    return pid;
-}
 
 // A run of orvconv reading its list of names from a pipe held here: it
 // has made its start and listed its FILE operands once it waits there.
@@ -87,32 +55,6 @@ public:
     int writeEnd;
 };
 
-Ran finish(const std::string& folder, pid_t pid) {
-    Ran run;
-    EXPECT_EQ(::waitpid(pid, &run.status, 0), pid);
-    run.out = readFile(folder + ".out");
-    run.err = readFile(folder + ".err");
-    fs::remove(folder + ".out");
-    fs::remove(folder + ".err");
-    return run;
-}
-
-Ran runIn(
-    const std::string& folder, const std::vector<std::string>& args,
-    const std::function<void()>& prepare = [] {}) {
-    return finish(folder, start(folder, args, prepare));
-}
-
-// Text-like bytes: words, break codes, now and then a CR LF.
-std::string textLike(std::size_t size) {
-    const std::string pattern = "Abc def\003ghi\374jklw mn\r\nop\376qr";
-    std::string bytes;
-    bytes.reserve(size + pattern.size());
-    while (bytes.size() < size)
-        bytes += pattern;
-    return bytes;
-}
-
 // Every regular file below folder by relative path, with its bytes.
 std::map<std::string, std::string> files(const std::string& folder) {
     std::map<std::string, std::string> found;
@@ -122,12 +64,6 @@ std::map<std::string, std::string> files(const std::string& folder) {
         if (!e.is_symlink() && e.is_regular_file())
             found[e.path().lexically_relative(folder).string()] = readFile(e.path());
     return found;
-}
-
-// The words of text, split at white space.
-Names words(const std::string& text) {
-    std::istringstream in(text);
-    return {std::istream_iterator<std::string>(in), std::istream_iterator<std::string>()};
 }
 
 // Outputs as names alone.

@@ -39,26 +39,6 @@ protected:
     }
 };
 
-// The lines of text, in any order.
-std::multiset<std::string> lines(const std::string& text) {
-    std::multiset<std::string> all;
-    std::istringstream in(text);
-    for (std::string line; std::getline(in, line);)
-        all.insert(line);
-    return all;
-}
-
-// The host's name as hidden names carry it.
-std::string hostPart() {
-    char name[256] = {};
-    ::gethostname(name, sizeof name - 1);
-    std::string part(name);
-    for (char& c : part)
-        if (!std::isalnum(static_cast<unsigned char>(c)) && c != '-')
-            c = '_';
-    return part;
-}
-
 // Two sources whose outputs' names differ only in case: on media that ignore
 // case the later one in the batch's order fails, whatever the number of jobs,
 // and the earlier one's outputs are never replaced; -u agrees. On a file

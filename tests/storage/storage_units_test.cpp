@@ -4,6 +4,7 @@
 #include "cli/options.h"
 #include "io/hidden_names.h"
 #include "io/temporary_files.h"
+#include "tests/core/test_support.h"
 
 #include <gtest/gtest.h>
 
@@ -13,7 +14,7 @@
 #include <unistd.h>
 #include <vector>
 
-namespace orv {
+namespace orv::test {
 namespace {
 
 // Whether bytes are well-formed UTF-8 (as exFAT and ntfs-3g insist).
@@ -41,17 +42,6 @@ std::string repeated(const std::string& piece, std::size_t times, std::string he
     for (std::size_t i = 0; i < times; ++i)
         out += piece;
     return out;
-}
-
-// The host as hidden names carry it.
-std::string hostPart() {
-    char name[HOST_NAME_MAX + 1] = {};
-    ::gethostname(name, sizeof name - 1);
-    std::string part(name);
-    for (char& c : part)
-        if (!std::isalnum(static_cast<unsigned char>(c)) && c != '-')
-            c = '_';
-    return part;
 }
 
 // A process id that nobody has any more.
@@ -122,4 +112,4 @@ TEST(TemporaryFileList, HoldsEveryJobsHiddenFiles) {
 }
 
 } // namespace
-} // namespace orv
+} // namespace orv::test
