@@ -31,6 +31,24 @@ HWY_INLINE Lanes BitsOf(hn::Mask<Full> m) {
 #endif
 }
 
+// Bit 7 - shift of each lane, lane 0 in bit 0: the lanes shifted as 16-bit
+// ones, whose bits crossing into the next byte stop short of its top.
+template <int shift> HWY_INLINE Lanes TopBitsAfterShift(Vec v) {
+    const hn::Repartition<std::uint16_t, Full> wide;
+    const Vec top = hn::BitCast(Full(), hn::ShiftLeft<shift>(hn::BitCast(wide, v)));
+#if HWY_ARCH_X86 && HWY_TARGET <= HWY_AVX3
+    return _mm512_movepi8_mask(top.raw);
+#elif HWY_ARCH_X86 && HWY_TARGET == HWY_AVX2
+    return static_cast<std::uint32_t>(_mm256_movemask_epi8(top.raw));
+#elif HWY_ARCH_X86
+    return static_cast<std::uint32_t>(_mm_movemask_epi8(top.raw));
+#else
+    const hn::RebindToSigned<Full> signedLanes;
+    return BitsOf(
+        hn::RebindMask(Full(), hn::Lt(hn::BitCast(signedLanes, top), hn::Zero(signedLanes))));
+#endif
+}
+
 HWY_INLINE constexpr Lanes FirstLanes(std::size_t n) {
     return n >= 64 ? ~Lanes{0} : (Lanes{1} << n) - 1;
 }
@@ -91,17 +109,20 @@ HWY_INLINE Vec ReversedBytes(Vec v) {
     return hn::TableLookupBytes(blocks, hn::LoadDup128(d, order));
 }
 
-// For each byte mask, the places of its set bits, lowest first.
+// For each byte mask, the places of its set bits, lowest first, as lanes
+// of a 16-byte block's low half (order[0]) and of its high half (order[1]).
 struct PackOrders {
-    std::uint8_t order[256][8];
+    std::uint8_t order[2][256][8];
 };
 constexpr PackOrders MakePackOrders() {
     PackOrders p{};
     for (int m = 0; m < 256; ++m) {
         int k = 0;
         for (int i = 0; i < 8; ++i) {
-            if ((m >> i & 1) != 0)
-                p.order[m][k++] = static_cast<std::uint8_t>(i);
+            if ((m >> i & 1) != 0) {
+                p.order[0][m][k] = static_cast<std::uint8_t>(i);
+                p.order[1][m][k++] = static_cast<std::uint8_t>(i + 8);
+            }
         }
     }
     return p;
@@ -119,9 +140,8 @@ HWY_INLINE std::size_t Pack(Lanes keep, char* out) {
         const auto m = static_cast<unsigned>(keep >> i) & 0xFFFFU;
         // A block is read before anything is written over it: k is at most i.
         const auto v = hn::LoadU(b, bytes + i);
-        const auto order =
-            hn::Combine(b, hn::Add(hn::LoadU(h, packOrders.order[m >> 8]), hn::Set(h, 8)),
-                        hn::LoadU(h, packOrders.order[m & 0xFFU]));
+        const auto order = hn::Combine(b, hn::LoadU(h, packOrders.order[1][m >> 8]),
+                                       hn::LoadU(h, packOrders.order[0][m & 0xFFU]));
         const auto packed = hn::TableLookupBytes(v, order);
         hn::StoreU(hn::LowerHalf(h, packed), h, bytes + k);
         k += static_cast<std::size_t>(std::popcount(m & 0xFFU));
@@ -210,50 +230,9 @@ std::size_t ReverseTranslateSegment(const unsigned char* first, const unsigned c
     return TurnRange<true, true>(LoadTables(), first, last, out, first, before);
 }
 
-// Where the breaks and CRs are among the 64 bytes from q, lane i in bit i.
-// Each of them has a low nibble of its own (3, 0xFA, 0xFC, 0xFE and CR
-// 0x0D): a byte is one if it equals the entry of its low nibble, where
-// the other nibbles hold a byte with another nibble, which no byte equals.
-struct BreakOrCrClasses {
-    std::uint8_t byNibble[16];
-};
-constexpr BreakOrCrClasses MakeBreakOrCrClasses() {
-    BreakOrCrClasses c{};
-    for (int i = 0; i < 16; ++i)
-        c.byNibble[i] = static_cast<std::uint8_t>(i ^ 1);
-    for (int b = 0; b < 256; ++b) {
-        if (isBreakCode(static_cast<unsigned char>(b)) || b == '\r')
-            c.byNibble[b & 15] = static_cast<std::uint8_t>(b);
-    }
-    return c;
-}
-alignas(16) constexpr BreakOrCrClasses breakOrCrClasses = MakeBreakOrCrClasses();
-constexpr bool BreakOrCrClassesHold() {
-    for (int b = 0; b < 256; ++b) {
-        const bool marked = isBreakCode(static_cast<unsigned char>(b)) || b == '\r';
-        if ((breakOrCrClasses.byNibble[b & 15] == b) != marked)
-            return false;
-    }
-    return true;
-}
-static_assert(BreakOrCrClassesHold(), "the breaks and CR each have a low nibble of their own");
-
-HWY_INLINE Lanes BreaksOrCrsAt(const unsigned char* q) {
-    const Full d;
-    const Vec classes = hn::LoadDup128(d, breakOrCrClasses.byNibble);
-    const Vec nibble = hn::Set(d, std::uint8_t{0x0F});
-    Lanes marks = 0;
-    for (std::size_t i = 0; i < 64; i += width) {
-        const Vec v = hn::LoadU(d, q + i);
-        marks |= BitsOf(hn::Eq(hn::TableLookupBytes(classes, hn::And(v, nibble)), v)) << i;
-    }
-    return marks;
-}
-
 // Segments as the plain loops take them, stopping at the first that does
-// not start before stop: near the start of the bytes, where a vector
-// loaded to end at a segment would reach before them, near their end, and
-// near the end of the room.
+// not start before stop: the last few bytes, the last of the room, and a
+// segment longer than a block.
 HWY_NOINLINE DecodedRun CarefulSegments(const Tables& t, const unsigned char* p,
                                         const unsigned char* end, char* out, std::size_t room,
                                         bool tabAfter, const unsigned char* floor,
@@ -281,54 +260,235 @@ HWY_NOINLINE DecodedRun CarefulSegments(const Tables& t, const unsigned char* p,
     return {p, written, tabAfter};
 }
 
-// The breaks and CRs are found 64 bytes at a time, as bits: the next one
-// is a bit away, not a call. The loop holds no call, and everything stays
-// in registers from one segment to the next.
+// A source byte's class, from its low nibble: the one byte of the class
+// with that nibble, or for the other nibbles a byte with another nibble,
+// which no byte equals. One lookup and one compare a vector, where a
+// compare a byte of the class would take five.
+struct NibbleClasses {
+    std::uint8_t breaks[16]; // the break codes
+    std::uint8_t drops[16];  // what a segment may leave out: fillers, CRs and LFs
+};
+constexpr NibbleClasses MakeNibbleClasses() {
+    NibbleClasses c{};
+    for (int i = 0; i < 16; ++i)
+        c.breaks[i] = c.drops[i] = static_cast<std::uint8_t>(i ^ 1);
+    for (int b = 0; b < 256; ++b) {
+        if (isBreakCode(static_cast<unsigned char>(b)))
+            c.breaks[b & 15] = static_cast<std::uint8_t>(b);
+    }
+    c.drops[fillerByte & 15] = fillerByte;
+    c.drops['\r'] = '\r';
+    c.drops['\n'] = '\n';
+    return c;
+}
+alignas(16) constexpr NibbleClasses nibbleClasses = MakeNibbleClasses();
+constexpr bool NibbleClassesHold() {
+    for (int b = 0; b < 256; ++b) {
+        const bool drop = b == fillerByte || b == '\r' || b == '\n';
+        if ((nibbleClasses.breaks[b & 15] == b) != isBreakCode(static_cast<unsigned char>(b)) ||
+            (nibbleClasses.drops[b & 15] == b) != drop)
+            return false;
+    }
+    return true;
+}
+static_assert(NibbleClassesHold(), "each class has one byte of each low nibble");
+
+// The source bytes a block turns at once: the block, its turned copy and
+// what is written of it stay in the first level cache.
+constexpr std::size_t turnBlock = 4096;
+constexpr std::size_t shortSegment = 128;
+
+// A block of source bytes as its segments keep them: back to front,
+// translated, without what they leave out; and where its break codes are
+// among those bytes, in their order. The slack is for whole-vector stores
+// and loads past the end.
+struct TurnedBlock {
+    alignas(64) std::uint8_t turned[turnBlock + shortSegment + 2 * 64];
+    std::uint16_t breaks[turnBlock + 1];
+};
+static_assert(turnBlock <= 0x10000);
+
+struct TurnedCounts {
+    std::size_t bytes;
+    std::size_t breaks;
+};
+
+// Lane i takes lane i + 1, the last lane 0.
+HWY_INLINE Vec LanesDownByOne(Vec v) {
+#if HWY_ARCH_X86 && HWY_TARGET <= HWY_AVX3
+    return Vec{_mm512_alignr_epi8(_mm512_alignr_epi64(_mm512_setzero_si512(), v.raw, 2), v.raw, 1)};
+#elif HWY_ARCH_X86 && HWY_TARGET == HWY_AVX2
+    return Vec{_mm256_alignr_epi8(_mm256_permute2x128_si256(v.raw, v.raw, 0x81), v.raw, 1)};
+#else
+    static_assert(width == 16);
+    return hn::ShiftRightBytes<1>(Full(), v);
+#endif
+}
+
+// Stores t at at without the lanes in dropped; returns how many went. One
+// or two go in registers, the lanes from each on taking the next one's
+// byte, the same steps for either count, so that no branch depends on it;
+// more are packed.
+HWY_INLINE std::size_t StoreWithout(Vec t, Lanes dropped, std::uint8_t* at) {
+    const Full d;
+    const auto gone = static_cast<std::size_t>(std::popcount(dropped));
+    if (gone > 2) [[unlikely]] {
+        hn::StoreU(t, d, at);
+        return width - Pack(FirstLanes(width) & ~dropped, reinterpret_cast<char*>(at));
+    }
+    const hn::RebindToSigned<Full> signedLanes;
+    const auto lanes = hn::Iota(signedLanes, 0);
+    // Where there is no first or second, a lane past the last (64, or 65
+    // less the one gone), so that none moves.
+    const auto first = static_cast<std::int8_t>(std::countr_zero(dropped));
+    const Lanes rest = dropped & (dropped - 1);
+    const auto second = static_cast<std::int8_t>(std::countr_zero(rest) + (rest == 0 ? 1 : 0) - 1);
+    t = hn::IfThenElse(hn::RebindMask(d, hn::Gt(lanes, hn::Set(signedLanes, first - 1))),
+                       LanesDownByOne(t), t);
+    t = hn::IfThenElse(hn::RebindMask(d, hn::Gt(lanes, hn::Set(signedLanes, second - 1))),
+                       LanesDownByOne(t), t);
+    hn::StoreU(t, d, at);
+    return gone;
+}
+
+// Turns the n bytes from p (a whole number of vectors; p is a segment's
+// first byte), a vector at a time from the end: every vector the same
+// steps, with no segment in sight.
+HWY_INLINE TurnedCounts TurnBlockAt(const Tables& t, Vec breakClasses, Vec dropClasses,
+                                    const unsigned char* p, std::size_t n, TurnedBlock& block) {
+    const Full d;
+    std::uint8_t* to = block.turned;
+    std::uint16_t* found = block.breaks;
+    for (const unsigned char* e = p + n; e != p; e -= width) {
+        const Vec r = ReversedBytes(hn::LoadU(d, e - width));
+        const Vec low = hn::And(r, hn::Set(d, std::uint8_t{0x0F}));
+        hn::StoreU(Translated(t, r), d, to);
+        Lanes breaks = BitsOf(hn::Eq(hn::TableLookupBytes(breakClasses, low), r));
+        const Lanes marked = BitsOf(hn::Eq(hn::TableLookupBytes(dropClasses, low), r));
+        const auto place = [&](std::size_t lane, std::size_t before) {
+            *found++ = static_cast<std::uint16_t>(to - block.turned + lane - before);
+        };
+        // The next block is read from its end too, which the processor
+        // does not foresee.
+        __builtin_prefetch(e - width + n);
+        if (marked == 0) [[likely]] {
+            // Most vectors hold no break or one: the first place is written
+            // whatever the count, so that no branch depends on it.
+            *found = static_cast<std::uint16_t>(to - block.turned + std::countr_zero(breaks));
+            found += breaks != 0 ? 1 : 0;
+            breaks &= breaks - 1;
+            if (breaks != 0) [[unlikely]] {
+                for (; breaks != 0; breaks &= breaks - 1)
+                    place(std::countr_zero(breaks), 0);
+            }
+            to += width;
+            continue;
+        }
+        // An LF goes only straight after a CR: the next lane, or for the
+        // last lane the byte before the vector (the block's first byte
+        // follows a break). Of the bytes marked (0xFF, 0x0D, 0x0A), only
+        // the LF has bit 0 clear, and only the CR bit 1.
+        const Lanes lfs = marked & ~TopBitsAfterShift<7>(r);
+        const Lanes crs = marked & ~TopBitsAfterShift<6>(r);
+        static constexpr unsigned char none = 0;
+        const unsigned char* const before = e - width != p ? e - width - 1 : &none;
+        const Lanes dropped =
+            marked & (~lfs | (crs >> 1) | (Lanes{*before == '\r'} << (width - 1)));
+        for (; breaks != 0; breaks &= breaks - 1) {
+            const auto lane = static_cast<std::size_t>(std::countr_zero(breaks));
+            place(lane, static_cast<std::size_t>(std::popcount(dropped & FirstLanes(lane))));
+        }
+        to += width - StoreWithout(Translated(t, r), dropped, to);
+    }
+    return {static_cast<std::size_t>(to - block.turned),
+            static_cast<std::size_t>(found - block.breaks)};
+}
+
+// The byte after the last break code before e, which has one at or after
+// p, a vector at a time from e (e - p a whole number of vectors).
+HWY_INLINE const unsigned char* AfterLastBreak(Vec breakClasses, const unsigned char* e) {
+    const Full d;
+    for (;; e -= width) {
+        const Vec v = hn::LoadU(d, e - width);
+        const Lanes breaks = BitsOf(hn::Eq(
+            hn::TableLookupBytes(breakClasses, hn::And(v, hn::Set(d, std::uint8_t{0x0F}))), v));
+        if (breaks != 0)
+            return e - width + (std::bit_width(breaks));
+    }
+}
+
+// A block at a time: the block is turned whole, then each segment that ends
+// in it is copied from the turned bytes, which hold it the right way round,
+// in the order of the source. So the translation runs on whole vectors, and
+// a segment costs a copy, not a turn with a part vector at each end.
 DecodedRun DecodeWholeSegments(const unsigned char* p, const unsigned char* end, char* out,
                                std::size_t room, bool tabAfter) {
+    const Full d;
     const Tables t = LoadTables();
+    const Vec breakClasses = hn::LoadDup128(d, nibbleClasses.breaks);
+    const Vec dropClasses = hn::LoadDup128(d, nibbleClasses.drops);
     const unsigned char* const floor = p;
-    DecodedRun run = CarefulSegments(t, p, end, out, room, tabAfter, floor,
-                                     p + std::min<std::size_t>(width, end - p));
-    if (static_cast<std::size_t>(run.next - floor) < width)
-        return run; // stopped by the room or the end
-    p = run.next;
-    tabAfter = run.tabAfter;
-    std::size_t written = run.written;
-    const unsigned char* base = p;
-    Lanes marks = end - base >= 64 ? BreaksOrCrsAt(base) : 0;
-    while (end - base >= 64) {
-        const unsigned char* scan;
-        bool crs = false;
-        for (;;) {
-            if (marks != 0) {
-                scan = base + std::countr_zero(marks);
-                marks &= marks - 1;
-                if (*scan != '\r')
-                    break;
-                crs = true;
-            } else if (end - base >= 128) {
-                base += 64;
-                marks = BreaksOrCrsAt(base);
-            } else {
-                scan = end; // the rest goes the careful way
-                break;
-            }
-        }
-        const auto length = static_cast<std::size_t>(scan - p);
-        if (scan == end || length + 3 + width > room - written)
+    // A segment is copied this way while its bytes, its line end and the
+    // stores past them fit.
+    constexpr std::size_t slack = 3 + shortSegment + width;
+    char* const fastEnd = room >= slack ? out + (room - slack) : out;
+    char* o = out;
+    TurnedBlock block;
+    while (room >= slack) {
+        const auto left = static_cast<std::size_t>(end - p);
+        const std::size_t n = std::min(turnBlock, left - left % width);
+        if (n < 2 * width)
+            break; // the rest goes the careful way
+        const TurnedCounts counts = TurnBlockAt(t, breakClasses, dropClasses, p, n, block);
+        // The segment at p ends where the turned bytes end; each break
+        // ends the next one.
+        const std::uint8_t* segmentEnd = block.turned + counts.bytes;
+        // Whether a segment fits is told by its length in the source, which
+        // the turned bytes no longer show: the block goes the careful way
+        // unless all of it fits, each break as a TAB CR LF.
+        if (n + 2 * counts.breaks > static_cast<std::size_t>(fastEnd - o))
             break;
-        char* to = out + written;
-        written += crs ? TurnRange<true, false>(t, p, scan, to, floor, -1)
-                       : TurnRange<false, false>(t, p, scan, to, floor, -1);
-        // TAB CR LF or CR LF without a branch: either is as likely.
-        static constexpr char ends[5] = {'\t', '\r', '\n', '\n', '\n'};
-        std::memcpy(out + written, ends + !tabAfter, 4);
-        written += 2 + static_cast<std::size_t>(tabAfter);
-        tabAfter = *scan == tabBreakCode;
-        p = scan + 1;
+        for (std::size_t k = counts.breaks; k-- != 0;) {
+            const std::uint8_t* const breakAt = block.turned + block.breaks[k];
+            const std::uint8_t* const from = breakAt + 1;
+            const auto length = static_cast<std::size_t>(segmentEnd - from);
+            // Copied whole up to a length most segments have, with no branch
+            // on the length; the rest a vector at a time.
+            for (std::size_t i = 0; i < shortSegment; i += width)
+                hn::StoreU(hn::LoadU(d, from + i), d, reinterpret_cast<std::uint8_t*>(o + i));
+            for (std::size_t i = shortSegment; i < length; i += width)
+                hn::StoreU(hn::LoadU(d, from + i), d, reinterpret_cast<std::uint8_t*>(o + i));
+            o += length;
+            // TAB CR LF or CR LF without a branch: either is as likely.
+            static constexpr char ends[5] = {'\t', '\r', '\n', '\n', '\n'};
+            std::memcpy(o, ends + !tabAfter, 4);
+            o += 2 + static_cast<std::size_t>(tabAfter);
+            // The table leaves break codes as they are.
+            tabAfter = *breakAt == tabBreakCode;
+            segmentEnd = breakAt;
+        }
+        // Where the next segment starts in the source, which the turned
+        // bytes do not tell: after the block's last break.
+        const unsigned char* const next =
+            counts.breaks != 0 ? AfterLastBreak(breakClasses, p + n) : p;
+        if (next == p && n < turnBlock)
+            break;
+        if (next != p) {
+            p = next;
+            continue;
+        }
+        // A segment longer than a block, on its own.
+        const auto written = static_cast<std::size_t>(o - out);
+        const DecodedRun run =
+            CarefulSegments(t, p, end, o, room - written, tabAfter, floor, p + 1);
+        if (run.next == p)
+            return {p, written, tabAfter}; // no break before end, or no room
+        o += run.written;
+        tabAfter = run.tabAfter;
+        p = run.next;
     }
-    run = CarefulSegments(t, p, end, out + written, room - written, tabAfter, floor, end);
+    const auto written = static_cast<std::size_t>(o - out);
+    const DecodedRun run = CarefulSegments(t, p, end, o, room - written, tabAfter, floor, end);
     return {run.next, written + run.written, run.tabAfter};
 }
 

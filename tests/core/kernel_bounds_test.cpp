@@ -267,6 +267,45 @@ TEST_P(KernelValues, MatchThePlainLoops) {
     });
 }
 
+// Sources longer than the decoder takes at once (4 KiB): segments across a
+// block's end, one longer than a block, drops in runs and alone, every byte
+// value; and rooms that end inside a block.
+TEST(DecodeWholeSegments, MatchesThePlainLoopsAcrossBlocks) {
+    std::mt19937 rng(84);
+    const auto segments = [&](std::size_t n, std::size_t longest, std::string_view alphabet) {
+        std::string source;
+        while (source.size() < n)
+            source += drawn(rng, rng() % longest, alphabet) + (rng() % 2 ? "\x03" : "\xfc");
+        return source;
+    };
+    const std::string sources[] = {
+        segments(3 * 4096 + 77, 300, "abcdefghijklmnop \x83\xb0\x01\xff\r\n"),
+        segments(9000, 40, "ab\xff\xff\r\n\n"),
+        segments(9000, 20, "abcd"),
+        "x\x03" + drawn(rng, 5000, "abc\r\n\xff") + "\xfc" + segments(600, 90, "abc\xff"),
+        std::string(9000, '\xff') + "\x03" + segments(300, 90, "ab"),
+        drawn(rng, 9000, ""),
+    };
+    onEveryTarget([&] {
+        for (const std::string& source : sources) {
+            const auto* first = reinterpret_cast<const unsigned char*>(source.data());
+            const auto* last = first + source.size();
+            for (const bool tab : {false, true}) {
+                const std::size_t plenty = 3 * source.size() + 64;
+                for (const std::size_t room : {plenty, std::size_t{4400}, std::size_t{300}}) {
+                    std::string fast(room, '\0'), slow(room, '\0');
+                    const DecodedRun a = decodeWholeSegments(first, last, fast.data(), room, tab);
+                    const DecodedRun b =
+                        plain::decodeWholeSegments(first, last, slow.data(), room, tab);
+                    ASSERT_EQ(a.next, b.next) << source.size() << " bytes, room " << room;
+                    ASSERT_EQ(a.tabAfter, b.tabAfter);
+                    ASSERT_EQ(fast.substr(0, a.written), slow.substr(0, b.written));
+                }
+            }
+        }
+    });
+}
+
 // Every length up to two of the widest vectors, at every alignment, right
 // after an unreadable page and right before one, as input and as output
 // (kernels write up to the room they are given): a kernel that reads a byte
