@@ -124,12 +124,13 @@ HWY_INLINE std::size_t StoreLineEnd(bool tab, char* out) {
     return 2 + extra;
 }
 
-// One chunk is loaded at the first segment's start, and every segment that
-// ends in it is taken from the register: no load, no call per segment,
-// which is what a text of short lines (or of breaks alone) is made of.
-DecodedRun DecodeWholeSegments(const unsigned char* p, const unsigned char* end, char* out,
-                               std::size_t room, bool tabAfter) {
-    const Quarters table = LoadTable();
+// Segments as the plain loops take them, for the ends of a source and of
+// the room, and a segment longer than a block: one chunk is loaded at the
+// first segment's start, and every segment that ends in it is taken from
+// the register.
+HWY_NOINLINE DecodedRun ChunkSegments(const Quarters& table, const unsigned char* p,
+                                      const unsigned char* end, char* out, std::size_t room,
+                                      bool tabAfter) {
     std::size_t written = 0;
     while (p != end) {
         const unsigned char* base = p;
@@ -172,6 +173,66 @@ DecodedRun DecodeWholeSegments(const unsigned char* p, const unsigned char* end,
         } while (breaks != 0);
     }
     return {p, written, tabAfter};
+}
+
+#include "simd/turned_blocks-inl.h"
+
+// The n bytes from p turned for DecodeTurnedBlocks, a chunk at a time from
+// the end: translated through the whole table, freed of what the segments
+// leave out by a compress and turned round by a permute, with no branch on
+// the bytes but for chunks of three breaks or more.
+HWY_INLINE TurnedCounts TurnBlockAt(const Quarters& table, const unsigned char* p, std::size_t n,
+                                    TurnedBlock& block) {
+    std::uint8_t* to = block.turned;
+    std::uint16_t* found = block.breaks;
+    for (const unsigned char* e = p + n; e != p; e -= chunk) {
+        const unsigned char* const from = e - chunk;
+        const __m512i v = _mm512_loadu_si512(from);
+        // The next block is read from its end too, which the processor
+        // does not foresee.
+        __builtin_prefetch(from + n);
+        // The first lane's LF goes too after a CR before the chunk; the
+        // block's first byte follows a break.
+        const bool crBefore = from != p && from[-1] == '\r';
+        const __mmask64 keep =
+            ~(DroppedIn(v) | (_mm512_cmpeq_epi8_mask(v, _mm512_set1_epi8('\n')) & crBefore));
+        const auto k = static_cast<std::size_t>(_mm_popcnt_u64(keep));
+        StoreReversed(_mm512_maskz_compress_epi8(keep, Translated(table, v)), k,
+                      reinterpret_cast<char*>(to));
+        // Lane j of the bytes kept stands at to + k - 1 - j: the breaks are
+        // placed the last first. Two places are written whatever the
+        // count, so that no branch depends on it in most chunks.
+        std::uint64_t breaks = _pext_u64(BreaksIn(v), keep);
+        const auto offset = static_cast<std::size_t>(to - block.turned) + k - 1;
+        const auto place = [&] {
+            const int j = 63 - std::countl_zero(breaks);
+            *found = static_cast<std::uint16_t>(offset - static_cast<std::size_t>(j));
+            found += breaks != 0 ? 1 : 0;
+            breaks &= ~(std::uint64_t{1} << (j & 63));
+        };
+        place();
+        place();
+        if (breaks != 0) [[unlikely]] {
+            while (breaks != 0)
+                place();
+        }
+        to += k;
+    }
+    return {static_cast<std::size_t>(to - block.turned),
+            static_cast<std::size_t>(found - block.breaks)};
+}
+
+DecodedRun DecodeWholeSegments(const unsigned char* p, const unsigned char* end, char* out,
+                               std::size_t room, bool tabAfter) {
+    const Quarters table = LoadTable();
+    return DecodeTurnedBlocks(
+        p, end, out, room, tabAfter,
+        [&](const unsigned char* from, std::size_t n, TurnedBlock& block) {
+            return TurnBlockAt(table, from, n, block);
+        },
+        [&](const unsigned char* from, char* to, std::size_t left, bool tab, const unsigned char*) {
+            return ChunkSegments(table, from, end, to, left, tab);
+        });
 }
 
 void ReverseCopy(const char* p, std::size_t n, char* out) {
