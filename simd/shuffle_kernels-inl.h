@@ -274,14 +274,15 @@ HWY_INLINE Vec LanesDownByOne(Vec v) {
 #endif
 }
 
-// Stores t at at without the lanes in dropped; returns how many went. One
-// or two go in registers, the lanes from each on taking the next one's
-// byte, the same steps for either count, so that no branch depends on it;
-// more are packed.
+// Stores t at at without the lanes in dropped; returns how many went. On
+// vectors wider than 16 bytes, one or two go in registers, the lanes from
+// each on taking the next one's byte, the same steps for either count, so
+// that no branch depends on it; more are packed, and on 16 bytes any
+// number, which one shuffle does.
 HWY_INLINE std::size_t StoreWithout(Vec t, Lanes dropped, std::uint8_t* at) {
     const Full d;
     const auto gone = static_cast<std::size_t>(std::popcount(dropped));
-    if (gone > 2) [[unlikely]] {
+    if (width == 16 || gone > 2) {
         hn::StoreU(t, d, at);
         return width - Pack(FirstLanes(width) & ~dropped, reinterpret_cast<char*>(at));
     }
