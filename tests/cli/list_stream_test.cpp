@@ -54,8 +54,9 @@ TEST_F(ListStreamTest, NamesAreConvertedAsTheyArrive) {
     for (const auto& row : rows) {
         for (const char* name : {"A.ORV.acc", "B.ORV.acc", "r.jsonl"})
             fs::remove(path(name));
-        if (row.convertedBefore)
+        if (row.convertedBefore) {
             ASSERT_EQ(runIn(dir, "$ORVCONV -a A.ORV").exitCode, 0);
+        }
         std::FILE* list = ::popen(("cd '" + dir + "' && exec " ORVCONV_PATH " " + row.args +
                                    " --files-from=- --report=r.jsonl >out 2>err")
                                       .c_str(),
@@ -66,8 +67,9 @@ TEST_F(ListStreamTest, NamesAreConvertedAsTheyArrive) {
         std::fflush(list);
         const bool first = cameTo(path("r.jsonl"), row.firstRow);
         EXPECT_TRUE(first) << row.args << ": no row for the first name while the list is open";
-        if (row.args == "-a")
+        if (row.args == "-a") {
             EXPECT_TRUE(fs::exists(path("A.ORV.acc"))) << row.args;
+        }
         std::fputs("B.ORV", list);
         std::fwrite(row.separator.data(), 1, 1, list);
         const int status = ::pclose(list);

@@ -35,8 +35,10 @@ TEST_F(DecodeTest, ExamplesAndEdgeCases) {
     };
     for (const auto& [content, decoded] : cases) {
         EXPECT_EQ(decodeContent(content), decoded);
-        if (!content.empty()) // a source of no bytes fails to read (StreamingTest)
+        // A source of no bytes fails to read, before any text file.
+        if (!content.empty()) {
             EXPECT_EQ(decodedTextFile(content), decoded + "\r\n");
+        }
     }
 }
 
