@@ -11,8 +11,8 @@ constexpr std::size_t blockLanes = hn::MaxLanes(BlockTag());
 
 // A source byte's class, from its low nibble: the one byte of the class
 // with that nibble, or for the other nibbles a byte with another nibble,
-// which no byte equals. One lookup and one compare a vector, where a
-// compare a byte of the class would take five.
+// which no byte equals. One lookup and one compare a vector find a class,
+// where a compare with each of its bytes would take up to five.
 struct NibbleClasses {
     std::uint8_t breaks[16]; // the break codes
     std::uint8_t drops[16];  // what a segment may leave out: fillers, CRs and LFs
@@ -40,7 +40,7 @@ constexpr bool NibbleClassesHold() {
     }
     return true;
 }
-static_assert(NibbleClassesHold(), "each class has one byte of each low nibble");
+static_assert(NibbleClassesHold(), "each byte of a class has a low nibble of its own");
 
 // The source bytes a block turns at once: the block, its turned copy and
 // what is written of it stay in the first level cache.
@@ -79,11 +79,9 @@ HWY_INLINE const unsigned char* AfterLastBreak(const unsigned char* e) {
     }
 }
 
-// A block at a time: the block is turned whole, then each segment that ends
-// in it is copied from the turned bytes, which hold it the right way round,
-// in the order of the source. So the translation runs on whole vectors, and
-// a segment costs a copy, not a turn with a part vector at each end.
-// turn(from, n, block) turns a block; careful(p, out, room, tabAfter,
+// decodeWholeSegments a block at a time, the segments in the order of the
+// source. turn(from, n, block) turns the n bytes from from (a whole number
+// of vectors, from a segment's start); careful(p, out, room, tabAfter,
 // stop) takes segments as the plain loops do, at least those that start
 // before stop.
 template <class Turn, class Careful>
