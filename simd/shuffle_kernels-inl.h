@@ -185,10 +185,8 @@ template <class Byte> HWY_NOINLINE Vec LoadEndingAt(const Byte* e, std::size_t n
 
 // Bytes [first, last) back to front, translated, into out, as Turn drops
 // them (before: the byte before first, or -1). Loads may reach back to
-// floor, which is at most first; unless exact, they reach back a whole
-// vector from last, and stores may write up to width bytes past the bytes
-// that count.
-template <bool terminators, bool exact>
+// floor, which is at most first; stores stay within last - first bytes.
+template <bool terminators>
 HWY_INLINE std::size_t TurnRange(const Tables& t, const unsigned char* first,
                                  const unsigned char* last, char* out, const unsigned char* floor,
                                  int before) {
@@ -206,28 +204,21 @@ HWY_INLINE std::size_t TurnRange(const Tables& t, const unsigned char* first,
     if (e == first)
         return kept;
     const auto n = static_cast<std::size_t>(e - first);
-    // Unless exact, the caller has made sure that a whole vector can be
-    // loaded: the loops that call it hold no call, and keep their tables
-    // in registers.
-    const Vec v = !exact || static_cast<std::size_t>(e - floor) >= width ? hn::LoadU(d, e - width)
-                                                                         : LoadEndingAt(e, n);
-    if constexpr (exact) {
-        alignas(64) char turned[width];
-        const std::size_t k = Turn<terminators>(t, v, n, before == '\r', turned);
-        std::memcpy(out + kept, turned, k);
-        return kept + k;
-    } else {
-        return kept + Turn<terminators>(t, v, n, before == '\r', out + kept);
-    }
+    const Vec v =
+        static_cast<std::size_t>(e - floor) >= width ? hn::LoadU(d, e - width) : LoadEndingAt(e, n);
+    alignas(64) char turned[width];
+    const std::size_t k = Turn<terminators>(t, v, n, before == '\r', turned);
+    std::memcpy(out + kept, turned, k);
+    return kept + k;
 }
 
 std::size_t ReverseTranslate(const unsigned char* first, const unsigned char* last, char* out) {
-    return TurnRange<false, true>(LoadTables(), first, last, out, first, -1);
+    return TurnRange<false>(LoadTables(), first, last, out, first, -1);
 }
 
 std::size_t ReverseTranslateSegment(const unsigned char* first, const unsigned char* last,
                                     char* out, int before) {
-    return TurnRange<true, true>(LoadTables(), first, last, out, first, before);
+    return TurnRange<true>(LoadTables(), first, last, out, first, before);
 }
 
 // Segments as the plain loops take them, stopping at the first that does
@@ -248,8 +239,8 @@ HWY_NOINLINE DecodedRun CarefulSegments(const Tables& t, const unsigned char* p,
         const auto length = static_cast<std::size_t>(scan - p);
         if (scan == end || length + 3 > room - written)
             break;
-        written += crs ? TurnRange<true, true>(t, p, scan, out + written, floor, -1)
-                       : TurnRange<false, true>(t, p, scan, out + written, floor, -1);
+        written += crs ? TurnRange<true>(t, p, scan, out + written, floor, -1)
+                       : TurnRange<false>(t, p, scan, out + written, floor, -1);
         if (tabAfter)
             out[written++] = '\t';
         out[written++] = '\r';
